@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Runs a Windows program of the build under Wine, in the build's own prefix,
+# with the Japanese system code page (932).
+#   wine-run.sh PROGRAM.exe [ARGS...]
+# The prefix lives beside the build's CMakeCache.txt (found by walking up from
+# the program), or in $UPD_WINEPREFIX when set. Without a display, one Xvfb
+# is started for this run.
+set -euo pipefail
+
+prog=$1; shift
+dir=$(cd "$(dirname "$prog")" && pwd)
+builddir=$dir
+while [ "$builddir" != / ] && [ ! -f "$builddir/CMakeCache.txt" ]; do builddir=$(dirname "$builddir"); done
+
+arch=win32
+if [ -f "$builddir/CMakeCache.txt" ] && grep -q '^UPD_WINEARCH:.*=win64' "$builddir/CMakeCache.txt"; then arch=win64; fi
+if [ -z "${UPD_WINEPREFIX:-}" ]; then
+  if [ "$builddir" = / ]; then echo "wine-run: no build folder above $prog" >&2; exit 2; fi
+  UPD_WINEPREFIX=$builddir/wineprefix
+fi
+
+export WINEPREFIX=$UPD_WINEPREFIX
+export WINEARCH=$arch
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+export LC_ALL=ja_JP.UTF-8
+export LANG=ja_JP.UTF-8
+export PATH=/usr/lib/wine:$PATH
+if [ "$arch" = win64 ]; then winecmd=wine64; else winecmd=wine; fi
+if ! command -v "$winecmd" >/dev/null; then winecmd=wine; fi
+
+# One prefix per build; the first caller makes it, the others wait.
+mkdir -p "$(dirname "$WINEPREFIX")"
+(
+  flock 9
+  if [ ! -f "$WINEPREFIX/.upd-ready" ]; then
+    rm -rf "$WINEPREFIX"
+    "$winecmd" wineboot -i >/dev/null 2>&1 || true
+    "$winecmd" wineserver -w >/dev/null 2>&1 || wineserver -w >/dev/null 2>&1 || true
+    touch "$WINEPREFIX/.upd-ready"
+  fi
+) 9>"$WINEPREFIX.lock"
+
+if [ -z "${DISPLAY:-}" ] && command -v xvfb-run >/dev/null; then
+  exec xvfb-run -a -s "-screen 0 1024x768x24" "$winecmd" "$prog" "$@"
+fi
+exec "$winecmd" "$prog" "$@"

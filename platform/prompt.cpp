@@ -1,0 +1,61 @@
+#include "platform/prompt.h"
+
+#include <shlobj.h>
+
+#include <atomic>
+
+#include "platform/strings.h"
+
+namespace platform {
+
+namespace {
+SystemPrompt g_systemPrompt;
+std::atomic<Prompt*> g_prompt{nullptr};
+std::atomic<HWND> g_mainWindow{nullptr};
+constexpr UINT kAppTitleId = 57344;
+}  // namespace
+
+int SystemPrompt::MessageBox(HWND owner, const std::string& caption, const std::string& text,
+                             UINT style) {
+    return ::MessageBoxA(owner, text.c_str(), caption.c_str(), style);
+}
+
+bool SystemPrompt::BrowseForFolder(HWND owner, const std::string& title, UINT flags,
+                                   std::string& path) {
+    char display[MAX_PATH] = {};
+    BROWSEINFOA bi = {};
+    bi.hwndOwner = owner;
+    bi.pidlRoot = nullptr;
+    bi.pszDisplayName = display;
+    bi.lpszTitle = title.c_str();
+    bi.ulFlags = flags;
+    path.clear();
+    PIDLIST_ABSOLUTE item = ::SHBrowseForFolderA(&bi);
+    if (!item) return false;
+    bool ok = ::SHGetPathFromIDListA(item, display) != FALSE;
+    ::CoTaskMemFree(item);
+    if (!ok) return false;
+    path = display;
+    return true;
+}
+
+Prompt& GetPrompt() {
+    Prompt* p = g_prompt.load();
+    return p ? *p : g_systemPrompt;
+}
+
+Prompt* SetPrompt(Prompt* prompt) { return g_prompt.exchange(prompt); }
+
+HWND GetMainWindow() { return g_mainWindow.load(); }
+void SetMainWindow(HWND hwnd) { g_mainWindow.store(hwnd); }
+
+std::string GetAppTitle() { return LoadResString(kAppTitleId); }
+
+int AppMessageBox(const std::string& text, UINT style) {
+    const DWORD saved = ::GetLastError();
+    int answer = GetPrompt().MessageBox(GetMainWindow(), GetAppTitle(), text, style);
+    ::SetLastError(saved);
+    return answer;
+}
+
+}  // namespace platform

@@ -1,0 +1,19 @@
+#include "platform/timing.h"
+
+#include <windows.h>
+
+#include <atomic>
+
+namespace platform {
+
+namespace {
+std::atomic<unsigned> g_divisor{1};
+}
+
+void Pause(unsigned ms) { ::Sleep(ms / (g_divisor.load() ? g_divisor.load() : 1)); }
+
+void SetPauseDivisor(unsigned divisor) { g_divisor.store(divisor ? divisor : 1); }
+
+unsigned long long ScaledTickCount() { return ::GetTickCount64() * g_divisor.load(); }
+
+}  // namespace platform
