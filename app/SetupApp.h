@@ -1,0 +1,58 @@
+#pragma once
+// The application object: the update context shared by the wizard (interface
+// thread) and the update worker.
+
+#include <windows.h>
+
+#include <mutex>
+#include <string>
+
+#include "app/SetupInfo.h"
+#include "checks/ProductCheck.h"
+
+class CCopyThread;
+
+class CSetupApp {
+public:
+    CSetupApp();
+    CSetupApp(const CSetupApp&) = delete;
+    CSetupApp& operator=(const CSetupApp&) = delete;
+    virtual ~CSetupApp();
+
+    // The whole main program: own folder, SETUP.INI, the wizard. Always FALSE.
+    int InitInstance();
+
+    void InitAppDir();
+    std::string GetAppDir() const { return m_strAppDir; }
+    std::string GetAppFilePath(const std::string& name) const;
+
+    // Replaces "<PRODUCT_NAME>", "<PRODUCT_VERSION>", "<TARGETDIR>" and
+    // "<SYSTEMDIR>", in that order, every occurrence, in place.
+    void ExpandMacros(std::string& text);
+
+    // The install folder, written by the worker's check stage while the
+    // interface thread may expand macros: both go through m_targetDirLock.
+    std::string GetTargetDir();
+    void SetTargetDir(const std::string& dir);
+
+    // Worker control (interface thread only).
+    CCopyThread* StartCopyThread();
+    CCopyThread* PollCopyThread();
+
+    CProductCheck m_productCheck;
+    DWORD m_nExitCode = 0;
+    CSetupInfo m_info;
+    std::string m_strAppDir;
+    CCopyThread* m_pCopyThread = nullptr;
+
+    // Tests: the module whose folder is the program's own (default: this exe).
+    std::string m_strModulePathOverride;
+
+private:
+    std::mutex m_targetDirLock;
+};
+
+// The one application object (the framework's current-application accessor).
+CSetupApp& GetApp();
+// Tests install their own application object; nullptr restores the global.
+void SetAppForTest(CSetupApp* app);

@@ -1,0 +1,55 @@
+#pragma once
+// The update worker: checks, extraction, file list, installation, on a
+// thread of its own, publishing its progress for the wizard.
+
+#include <windows.h>
+
+#include <list>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "platform/thread.h"
+
+// The worker's progress. The numbers are plain aligned 32-bit words written
+// by the worker alone; strFile is replaced under a lock, so readers take a
+// copy through CCopyThread::GetCurrentFile (or hold the lock themselves).
+struct COPYPROGRESS {
+    volatile LONG nPos = 0;
+    volatile LONG nMax = 0;
+    volatile LONG nStage = 0;
+    std::string strFile;  // guarded by lock
+    mutable std::mutex lock;
+};
+
+// One file to install.
+class CCopyItem {
+public:
+    virtual ~CCopyItem() = default;
+    std::string m_strSource;
+    std::string m_strDest;
+};
+
+class CCopyThread : public platform::WorkerThread {
+public:
+    CCopyThread();
+    ~CCopyThread() override;
+
+    BOOL InitInstance() override { return TRUE; }
+    DWORD Run() override;  // the update; returns the thread's exit code
+
+    COPYPROGRESS* GetProgress() { return &m_progress; }
+    // A whole copy of strFile, taken under the record's lock.
+    std::string GetCurrentFile() const;
+    void SetCurrentFile(const std::string& file);
+
+    // The stages (nonzero = success, CheckProduct: 0, 16 or -1).
+    int CheckProduct();
+    int ExtractPackage(std::string& workFolder);
+    int BuildFileList(std::string workFolder);
+    int CollectFiles(std::string folder, std::string root);
+    int InstallFiles();
+
+    COPYPROGRESS m_progress;
+    std::list<std::unique_ptr<CCopyItem>> m_files;
+};
