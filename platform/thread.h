@@ -22,7 +22,7 @@ public:
     virtual BOOL InitInstance() { return TRUE; }
     virtual DWORD Run() = 0;
 
-    HANDLE Handle() const { return m_hThread.get(); }
+    HANDLE ThreadHandle() const { return m_hThread.get(); }
     DWORD ThreadId() const { return m_nThreadID; }
 
     // Creates the thread (suspended, then resumed). FALSE on failure, with
