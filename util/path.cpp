@@ -4,11 +4,13 @@
 
 #include "platform/mbcs.h"
 
-bool EndsWithBackslashByte(const std::string& s) { return !s.empty() && s.back() == '\\'; }
+bool EndsWithBackslash(const std::string& s) {
+    return !s.empty() && mbcs::ReverseFind(s, '\\') == s.size() - 1;
+}
 
 std::string JoinPath(const std::string& folder, const std::string& name) {
     std::string out = folder;
-    if (!EndsWithBackslashByte(out)) out += '\\';
+    if (!EndsWithBackslash(out)) out += '\\';
     out += name;
     return out;
 }

@@ -4,7 +4,7 @@
 #include <list>
 #include <string>
 
-// folder, one backslash unless the folder's last byte already is one, name.
+// folder, one backslash unless the folder already ends in one, name.
 std::string JoinPath(const std::string& folder, const std::string& name);
 
 // Cuts text into parts and appends them to list; returns the list's size.
@@ -18,8 +18,10 @@ int SplitString(const std::string& text, char separator, std::list<std::string>&
 // aware), or an empty string when it has none.
 std::string PathBeforeLastBackslash(const std::string& path);
 
-// Whether the last byte (not the last character) is a backslash.
-bool EndsWithBackslashByte(const std::string& s);
+// Whether the last character is a backslash. The last byte alone would be
+// wrong: the second byte of a double-byte character may be 0x5C, as in a
+// folder named "表" (95 5C), which does not end in a separator.
+bool EndsWithBackslash(const std::string& s);
 
 // Decimal integer as the C runtime's atoi reads it: blanks skipped, optional
 // sign, digits up to the first other character; 0 without digits. Saturates

@@ -6,14 +6,16 @@ namespace {
 const std::string kSo = "\x83\x5C";  // ソ: second byte 0x5C
 }
 
-TEST(JoinPath, AddsOneBackslashByLastByte) {
+TEST(JoinPath, AddsOneBackslashUnlessTheFolderEndsInOne) {
     struct { std::string folder, name, want; } cases[] = {
         {"C:\\", "SETUP.INI", "C:\\SETUP.INI"},
         {"C:\\Update", "SETUP.INI", "C:\\Update\\SETUP.INI"},
         {"", "SETUP.INI", "\\SETUP.INI"},
         {"C:\\A\\", "\\x", "C:\\A\\\\x"},
-        // The last byte of ソ is 0x5C: the last-byte test sees a backslash.
-        {"C:\\" + kSo, "x", "C:\\" + kSo + "x"},
+        // The last byte of ソ is 0x5C, but the folder does not end in a
+        // separator: a last-byte test would give "C:\ソx".
+        {"C:\\" + kSo, "x", "C:\\" + kSo + "\\x"},
+        {"C:\\" + kSo + "\\", "x", "C:\\" + kSo + "\\x"},
     };
     for (auto& c : cases) EXPECT_EQ(JoinPath(c.folder, c.name), c.want) << c.folder;
 }

@@ -1,0 +1,62 @@
+#include "app/SetupApp.h"
+
+#include <atomic>
+
+#include "platform/mbcs.h"
+#include "platform/prompt.h"
+#include "util/path.h"
+
+namespace {
+std::atomic<CSetupApp*> g_testApp{nullptr};
+}
+
+// The one application object, constructed before the entry point runs.
+static CSetupApp theApp;
+
+CSetupApp& GetApp() {
+    CSetupApp* app = g_testApp.load();
+    return app ? *app : theApp;
+}
+
+void SetAppForTest(CSetupApp* app) { g_testApp.store(app); }
+
+CSetupApp::CSetupApp() = default;
+CSetupApp::~CSetupApp() = default;
+
+void CSetupApp::InitAppDir() {
+    std::string module = m_strModulePathOverride;
+    if (module.empty()) {
+        char buf[MAX_PATH] = {};
+        DWORD n = ::GetModuleFileNameA(nullptr, buf, MAX_PATH);
+        module.assign(buf, n < MAX_PATH ? n : 0);
+    }
+    // A program directly in a drive root has its last backslash at index 2:
+    // keep "C:\"; otherwise keep the folder before the last backslash.
+    size_t pos = mbcs::ReverseFind(module, '\\');
+    if (pos != mbcs::npos && pos >= 4)
+        m_strAppDir = module.substr(0, pos);
+    else
+        m_strAppDir = module.substr(0, 3);
+    if (!EndsWithBackslash(m_strAppDir)) m_strAppDir += '\\';
+}
+
+std::string CSetupApp::GetAppFilePath(const std::string& name) const {
+    return JoinPath(m_strAppDir, name);
+}
+
+std::string CSetupApp::GetTargetDir() {
+    std::lock_guard<std::mutex> hold(m_targetDirLock);
+    return m_info.m_strTargetDir;
+}
+
+void CSetupApp::SetTargetDir(const std::string& dir) {
+    std::lock_guard<std::mutex> hold(m_targetDirLock);
+    m_info.m_strTargetDir = dir;
+}
+
+void CSetupApp::ExpandMacros(std::string& text) {
+    mbcs::ReplaceAll(text, "<PRODUCT_NAME>", m_info.m_strProductName);
+    mbcs::ReplaceAll(text, "<PRODUCT_VERSION>", m_info.m_strProductVersion);
+    mbcs::ReplaceAll(text, "<TARGETDIR>", GetTargetDir());
+    mbcs::ReplaceAll(text, "<SYSTEMDIR>", m_info.m_strSystemDir);
+}
