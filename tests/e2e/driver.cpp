@@ -1,0 +1,143 @@
+#include "driver.h"
+
+namespace driver {
+
+namespace {
+
+std::string TextOf(HWND h) {
+    char buf[4096] = {};
+    // WM_GETTEXT works across processes for the standard controls.
+    LRESULT n = ::SendMessageTimeoutA(h, WM_GETTEXT, sizeof buf, reinterpret_cast<LPARAM>(buf),
+                                      SMTO_ABORTIFHUNG, 2000, nullptr);
+    (void)n;
+    return buf;
+}
+
+std::string ClassOf(HWND h) {
+    char buf[256] = {};
+    ::GetClassNameA(h, buf, sizeof buf);
+    return buf;
+}
+
+struct EnumCtx {
+    HWND top;
+    std::vector<Control>* out;
+};
+
+BOOL CALLBACK EnumChild(HWND h, LPARAM lp) {
+    auto* ctx = reinterpret_cast<EnumCtx*>(lp);
+    Control c{};
+    c.hwnd = h;
+    c.parent = ::GetParent(h);
+    c.id = ::GetDlgCtrlID(h);
+    c.cls = ClassOf(h);
+    c.text = TextOf(h);
+    c.visible = ::IsWindowVisible(h) != FALSE;
+    c.enabled = ::IsWindowEnabled(h) != FALSE;
+    ::GetWindowRect(h, &c.rect);
+    ::MapWindowPoints(nullptr, ctx->top, reinterpret_cast<POINT*>(&c.rect), 2);
+    ctx->out->push_back(c);
+    return TRUE;
+}
+
+struct TopCtx {
+    DWORD pid;
+    std::vector<Window>* out;
+};
+
+BOOL CALLBACK EnumTop(HWND h, LPARAM lp) {
+    auto* ctx = reinterpret_cast<TopCtx*>(lp);
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(h, &pid);
+    if (pid == ctx->pid && ::IsWindowVisible(h)) ctx->out->push_back(Read(h));
+    return TRUE;
+}
+
+}  // namespace
+
+const Control* Window::Find(int id) const {
+    for (auto& c : controls)
+        if (c.id == id) return &c;
+    return nullptr;
+}
+
+const Control* Window::FindText(const std::string& text) const {
+    for (auto& c : controls)
+        if (c.text == text) return &c;
+    return nullptr;
+}
+
+static const Control* MessageStatic(const Window& w) {
+    for (auto& c : w.controls)
+        if (c.id == 0xFFFF && c.parent == w.hwnd && c.cls == "Static") return &c;
+    return nullptr;
+}
+
+bool Window::HasMessageText() const { return MessageStatic(*this) != nullptr; }
+
+std::string Window::MessageText() const {
+    const Control* c = MessageStatic(*this);
+    return c ? c->text : std::string();
+}
+
+Window Read(HWND hwnd) {
+    Window w;
+    w.hwnd = hwnd;
+    w.cls = ClassOf(hwnd);
+    w.caption = TextOf(hwnd);
+    EnumCtx ctx{hwnd, &w.controls};
+    ::EnumChildWindows(hwnd, EnumChild, reinterpret_cast<LPARAM>(&ctx));
+    return w;
+}
+
+bool Press(HWND top, int id) {
+    HWND b = ::GetDlgItem(top, id);
+    if (!b) return false;
+    ::PostMessageA(b, BM_CLICK, 0, 0);
+    return true;
+}
+
+bool Process::Start(const std::string& program) {
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    std::string cmd = "\"" + program + "\"";
+    std::string dir = program.substr(0, program.find_last_of('\\'));
+    return ::CreateProcessA(program.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                            dir.c_str(), &si, &m_pi) != FALSE;
+}
+
+Process::~Process() {
+    if (m_pi.hProcess) {
+        if (Running()) Kill();
+        ::CloseHandle(m_pi.hProcess);
+        ::CloseHandle(m_pi.hThread);
+    }
+}
+
+bool Process::Running() const {
+    return m_pi.hProcess && ::WaitForSingleObject(m_pi.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+bool Process::WaitExit(DWORD ms) {
+    return m_pi.hProcess && ::WaitForSingleObject(m_pi.hProcess, ms) == WAIT_OBJECT_0;
+}
+
+DWORD Process::ExitCode() const {
+    DWORD code = 0;
+    ::GetExitCodeProcess(m_pi.hProcess, &code);
+    return code;
+}
+
+void Process::Kill() {
+    ::TerminateProcess(m_pi.hProcess, 99);
+    ::WaitForSingleObject(m_pi.hProcess, 5000);
+}
+
+std::vector<Window> Process::Windows() const {
+    std::vector<Window> out;
+    TopCtx ctx{m_pi.dwProcessId, &out};
+    ::EnumWindows(EnumTop, reinterpret_cast<LPARAM>(&ctx));
+    return out;
+}
+
+}  // namespace driver
