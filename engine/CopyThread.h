@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <list>
 #include <memory>
 #include <mutex>
@@ -11,13 +12,14 @@
 
 #include "platform/thread.h"
 
-// The worker's progress. The numbers are plain aligned 32-bit words written
-// by the worker alone; strFile is replaced under a lock, so readers take a
-// copy through CCopyThread::GetCurrentFile (or hold the lock themselves).
+// The worker's progress. The numbers are single 32-bit words written by the
+// worker alone and read without a lock (atomic only so that the compiler
+// neither tears nor caches them); strFile is replaced under a lock, so
+// readers take a copy through CCopyThread::GetCurrentFile.
 struct COPYPROGRESS {
-    volatile LONG nPos = 0;
-    volatile LONG nMax = 0;
-    volatile LONG nStage = 0;
+    std::atomic<LONG> nPos{0};
+    std::atomic<LONG> nMax{0};
+    std::atomic<LONG> nStage{0};
     std::string strFile;  // guarded by lock
     mutable std::mutex lock;
 };
