@@ -1,0 +1,44 @@
+#include "platform/filefind.h"
+
+#include <cstring>
+
+#include "platform/mbcs.h"
+
+namespace platform {
+
+BOOL FileFind::FindFile(const std::string& pattern) {
+    Close();
+    HANDLE h = ::FindFirstFileA(pattern.c_str(), &m_next);
+    if (h == INVALID_HANDLE_VALUE) return FALSE;
+    m_handle.reset(h);
+    m_hasNext = true;
+    // Everything up to and including the pattern's last backslash, so that
+    // "C:\*.*" gives "C:\name" and "\*.*" gives "\name".
+    const std::size_t slash = mbcs::ReverseFind(pattern, '\\');
+    m_root = slash == mbcs::npos ? std::string() : pattern.substr(0, slash + 1);
+    return TRUE;
+}
+
+BOOL FileFind::FindNextFile() {
+    if (!m_handle.valid() || !m_hasNext) return FALSE;
+    m_current = m_next;
+    m_hasNext = ::FindNextFileA(m_handle.get(), &m_next) != FALSE;
+    return m_hasNext ? TRUE : FALSE;
+}
+
+void FileFind::Close() {
+    m_handle.reset();
+    m_hasNext = false;
+    m_root.clear();
+    m_current = WIN32_FIND_DATAA{};
+}
+
+std::string FileFind::GetFilePath() const {
+    return m_root + m_current.cFileName;
+}
+
+bool FileFind::IsDots() const {
+    return std::strcmp(m_current.cFileName, ".") == 0 || std::strcmp(m_current.cFileName, "..") == 0;
+}
+
+}  // namespace platform

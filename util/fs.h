@@ -1,0 +1,36 @@
+#pragma once
+// Folder and file helpers of the update. BOOL results: TRUE on success; on
+// FALSE the last error is the failing system call's, unless noted.
+
+#include <windows.h>
+
+#include <list>
+#include <string>
+
+// Creates a unique empty file named "kvc....tmp" in the temporary folder and
+// returns its path; "" on failure. The caller deletes the file.
+std::string CreateTempFileName();
+
+// Deletes every file below folder and appends its folders to list deepest
+// first (every folder after the folders below it, folder itself last).
+// Stops at the first file that cannot be deleted (read-only files are not
+// made writable). A link (junction, symbolic link, mount point) is never
+// entered: it is listed like an empty folder, so that removing the listed
+// folders removes the link and nothing it points to.
+BOOL DeleteFilesRecursive(const std::string& folder, std::list<std::string>& list);
+
+// Deletes a folder with everything in it. Refuses paths under 4 bytes (a
+// drive root). A missing folder gives FALSE with ERROR_PATH_NOT_FOUND.
+BOOL RemoveDirectoryTree(const std::string& path);
+
+// Creates a folder (given without a trailing backslash) and every missing
+// folder above it. A folder that already exists gives FALSE
+// (ERROR_ALREADY_EXISTS); folders made before a failure stay.
+BOOL CreateDirectoryPath(const std::string& path);
+
+// CopyFileA; when the destination's folder is missing, creates it and tries
+// once more. Only a failure of that second attempt is shown to the user (the
+// system's text, exclamation box); the last error is still the copy's after
+// the box.
+BOOL CopyFileCreatingPath(const std::string& source, const std::string& destination,
+                          BOOL failIfExists);
