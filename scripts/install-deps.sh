@@ -9,7 +9,7 @@ need_pkgs=(
   binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   libz-mingw-w64-dev zlib1g-dev libdeflate-dev googletest
   wine wine64 wine32:i386
-  xvfb x11-apps imagemagick fonts-ipafont-gothic locales
+  xvfb x11-apps imagemagick fonts-ipafont-gothic fonts-dejavu-extra locales
   zip unzip python3
 )
 
