@@ -1,0 +1,85 @@
+#include "wizard/SetupMovingPage.h"
+
+#include "app/SetupApp.h"
+#include "platform/strings.h"
+#include "platform/window.h"
+#include "res/resource.h"
+
+CSetupMovingPage::CSetupMovingPage() : CSetupPage(IDD_MOVING, 0) {}
+
+BOOL CSetupMovingPage::OnSetActive() {
+    PostWizardButtons(0);
+    ::EnableWindow(::GetDlgItem(GetSheetWindow(), IDCANCEL), FALSE);
+    ::SetDlgItemTextA(GetSafeHwnd(), IDC_TEXT1, "");
+    ::SetDlgItemTextA(GetSafeHwnd(), IDC_TEXT2, "");
+    // A worker that never started must not end in the success text (exit
+    // code 0 from start-up): record a failure for the last page.
+    if (!GetWorkerLink().Start()) GetApp().m_nExitCode = static_cast<DWORD>(-1);
+    m_bActive = true;
+    StartTicks();
+    return CSetupPage::OnSetActive();
+}
+
+void CSetupMovingPage::StartTicks() {
+    m_nTimer = SetTimer(kTimerId, kTimerMs);
+    if (m_nTimer == 0 && !m_bFallbackTicks) {
+        // Without ticks the page would never move on.
+        m_bFallbackTicks = true;
+        ::PostMessageA(GetSafeHwnd(), kFallbackTick, 0, 0);
+    }
+}
+
+BOOL CSetupMovingPage::OnKillActive() {
+    m_bActive = false;
+    KillTimer(m_nTimer);
+    return CSetupPage::OnKillActive();
+}
+
+bool CSetupMovingPage::OnMessage(UINT msg, WPARAM, LPARAM, LRESULT& result) {
+    if (msg != kFallbackTick) return false;
+    m_bFallbackTicks = false;
+    result = 0;
+    if (!m_bActive) return true;
+    OnTimer(kTimerId);
+    // Still here: try the timer again, else post the next tick.
+    if (m_bActive) StartTicks();
+    return true;
+}
+
+std::string CSetupMovingPage::LowerText(const PROGRESSSNAPSHOT& snapshot) {
+    switch (snapshot.nStage) {
+    case 0:
+    case 1:
+    case 2:
+    case 3:
+        return platform::LoadResString(IDS_PREPARING);
+    case 4:
+        return platform::FormatOneString(platform::LoadResString(IDS_COPYING), snapshot.strFile);
+    default:
+        return std::string();
+    }
+}
+
+void CSetupMovingPage::OnTimer(UINT_PTR) {
+    PROGRESSSNAPSHOT snapshot;
+    if (!GetWorkerLink().Poll(snapshot)) {
+        // The worker has ended: on to the last page, whose activation ends
+        // this page's ticks.
+        ::SendMessageA(GetSheetWindow(), PSM_PRESSBUTTON, PSBTN_NEXT, 0);
+        return;
+    }
+    if (snapshot.nStage == 2 || snapshot.nStage == 4) {
+        // The bar's range is 16 bits wide: only the low half of nMax.
+        HWND bar = GetDlgItem(IDC_PROGRESS1);
+        ::SendMessageA(bar, PBM_SETRANGE, 0,
+                       MAKELPARAM(0, LOWORD(static_cast<DWORD>(snapshot.nMax))));
+        ::SendMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(snapshot.nPos), 0);
+    }
+    SetTextIfChanged(IDC_TEXT1, std::string());
+    SetTextIfChanged(IDC_TEXT2, LowerText(snapshot));
+}
+
+void CSetupMovingPage::SetTextIfChanged(int id, const std::string& text) {
+    HWND control = GetDlgItem(id);
+    if (platform::GetWindowString(control) != text) ::SetWindowTextA(control, text.c_str());
+}
