@@ -39,6 +39,13 @@ mkdir -p "$(dirname "$WINEPREFIX")"
     "$winecmd" wineserver -w >/dev/null 2>&1 || wineserver -w >/dev/null 2>&1 || true
     touch "$WINEPREFIX/.upd-ready"
   fi
+  # Wine draws the window frames itself (no window manager under Xvfb), so
+  # screenshots show title bars as a user sees them.
+  if [ ! -f "$WINEPREFIX/.upd-frames" ]; then
+    "$winecmd" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
+    "$winecmd" wineserver -w >/dev/null 2>&1 || wineserver -w >/dev/null 2>&1 || true
+    touch "$WINEPREFIX/.upd-frames"
+  fi
 ) 9>"$WINEPREFIX.lock"
 
 if [ -z "${DISPLAY:-}" ] && command -v xvfb-run >/dev/null; then
