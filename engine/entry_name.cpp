@@ -49,6 +49,9 @@ bool IsSafeEntryName(const std::string& name) {
     if (name.find(':') != std::string::npos) return false;  // drive-relative, streams
     for (const std::string& part : Components(name)) {
         if (part.empty() || part == "." || part == "..") return false;  // also leading '\', UNC
+        // Windows drops trailing dots and blanks, so "... " or ".. " could
+        // end up meaning ".." or nothing; no real file is named that way.
+        if (part.find_first_not_of(". ") == std::string::npos) return false;
         if (IsDeviceName(part)) return false;
     }
     return true;

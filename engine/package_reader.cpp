@@ -1,0 +1,239 @@
+#include "engine/package_reader.h"
+
+#include <zlib.h>
+
+#include <cstring>
+
+#include "engine/entry_name.h"
+#include "util/bytes.h"
+
+namespace pkg {
+
+// Update package layout. Integers are little-endian; a package is below 4 GiB.
+//
+//   offset  size  field
+//   0       4     magic: the bytes "KVUB"
+//   4       4     format version: the bytes 00 00 00 01
+//   8       ...   zero or more entries, back to back, up to the end of the file
+//
+// Entry (n = name length with its terminating zero, m = compressed length):
+//
+//   offset     size  field                                        stored
+//   0          4     remaining length, low 32 bits                plain
+//   4          4     remaining length, high 32 bits               plain
+//   8          n     name up to and including its first zero      masked
+//   8 + n      m     one zlib stream (RFC 1950 around RFC 1951)   masked
+//   8 + n + m  4     CRC-32 of the unmasked name and data bytes   masked
+//
+// - The remaining length counts the bytes after the length words: n + m + 4.
+//   It is kept as two 32-bit halves and counted down with AddToPosition64.
+// - The package ends cleanly where a read of the next low length word gives
+//   no byte at all; 1 to 7 bytes there are a fault.
+// - Masking: name, data and checksum form one run; the byte at run offset k
+//   (0 at the first name byte, restarting for every entry) is XORed with byte
+//   k mod 4 of the key, least significant byte first (XorWithKey). Key 0
+//   changes nothing. The header and the length words are never masked.
+// - The name (code page 932, '\' separators, relative to the FILES folder)
+//   has at most 32767 bytes before its zero and is read one byte at a time.
+// - The data is read in pieces of min(32768, remaining) bytes and inflated as
+//   it comes. The stream must end with the remaining length exactly used up;
+//   bytes after the end of the zlib stream inside the last piece are ignored
+//   by inflate but counted in the length and the checksum.
+// - The checksum is zlib's crc32 from crc32(0, NULL, 0) over the unmasked
+//   name (zero included) and every unmasked data byte read.
+
+namespace {
+
+// One inflate state from inflateInit_ to inflateEnd. Every way out of an
+// entry, exceptions of the source or the sink included, releases it.
+class InflateStream {
+public:
+    InflateStream() { std::memset(&m_stream, 0, sizeof m_stream); }
+    ~InflateStream() { End(); }
+    InflateStream(const InflateStream&) = delete;
+    InflateStream& operator=(const InflateStream&) = delete;
+
+    // A cleared stream makes zlib use its default allocation functions.
+    int Init() {
+        int result = inflateInit_(&m_stream, kZlibVersion, static_cast<int>(sizeof(z_stream)));
+        m_active = result == Z_OK;
+        return result;
+    }
+    void End() {
+        if (m_active) inflateEnd(&m_stream);
+        m_active = false;
+    }
+    z_stream& get() { return m_stream; }
+
+private:
+    z_stream m_stream;
+    bool m_active = false;
+};
+
+// Reads until size bytes or the end of the source.
+std::size_t ReadFully(ByteSource& source, unsigned char* buffer, std::size_t size) {
+    std::size_t total = 0;
+    while (total < size) {
+        std::size_t got = source.Read(buffer + total, size - total);
+        if (got == 0) break;
+        total += got;
+    }
+    return total;
+}
+
+}  // namespace
+
+LengthWords ReadLengthWords(ByteSource& source, unsigned char words[8], std::size_t* count) {
+    *count = ReadFully(source, words, 8);
+    if (*count == 0) return LengthWords::End;
+    return *count == 8 ? LengthWords::Complete : LengthWords::Short;
+}
+
+uint64_t RemainingLength(const unsigned char words[8]) {
+    return static_cast<uint64_t>(LoadLE32(words + 4)) << 32 | LoadLE32(words);
+}
+
+PackageReader::PackageReader(ByteSource& source, uint32_t key, uint64_t start, uint64_t firstIndex)
+    : m_source(source),
+      m_key(key),
+      m_position(start),
+      m_nextIndex(firstIndex),
+      m_buffers(new unsigned char[3 * kBufferSize]),
+      m_nameBuffer(m_buffers.get()),
+      m_inBuffer(m_buffers.get() + kBufferSize),
+      m_outBuffer(m_buffers.get() + 2 * kBufferSize) {}
+
+PackageReader::~PackageReader() = default;
+
+std::size_t PackageReader::ReadSome(unsigned char* buffer, std::size_t size) {
+    std::size_t got = ReadFully(m_source, buffer, size);
+    m_position += got;
+    return got;
+}
+
+void PackageReader::Fail(FormatReason reason, const EntryInfo& info, int zlibCode) const {
+    throw FormatError(reason, zlibCode, info.index, info.name, m_position);
+}
+
+void PackageReader::ReadHeader() {
+    EntryInfo none;
+    unsigned char bytes[4];
+    const struct {
+        const unsigned char* want;
+        FormatReason mismatch;
+    } fields[] = {{kMagic, FormatReason::BadMagic}, {kVersion, FormatReason::BadVersion}};
+    for (const auto& field : fields) {
+        std::size_t got = ReadSome(bytes, 4);
+        // Bytes that are there and wrong say more than the missing ones.
+        if (std::memcmp(bytes, field.want, got) != 0) Fail(field.mismatch, none);
+        if (got < 4) Fail(FormatReason::ShortHeader, none);
+    }
+}
+
+void PackageReader::ReadName(EntryInfo& info, int32_t* high, uint32_t* low, uint32_t* run,
+                             unsigned long* crc) {
+    std::size_t length = 0;
+    for (;;) {
+        if (length >= kBufferSize) Fail(FormatReason::NameTooLong, info);
+        unsigned char byte;
+        if (ReadSome(&byte, 1) != 1) Fail(FormatReason::ShortName, info);
+        AddToPosition64(high, low, -1);
+        XorWithKey(m_key, &byte, 1, run);
+        *crc = crc32(*crc, &byte, 1);
+        m_nameBuffer[length++] = byte;
+        if (byte == 0) break;
+    }
+    info.name.assign(reinterpret_cast<const char*>(m_nameBuffer), length - 1);
+}
+
+void PackageReader::Inflate(EntrySink& sink, EntryInfo& info, int32_t* high, uint32_t* low,
+                            uint32_t* run, unsigned long* crc) {
+    InflateStream inflater;
+    int result = inflater.Init();
+    if (result != Z_OK) Fail(FormatReason::ZlibInit, info, result);
+    z_stream& stream = inflater.get();
+    stream.next_out = m_outBuffer;
+    stream.avail_out = kBufferSize;
+    stream.next_in = m_inBuffer;
+    stream.avail_in = 0;
+
+    for (;;) {
+        if (stream.avail_in == 0) {
+            // The last piece may be empty: inflate then finds no input and
+            // reports a buffer error unless the stream can still end.
+            const uint32_t piece = (*high != 0 || *low > kBufferSize) ? static_cast<uint32_t>(kBufferSize) : *low;
+            if (ReadSome(m_inBuffer, piece) != piece) Fail(FormatReason::ShortData, info);
+            AddToPosition64(high, low, -static_cast<int32_t>(piece));
+            XorWithKey(m_key, m_inBuffer, piece, run);
+            *crc = crc32(*crc, m_inBuffer, piece);
+            info.compressedSize += piece;
+            stream.next_in = m_inBuffer;
+            stream.avail_in = piece;
+        }
+        result = inflate(&stream, Z_NO_FLUSH);
+        if (result == Z_STREAM_END) break;
+        if (result != Z_OK) Fail(FormatReason::ZlibData, info, result);
+        if (stream.avail_out == 0) {
+            sink.Write(m_outBuffer, kBufferSize);
+            info.uncompressedSize += kBufferSize;
+            stream.next_out = m_outBuffer;
+            stream.avail_out = kBufferSize;
+        }
+    }
+    const std::size_t filled = kBufferSize - stream.avail_out;
+    if (filled != 0) {
+        sink.Write(m_outBuffer, filled);
+        info.uncompressedSize += filled;
+    }
+    sink.EndData(info);
+    inflater.End();
+}
+
+bool PackageReader::ReadEntry(EntrySink& sink) {
+    EntryInfo info;
+    info.index = m_nextIndex;
+    info.start = m_position;
+
+    unsigned char words[8];
+    std::size_t count = 0;
+    LengthWords length = ReadLengthWords(m_source, words, &count);
+    m_position += count;
+    if (length == LengthWords::End) return false;
+    if (length == LengthWords::Short) Fail(FormatReason::ShortLengthWord, info);
+
+    uint32_t low = LoadLE32(words);
+    int32_t high = static_cast<int32_t>(LoadLE32(words + 4));
+    uint32_t run = 0;
+    unsigned long crc = crc32(0, nullptr, 0);
+
+    ReadName(info, &high, &low, &run, &crc);
+    AddToPosition64(&high, &low, -4);  // the checksum at the end
+    // Refused before the sink sees the entry, so nothing of it is written.
+    if (!IsSafeEntryName(info.name)) Fail(FormatReason::UnsafeName, info);
+
+    sink.BeginEntry(info);
+    Inflate(sink, info, &high, &low, &run, &crc);
+
+    // Every declared byte must have been taken by the time the stream ends.
+    if (high != 0 || low != 0) Fail(FormatReason::LengthMismatch, info);
+
+    unsigned char stored[4];
+    if (ReadSome(stored, 4) != 4) Fail(FormatReason::ShortChecksum, info);
+    XorWithKey(m_key, stored, 4, &run);
+    if (LoadLE32(stored) != static_cast<uint32_t>(crc)) Fail(FormatReason::ChecksumMismatch, info);
+
+    info.checksum = LoadLE32(stored);
+    info.end = m_position;
+    ++m_nextIndex;
+    sink.EntryVerified(info);
+    return true;
+}
+
+void ReadPackage(ByteSource& source, uint32_t key, EntrySink& sink) {
+    PackageReader reader(source, key);
+    reader.ReadHeader();
+    while (reader.ReadEntry(sink)) {
+    }
+}
+
+}  // namespace pkg
