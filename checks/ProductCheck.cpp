@@ -1,0 +1,159 @@
+#include "checks/ProductCheck.h"
+
+#include <windows.h>
+#include <shlobj.h>
+#include <tlhelp32.h>
+#include <zlib.h>
+
+#include <vector>
+
+#include "app/SetupApp.h"
+#include "platform/file.h"
+#include "platform/handle.h"
+#include "platform/mbcs.h"
+#include "platform/prompt.h"
+#include "util/path.h"
+#include "util/version.h"
+#include "util/registry.h"
+
+namespace {
+
+// Texts in code page 932.
+// "<PRODUCT_NAME> が実行中です。\n<PRODUCT_NAME> を閉じてから、セットアップを起動してください。"
+const char kRunningText[] =
+    "<PRODUCT_NAME> \x82\xAA\x8E\xC0\x8D\x73\x92\x86\x82\xC5\x82\xB7\x81\x42\n"
+    "<PRODUCT_NAME> \x82\xF0\x95\xC2\x82\xB6\x82\xC4\x82\xA9\x82\xE7\x81\x41\x83\x5A\x83\x62\x83"
+    "\x67\x83\x41\x83\x62\x83\x76\x82\xF0\x8B\x4E\x93\xAE\x82\xB5\x82\xC4\x82\xAD\x82\xBE\x82\xB3"
+    "\x82\xA2\x81\x42";
+// "最新バージョンがインストールされています。"
+const char kUpToDateText[] =
+    "\x8D\xC5\x90\x56\x83\x6F\x81\x5B\x83\x57\x83\x87\x83\x93\x82\xAA\x83\x43\x83\x93\x83\x58\x83"
+    "\x67\x81\x5B\x83\x8B\x82\xB3\x82\xEA\x82\xC4\x82\xA2\x82\xDC\x82\xB7\x81\x42";
+// "<PRODUCT_NAME> がインストールされているフォルダは?"
+const char kFolderQuestion[] =
+    "<PRODUCT_NAME> \x82\xAA\x83\x43\x83\x93\x83\x58\x83\x67\x81\x5B\x83\x8B\x82\xB3\x82\xEA\x82"
+    "\xC4\x82\xA2\x82\xE9\x83\x74\x83\x48\x83\x8B\x83\x5F\x82\xCD?";
+// "ゾミ７", the product's folder below "Program Files".
+const char kDefaultFolderName[] = "\x83\x5D\x83\x7E\x82\x56";
+
+const char kProcessName[] = "ZOMI7.EXE";  // compared with upper-cased image names
+const char kExeName[] = "Zomi7.EXE";
+const char kLibraryName[] = "kvp2lib.dll";
+const char kAppPathsKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Zomi7.EXE";
+
+// Versions from 7.5.2.0 on need no update.
+constexpr DWORD kThresholdMS = 0x00070005;  // 7.5
+constexpr DWORD kThresholdLS = 0x00020000;  // 2.0
+
+constexpr UINT kLibraryReadSize = 0x8000;
+constexpr UINT kMessageStyle = MB_OK | MB_ICONEXCLAMATION;  // 48
+
+bool HasReadableVersion(const std::string& folder) {
+    VS_FIXEDFILEINFO info;
+    return ReadFileVersion(JoinPath(folder, kExeName), &info) != FALSE;
+}
+
+}  // namespace
+
+int CProductCheck::CheckNotRunning() {
+    platform::Handle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) return 1;
+
+    bool running = false;
+    PROCESSENTRY32 entry;
+    entry.dwSize = sizeof(entry);
+    BOOL more = ::Process32First(snapshot.get(), &entry);
+    while (more) {
+        // Some systems report a full path: a substring test finds the name
+        // in it as well as standing alone.
+        std::string name(entry.szExeFile);
+        mbcs::MakeUpper(name);
+        if (mbcs::FindSubstr(name, kProcessName) != mbcs::npos) {
+            running = true;
+            break;
+        }
+        entry.dwSize = sizeof(entry);
+        more = ::Process32Next(snapshot.get(), &entry);
+    }
+    snapshot.reset();
+    if (!running) return 1;
+
+    std::string text = kRunningText;
+    GetApp().ExpandMacros(text);
+    platform::AppMessageBox(text, kMessageStyle);
+    return 0;
+}
+
+int CProductCheck::FindInstallFolder(std::string& targetDir) {
+    std::string path = ReadRegistryString(HKEY_LOCAL_MACHINE, kAppPathsKey, nullptr, "");
+
+    // The value usually names the executable itself: keep its folder.
+    std::string upper = path;
+    mbcs::MakeUpper(upper);
+    if (upper.size() >= 4 && upper.compare(upper.size() - 4, 4, ".EXE") == 0) {
+        path = PathBeforeLastBackslash(path);
+    }
+    // One trailing backslash goes, except on a drive root ("C:\"). The test
+    // is by character, as in JoinPath: a last byte 0x5C may be the second
+    // byte of a double-byte character, and cutting it would break the name.
+    if (EndsWithBackslash(path) && path.size() > 3) path.pop_back();
+    targetDir = path;
+
+    if (targetDir.empty()) {
+        std::string systemDir = "<SYSTEMDIR>";
+        GetApp().ExpandMacros(systemDir);
+        targetDir = JoinPath(JoinPath(systemDir.substr(0, 3), "Program Files"), kDefaultFolderName);
+    }
+
+    // The user is not told why the dialog comes back: it is asked again until
+    // a folder with a readable executable is chosen, or cancelled.
+    while (!HasReadableVersion(targetDir)) {
+        if (!BrowseInstallFolder(targetDir)) {
+            targetDir.clear();
+            return 0;
+        }
+    }
+    return 1;
+}
+
+int CProductCheck::BrowseInstallFolder(std::string& targetDir) {
+    std::string title = kFolderQuestion;
+    GetApp().ExpandMacros(title);
+    std::string chosen;
+    if (!platform::GetPrompt().BrowseForFolder(platform::GetMainWindow(), title, BIF_RETURNONLYFSDIRS,
+                                               chosen)) {
+        targetDir.clear();
+        return 0;
+    }
+    targetDir = chosen;
+    return 1;
+}
+
+int CProductCheck::CheckVersion() {
+    VS_FIXEDFILEINFO info;
+    if (!ReadFileVersion(JoinPath(GetApp().GetTargetDir(), kExeName), &info)) return 0;
+    const bool older = info.dwFileVersionMS < kThresholdMS ||
+                       (info.dwFileVersionMS == kThresholdMS && info.dwFileVersionLS < kThresholdLS);
+    if (older) return 1;
+    platform::AppMessageBox(kUpToDateText, kMessageStyle);
+    return 0;
+}
+
+uint32_t CProductCheck::GetLibraryCrc() {
+    const std::string path = JoinPath(GetApp().GetTargetDir(), kLibraryName);
+    uLong crc = ::crc32(0L, Z_NULL, 0);
+    try {
+        // Exclusive: a library that another process holds open is not read.
+        platform::File file(path, platform::File::modeRead | platform::File::shareExclusive);
+        std::vector<unsigned char> buffer(kLibraryReadSize);
+        for (;;) {
+            const UINT got = file.Read(buffer.data(), kLibraryReadSize);
+            if (got == 0) break;
+            crc = ::crc32(crc, buffer.data(), got);
+        }
+        file.Close();
+    } catch (const platform::FileException&) {
+        return 0;
+    }
+    return static_cast<uint32_t>(crc);
+}

@@ -1,0 +1,100 @@
+// Registry values and version blocks against the real services.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "fixture_paths.h"
+#include "platform/regkey.h"
+#include "util/registry.h"
+#include "util/version.h"
+
+namespace {
+
+const char kKey[] = "Software\\hB-tests\\ReadRegistryString";
+
+class RegistryValues : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ::RegDeleteTreeA(HKEY_CURRENT_USER, kKey);
+        ASSERT_EQ(::RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                    m_key.out(), nullptr),
+                  ERROR_SUCCESS);
+    }
+    void TearDown() override {
+        m_key.reset();
+        ::RegDeleteTreeA(HKEY_CURRENT_USER, kKey);
+    }
+    void Set(const char* name, DWORD type, const std::string& data) {
+        ASSERT_EQ(::RegSetValueExA(m_key.get(), name, 0, type,
+                                   reinterpret_cast<const BYTE*>(data.data()),
+                                   static_cast<DWORD>(data.size())),
+                  ERROR_SUCCESS);
+    }
+    platform::RegKey m_key;
+};
+
+}  // namespace
+
+TEST_F(RegistryValues, ValuesAsTextOrTheDefault) {
+    Set(nullptr, REG_SZ, std::string("C:\\Apps\\Zomi7.EXE") + '\0');
+    Set("named", REG_EXPAND_SZ, std::string("%TEMP%\\x") + '\0');
+    Set("binary", REG_BINARY, std::string("ab\0cd", 5));
+    Set("unterminated", REG_BINARY, std::string(1024, 'u'));   // fills the buffer, no NUL
+    Set("toolong", REG_SZ, std::string(1100, 'L') + '\0');      // over 1024 bytes
+    Set("empty", REG_SZ, std::string(1, '\0'));
+
+    struct { const char* name; const char* def; std::string want; } cases[] = {
+        {nullptr, "dflt", "C:\\Apps\\Zomi7.EXE"},
+        {"", "dflt", "C:\\Apps\\Zomi7.EXE"},          // "" names the default value too
+        {"named", nullptr, "%TEMP%\\x"},               // not expanded: read as stored
+        {"binary", nullptr, "ab"},                    // the type plays no part
+        {"unterminated", nullptr, std::string(1024, 'u')},
+        {"toolong", "dflt", "dflt"},
+        {"toolong", nullptr, ""},
+        {"empty", "dflt", ""},
+        {"absent", "dflt", "dflt"},
+        {"absent", nullptr, ""},
+    };
+    for (auto& c : cases) {
+        EXPECT_EQ(ReadRegistryString(HKEY_CURRENT_USER, kKey, c.name, c.def), c.want)
+            << (c.name ? c.name : "(default)");
+    }
+    EXPECT_EQ(ReadRegistryString(HKEY_CURRENT_USER, std::string(kKey) + "\\absent", nullptr, "dflt"),
+              "dflt");
+    EXPECT_EQ(ReadRegistryString(HKEY_CURRENT_USER, std::string(kKey) + "\\absent", nullptr, nullptr),
+              "");
+}
+
+TEST(ReadFileVersion, FixedBlockOfEveryFixture) {
+    struct { const char* fixture; DWORD ms, ls; } cases[] = {
+        {"fixture_ver_7_5_1_65535.exe", 0x00070005, 0x0001FFFF},
+        {"fixture_ver_7_5_2_0.exe", 0x00070005, 0x00020000},
+        {"fixture_ver_7_5_2_1.exe", 0x00070005, 0x00020001},
+        {"fixture_ver_7_6_0_0.exe", 0x00070006, 0x00000000},
+        {"fixture_ver_8_0_0_0.exe", 0x00080000, 0x00000000},
+        {"fixture_ver_7_4_99_0.exe", 0x00070004, 0x00630000},
+        {"fixture_ver_6_0_0_0.exe", 0x00060000, 0x00000000},
+    };
+    for (auto& c : cases) {
+        VS_FIXEDFILEINFO info;
+        std::memset(&info, 0xFF, sizeof info);
+        ASSERT_TRUE(ReadFileVersion(testfix::FixturePath(c.fixture), &info)) << c.fixture;
+        EXPECT_EQ(info.dwSignature, 0xFEEF04BDu) << c.fixture;
+        EXPECT_EQ(info.dwFileVersionMS, c.ms) << c.fixture;
+        EXPECT_EQ(info.dwFileVersionLS, c.ls) << c.fixture;
+    }
+}
+
+TEST(ReadFileVersion, NoVersionBlockLeavesItCleared) {
+    const std::vector<unsigned char> zero(sizeof(VS_FIXEDFILEINFO), 0);
+    for (const std::string& path : {testfix::FixturePath("fixture_app.exe"),
+                                    testfix::FixturePath("absent.exe"),
+                                    std::string(MAX_PATH, 'a')}) {
+        VS_FIXEDFILEINFO info;
+        std::memset(&info, 0xFF, sizeof info);
+        EXPECT_FALSE(ReadFileVersion(path, &info)) << path.substr(0, 40);
+        EXPECT_EQ(std::memcmp(&info, zero.data(), zero.size()), 0) << path.substr(0, 40);
+    }
+}
