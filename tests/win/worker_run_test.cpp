@@ -1,0 +1,226 @@
+// The whole update on the worker thread, and the application's control of
+// it, on real folders with a fake installed product.
+#include <gtest/gtest.h>
+
+#include "app_paths.h"
+#include "engine/CopyThread.h"
+#include "fixture_paths.h"
+#include "scripted_prompt.h"
+#include "worker_world.h"
+
+using testutil::Exists;
+using testutil::ReadFileBytes;
+using testutil::Sjis;
+
+namespace {
+
+// The world with an installed product (a real version resource) registered
+// under App Paths, a package for it, and two components.
+class RunWorld : public WorkerWorld {
+public:
+    testutil::AppPathsEntry appPaths;
+
+    explicit RunWorld(const char* installedVersion = "fixture_ver_7_5_1_65535.exe") {
+        EXPECT_TRUE(CopyFileA(testfix::FixturePath(installedVersion).c_str(), (product / "Zomi7.EXE").c_str(),
+                              FALSE));
+        EXPECT_TRUE(appPaths.Set(product / "Zomi7.EXE"));
+        app.SetTargetDir("");
+        AddComponent("APP", "<TARGETDIR>");
+        AddComponent("HELP", "<TARGETDIR>\\HELP");
+    }
+    void PutStandardPackage() {
+        PutPackage(Package(Key(), {{"APP\\new.txt", "new"},
+                                   {"APP\\lib\\deep\\x.dat", std::string(100000, 'x')},
+                                   {Sjis("HELP\\使い方.txt"), "help"}}));
+    }
+    void ExpectInstalled() {
+        EXPECT_EQ(ReadFileBytes(product / "new.txt"), "new");
+        EXPECT_EQ(ReadFileBytes(product / "lib\\deep\\x.dat"), std::string(100000, 'x'));
+        EXPECT_EQ(ReadFileBytes(product / Sjis("HELP\\使い方.txt")), "help");
+    }
+};
+
+struct Finished {
+    DWORD code;
+    LONG stage, pos, max;
+};
+
+// Runs one worker thread to its end and reads what it left.
+Finished RunWorker() {
+    CCopyThread* t = platform::BeginThread<CCopyThread>();
+    EXPECT_NE(t, nullptr);
+    if (!t) return {};
+    EXPECT_EQ(WaitForSingleObject(t->ThreadHandle(), 60000), WAIT_OBJECT_0);
+    Finished f{};
+    GetExitCodeThread(t->ThreadHandle(), &f.code);
+    f.stage = t->GetProgress()->nStage;
+    f.pos = t->GetProgress()->nPos;
+    f.max = t->GetProgress()->nMax;
+    delete t;
+    return f;
+}
+
+}  // namespace
+
+TEST(WorkerRun, SuccessfulUpdate) {
+    RunWorld w;
+    w.PutStandardPackage();
+    ScriptedPrompt prompt;
+    Finished f = RunWorker();
+    EXPECT_EQ(f.code, 0u);
+    EXPECT_EQ(f.stage, 4);
+    EXPECT_EQ(f.pos, f.max);
+    EXPECT_EQ(f.max, 3);
+    EXPECT_TRUE(prompt.Seen().empty());
+    EXPECT_EQ(w.app.GetTargetDir(), w.product.path());
+    w.ExpectInstalled();
+    EXPECT_FALSE(Exists(WorkerWorld::WorkFolder()));
+}
+
+TEST(WorkerRun, ProductRunningStopsBeforeAnythingIsMade) {
+    RunWorld w;
+    w.PutStandardPackage();
+    // The stand-in program, running under a name that holds "zomi7.exe".
+    const std::string exe = w.target / "myzomi7.exe";
+    ASSERT_TRUE(CopyFileA(testfix::FixturePath("fixture_app.exe").c_str(), exe.c_str(), FALSE));
+    HANDLE stop = CreateEventA(nullptr, TRUE, FALSE, "upd_worker_run_stop");
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    std::string cmd = "\"" + exe + "\" upd_worker_run_stop";
+    ASSERT_TRUE(CreateProcessA(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    Sleep(300);
+
+    ScriptedPrompt prompt;
+    Finished f = RunWorker();
+    SetEvent(stop);
+    WaitForSingleObject(pi.hProcess, 10000);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    CloseHandle(stop);
+
+    EXPECT_EQ(f.code, 0xFFFFFFFFu);
+    EXPECT_EQ(f.stage, 1);
+    ASSERT_EQ(prompt.Boxes().size(), 1u);
+    EXPECT_EQ(prompt.Boxes()[0].text,
+              "Zomi7" + Sjis(" が実行中です。\n") + "Zomi7" + Sjis(" を閉じてから、セットアップを起動してください。"));
+    EXPECT_FALSE(Exists(WorkerWorld::WorkFolder()));
+    EXPECT_FALSE(Exists(w.product / "new.txt"));
+}
+
+TEST(WorkerRun, CurrentVersionNeedsNoUpdate) {
+    RunWorld w("fixture_ver_7_5_2_0.exe");
+    w.PutStandardPackage();
+    ScriptedPrompt prompt;
+    Finished f = RunWorker();
+    EXPECT_EQ(f.code, 16u);
+    EXPECT_EQ(f.stage, 1);
+    ASSERT_EQ(prompt.Boxes().size(), 1u);
+    EXPECT_EQ(prompt.Boxes()[0].text, Sjis("最新バージョンがインストールされています。"));
+    EXPECT_FALSE(Exists(WorkerWorld::WorkFolder()));
+    EXPECT_FALSE(Exists(w.product / "new.txt"));
+}
+
+TEST(WorkerRun, FolderDialogCancelled) {
+    RunWorld w;
+    w.PutStandardPackage();
+    w.appPaths.Set(w.target.path());  // a folder without the product
+    ScriptedPrompt prompt;            // no folder answers: the dialog is cancelled
+    Finished f = RunWorker();
+    EXPECT_EQ(f.code, 0xFFFFFFFFu);
+    EXPECT_EQ(f.stage, 1);
+    EXPECT_EQ(w.app.GetTargetDir(), "");
+    ASSERT_EQ(prompt.Seen().size(), 1u);
+    EXPECT_EQ(prompt.Seen()[0].kind, ScriptedPrompt::Shown::Folder);
+}
+
+TEST(WorkerRun, WithoutPackageTheFilesBesideTheProgramStay) {
+    RunWorld w;
+    for (const char* d : {"FILES", "FILES\\APP", "FILES\\HELP"}) CreateDirectoryA((w.program / d).c_str(), nullptr);
+    testutil::WriteFileBytes(w.program / "FILES\\APP\\new.txt", "new");
+    testutil::WriteFileBytes(w.program / "FILES\\HELP\\h.txt", "h");
+    ScriptedPrompt prompt;
+    Finished f = RunWorker();
+    EXPECT_EQ(f.code, 0u);
+    EXPECT_EQ(f.stage, 4);
+    EXPECT_EQ(ReadFileBytes(w.product / "new.txt"), "new");
+    EXPECT_EQ(ReadFileBytes(w.product / "HELP\\h.txt"), "h");
+    EXPECT_TRUE(Exists(w.program / "FILES\\APP\\new.txt"));
+    EXPECT_FALSE(Exists(WorkerWorld::WorkFolder()));
+}
+
+TEST(WorkerRun, FailuresAfterTheChecksStillRemoveTheWorkFolder) {
+    struct Case {
+        const char* name;
+        bool damaged;
+        bool lockDestination;
+        LONG stage;
+    } cases[] = {
+        {"damaged package", true, false, 2},
+        {"missing component folder", false, false, 3},
+        {"locked destination, cancelled", false, true, 4},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        RunWorld w;
+        if (c.damaged) {
+            auto bytes = RunWorld::Package(w.Key(), {{"APP\\new.txt", "new"}});
+            bytes.back() ^= 0x40;
+            w.PutPackage(bytes);
+        } else if (c.lockDestination) {
+            w.PutStandardPackage();
+        } else {
+            w.PutPackage(RunWorld::Package(w.Key(), {{"APP\\new.txt", "new"}}));  // no HELP folder
+        }
+        HANDLE locked = INVALID_HANDLE_VALUE;
+        if (c.lockDestination) {
+            testutil::WriteFileBytes(w.product / "new.txt", "old");
+            locked = CreateFileA((w.product / "new.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        }
+        ScriptedPrompt prompt;  // Retry/Cancel boxes are answered Cancel
+        Finished f = RunWorker();
+        if (locked != INVALID_HANDLE_VALUE) CloseHandle(locked);
+        EXPECT_EQ(f.code, 0xFFFFFFFFu);
+        EXPECT_EQ(f.stage, c.stage);
+        EXPECT_GE(prompt.Boxes().size(), 1u);
+        EXPECT_FALSE(Exists(WorkerWorld::WorkFolder()));
+    }
+}
+
+TEST(WorkerControl, PollSeesNoWorkerThenRunningThenTheEnd) {
+    RunWorld w;
+    w.PutStandardPackage();
+    w.app.m_nExitCode = 77;
+    EXPECT_EQ(w.app.PollCopyThread(), nullptr);  // no worker yet
+    EXPECT_EQ(w.app.m_nExitCode, 77u);
+
+    ScriptedPrompt prompt;
+    // Hold the worker in its first box so that it is seen running.
+    HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::string held = w.product / "new.txt";
+    testutil::WriteFileBytes(held, "old");
+    HANDLE locked = CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    prompt.AnswerBoxes({IDRETRY});
+    prompt.OnBox([&](const ScriptedPrompt::Shown&) {
+        WaitForSingleObject(release, 30000);
+        CloseHandle(locked);
+    });
+
+    CCopyThread* t = w.app.StartCopyThread();
+    ASSERT_NE(t, nullptr);
+    EXPECT_EQ(w.app.m_pCopyThread, t);
+    while (t->GetProgress()->nStage < 4 || prompt.Boxes().empty()) Sleep(5);
+    EXPECT_EQ(w.app.PollCopyThread(), t);  // still running: code 259
+    EXPECT_EQ(w.app.m_nExitCode, 77u);
+    SetEvent(release);
+
+    DWORD start = GetTickCount();
+    while (w.app.PollCopyThread() && GetTickCount() - start < 60000) Sleep(10);
+    EXPECT_EQ(w.app.m_pCopyThread, nullptr);
+    EXPECT_EQ(w.app.m_nExitCode, 0u);
+    w.app.m_nExitCode = 5;
+    EXPECT_EQ(w.app.PollCopyThread(), nullptr);  // after the end: nothing changes
+    EXPECT_EQ(w.app.m_nExitCode, 5u);
+    CloseHandle(release);
+    w.ExpectInstalled();
+}
