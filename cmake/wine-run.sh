@@ -3,20 +3,21 @@
 # with the Japanese system code page (932).
 #   wine-run.sh PROGRAM.exe [ARGS...]
 # The prefix lives beside the build's CMakeCache.txt (found by walking up from
-# the program), or in $UPD_WINEPREFIX when set. Without a display, one Xvfb
-# is started for this run.
+# the program), or in $UPD_WINEPREFIX when set (then $WINEARCH, default
+# win32, gives its kind). Without a display, one Xvfb is started for this run.
 set -euo pipefail
 
 prog=$1; shift
-dir=$(cd "$(dirname "$prog")" && pwd)
-builddir=$dir
-while [ "$builddir" != / ] && [ ! -f "$builddir/CMakeCache.txt" ]; do builddir=$(dirname "$builddir"); done
 
-arch=win32
-if [ -f "$builddir/CMakeCache.txt" ] && grep -q '^UPD_WINEARCH:.*=win64' "$builddir/CMakeCache.txt"; then arch=win64; fi
+# The build folder: the nearest folder above the program with a CMakeCache.txt.
+arch=${WINEARCH:-win32}
 if [ -z "${UPD_WINEPREFIX:-}" ]; then
+  builddir=$(cd "$(dirname "$prog")" && pwd)
+  while [ "$builddir" != / ] && [ ! -f "$builddir/CMakeCache.txt" ]; do builddir=$(dirname "$builddir"); done
   if [ "$builddir" = / ]; then echo "wine-run: no build folder above $prog" >&2; exit 2; fi
   UPD_WINEPREFIX=$builddir/wineprefix
+  arch=win32
+  if grep -q '^UPD_WINEARCH:.*=win64' "$builddir/CMakeCache.txt"; then arch=win64; fi
 fi
 
 export WINEPREFIX=$UPD_WINEPREFIX
