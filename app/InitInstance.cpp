@@ -1,15 +1,17 @@
 #include "app/SetupApp.h"
 #include "platform/prompt.h"
+#include "res/resource.h"
+#include "wizard/SetupSheet.h"
 
 int CSetupApp::InitInstance() {
     InitAppDir();
 
-    // WIZARD: construct the wizard sheet here (caption string 1, no parent,
-    // first page 0) and make it the main window.
+    // The sheet makes itself the main window when its window is created.
+    CSetupSheet sheet(IDS_SHEET_CAPTION, nullptr, 0);
 
     std::string path = GetAppFilePath("SETUP.INI");
     if (m_info.Load(path)) {
-        // WIZARD: show the sheet modally here.
+        sheet.DoModal();
     }
 
     // The main window does not outlive the sheet.
