@@ -257,6 +257,20 @@ TEST_F(ProductCheckTest, FindInstallFolderAsksUntilAFolderWithAVersionIsChosen) 
     }
 }
 
+TEST_F(ProductCheckTest, DefaultFolderIsOnTheSystemFolderDrive) {
+    // A good default folder on C: is not taken when the system folder lies on
+    // another drive (Z:, where no such folder exists): the dialog comes.
+    AppPathsEntry entry;
+    DefaultFolder onC;
+    onC.Make("fixture_ver_7_5_1_65535.exe");
+    m_app.m_info.m_strSystemDir = "Z:\\hB-no-such-windows\\system32";
+    ScriptedPrompt prompt;
+    std::string target;
+    EXPECT_EQ(m_check.FindInstallFolder(target), 0);
+    EXPECT_EQ(target, "");
+    EXPECT_EQ(prompt.Seen().size(), 1u);
+}
+
 TEST_F(ProductCheckTest, BrowseInstallFolderStoresTheChoiceUnchangedOrEmpties) {
     m_app.m_info.m_strProductName = "P<TARGETDIR>";  // macros expand in the title
     m_app.SetTargetDir("T");
