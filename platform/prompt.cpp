@@ -30,10 +30,17 @@ bool SystemPrompt::BrowseForFolder(HWND owner, const std::string& title, UINT fl
     bi.lpszTitle = title.c_str();
     bi.ulFlags = flags;
     path.clear();
+    // The shell's dialog needs COM on the calling thread (the worker has none
+    // of its own); balance only an initialisation that took place here.
+    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     PIDLIST_ABSOLUTE item = ::SHBrowseForFolderA(&bi);
+    bool ok = false;
+    if (item) {
+        ok = ::SHGetPathFromIDListA(item, display) != FALSE;
+        ::CoTaskMemFree(item);
+    }
+    if (SUCCEEDED(com)) ::CoUninitialize();
     if (!item) return false;
-    bool ok = ::SHGetPathFromIDListA(item, display) != FALSE;
-    ::CoTaskMemFree(item);
     if (!ok) return false;
     path = display;
     return true;
