@@ -375,11 +375,15 @@ TEST_F(WizardTest, ProgressPageFollowsTheWorker) {
     std::string finishText;
     bool finishEnabled = false, backOnFinish = true;
     int pollsAtFinish = 0;
+    HWND bannerAtWelcome = nullptr, bannerAtFinish = nullptr;
+    RECT bannerRectAtWelcome = {}, bannerRectAtFinish = {};
 
     Driver driver({
         [&] {
             hwnd = sheet.GetSafeHwnd();
             if (!hwnd || CurrentPage(hwnd) != sheet.m_pageWelcome.GetSafeHwnd()) return false;
+            bannerAtWelcome = ::GetDlgItem(hwnd, IDC_BANNER);
+            bannerRectAtWelcome = platform::GetRectInParent(bannerAtWelcome);
             // Stop the worker from moving the page on until the table is done.
             worker.snapshot = PROGRESSSNAPSHOT{};
             Press(hwnd, PSBTN_NEXT);
@@ -447,6 +451,8 @@ TEST_F(WizardTest, ProgressPageFollowsTheWorker) {
             if (!finish || CurrentPage(hwnd) != finish) return false;
             finishText = platform::GetWindowString(::GetDlgItem(finish, IDC_TEXT1));
             pollsAtFinish = worker.polls;
+            bannerAtFinish = ::GetDlgItem(hwnd, IDC_BANNER);
+            bannerRectAtFinish = platform::GetRectInParent(bannerAtFinish);
             return true;
         },
         [&] {
@@ -476,6 +482,10 @@ TEST_F(WizardTest, ProgressPageFollowsTheWorker) {
     EXPECT_EQ(finishText, Expanded("<PRODUCT_NAME> のアップデートは正常に終了しました。"));
     EXPECT_TRUE(finishEnabled);
     EXPECT_FALSE(backOnFinish);
+    // One banner for every page, neither rebuilt nor moved.
+    EXPECT_NE(bannerAtWelcome, nullptr);
+    EXPECT_EQ(bannerAtFinish, bannerAtWelcome);
+    EXPECT_TRUE(::EqualRect(&bannerRectAtWelcome, &bannerRectAtFinish));
 }
 
 // Runs the whole wizard with a worker that has already ended; returns the
