@@ -1,0 +1,40 @@
+// The parts of the file layer that are the same on every system.
+#include "tools/updpkg/fileio.h"
+
+#include "platform/mbcs.h"
+#include "tools/updpkg/names.h"
+
+namespace updpkg {
+
+namespace {
+
+// Index of the last separator that begins a character, or npos. On Windows
+// the second byte of a double-byte character may be 0x5C.
+std::size_t LastSeparator(const std::string& path) {
+#ifdef _WIN32
+    const std::size_t back = mbcs::ReverseFind(path, '\\');
+    const std::size_t slash = mbcs::ReverseFind(path, '/');
+    if (back == mbcs::npos) return slash;
+    if (slash == mbcs::npos) return back;
+    return back > slash ? back : slash;
+#else
+    return path.find_last_of('/');
+#endif
+}
+
+}  // namespace
+
+std::string JoinNative(const std::string& folder, const std::string& relative) {
+    if (folder.empty()) return relative;
+    const std::size_t last = LastSeparator(folder);
+    if (last != std::string::npos && last + 1 == folder.size()) return folder + relative;
+    return folder + kPathSeparator + relative;
+}
+
+std::string ParentOf(const std::string& path) {
+    const std::size_t last = LastSeparator(path);
+    if (last == std::string::npos) return "";
+    return last == 0 ? path.substr(0, 1) : path.substr(0, last);  // the root stays "/"
+}
+
+}  // namespace updpkg

@@ -1,0 +1,91 @@
+#pragma once
+// Files and folders for updpkg, over POSIX calls on Linux and the ANSI file
+// functions on Windows (fileio_posix.cpp, fileio_win.cpp). Every failure
+// throws FileError with the path and the system's reason.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace updpkg {
+
+class InputFile {
+public:
+    explicit InputFile(const std::string& path);
+    ~InputFile();
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+
+    // Up to size bytes; 0 at the end of the file.
+    std::size_t Read(void* buffer, std::size_t size);
+    void Seek(uint64_t offset);
+    uint64_t Size() const;
+    const std::string& path() const { return m_path; }
+
+private:
+    struct Impl;
+    std::string m_path;
+    std::unique_ptr<Impl> m_impl;
+};
+
+// Created empty (an existing file is truncated). Close reports the errors
+// that only show when the data reaches the disk; the destructor closes
+// without a report.
+class OutputFile {
+public:
+    explicit OutputFile(const std::string& path);
+    ~OutputFile();
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    void Write(const void* data, std::size_t size);
+    // Rewrites bytes already written; later writes still append.
+    void WriteAt(uint64_t offset, const void* data, std::size_t size);
+    void Close();
+    const std::string& path() const { return m_path; }
+
+private:
+    struct Impl;
+    std::string m_path;
+    std::unique_ptr<Impl> m_impl;
+};
+
+struct FolderEntry {
+    enum Kind { File, Folder, Other };
+    std::string name;
+    Kind kind = Other;
+    uint64_t size = 0;
+};
+
+// The entries of a folder but "." and "..", in no particular order. Links
+// are followed, except a link to a folder, which is listed as Other so that
+// a walk cannot loop.
+std::vector<FolderEntry> ListFolder(const std::string& path);
+
+// Whether path names an existing folder.
+bool IsFolder(const std::string& path);
+
+// Creates a folder and the missing ones above it; an existing folder is fine.
+void MakeFolders(const std::string& path);
+
+// Moves a file to to, replacing a file there.
+void MoveReplacing(const std::string& from, const std::string& to);
+
+// Removals after a failure, when a second error would only hide the first.
+void RemoveFileQuietly(const std::string& path) noexcept;
+void RemoveFolderQuietly(const std::string& path) noexcept;
+
+// Creates a new folder whose name begins with prefix inside parent.
+std::string MakeUniqueFolder(const std::string& parent, const std::string& prefix);
+
+// folder and a relative path, with one separator between them.
+std::string JoinNative(const std::string& folder, const std::string& relative);
+
+// Everything before the last separator; "" when there is none.
+std::string ParentOf(const std::string& path);
+
+bool StderrIsTerminal();
+
+}  // namespace updpkg

@@ -1,0 +1,196 @@
+// The file layer on Linux.
+#include <dirent.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+
+#include "tools/updpkg/errors.h"
+#include "tools/updpkg/fileio.h"
+
+namespace updpkg {
+
+namespace {
+
+[[noreturn]] void Fail(const std::string& what, const std::string& path, int error) {
+    throw FileError("cannot " + what + " '" + path + "': " + std::strerror(error));
+}
+
+// A file descriptor, closed on destruction.
+class Descriptor {
+public:
+    explicit Descriptor(int fd = -1) : m_fd(fd) {}
+    ~Descriptor() {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return m_fd; }
+    // Closes and reports the result; errno tells why it failed.
+    bool Close() {
+        const int fd = m_fd;
+        m_fd = -1;
+        return ::close(fd) == 0;
+    }
+
+private:
+    int m_fd;
+};
+
+// A folder listing, closed with closedir.
+class Listing {
+public:
+    explicit Listing(DIR* dir) : m_dir(dir) {}
+    ~Listing() {
+        if (m_dir) closedir(m_dir);
+    }
+    Listing(const Listing&) = delete;
+    Listing& operator=(const Listing&) = delete;
+    DIR* get() const { return m_dir; }
+
+private:
+    DIR* m_dir;
+};
+
+}  // namespace
+
+struct InputFile::Impl {
+    Descriptor fd;
+    explicit Impl(int f) : fd(f) {}
+};
+
+InputFile::InputFile(const std::string& path) : m_path(path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) Fail("open", path, errno);
+    m_impl = std::make_unique<Impl>(fd);
+}
+
+InputFile::~InputFile() = default;
+
+std::size_t InputFile::Read(void* buffer, std::size_t size) {
+    for (;;) {
+        const ssize_t got = ::read(m_impl->fd.get(), buffer, size);
+        if (got >= 0) return static_cast<std::size_t>(got);
+        if (errno != EINTR) Fail("read", m_path, errno);
+    }
+}
+
+void InputFile::Seek(uint64_t offset) {
+    if (::lseek(m_impl->fd.get(), static_cast<off_t>(offset), SEEK_SET) < 0) Fail("seek in", m_path, errno);
+}
+
+uint64_t InputFile::Size() const {
+    struct stat st;
+    if (::fstat(m_impl->fd.get(), &st) != 0) Fail("examine", m_path, errno);
+    return static_cast<uint64_t>(st.st_size);
+}
+
+struct OutputFile::Impl {
+    Descriptor fd;
+    explicit Impl(int f) : fd(f) {}
+};
+
+OutputFile::OutputFile(const std::string& path) : m_path(path) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) Fail("create", path, errno);
+    m_impl = std::make_unique<Impl>(fd);
+}
+
+OutputFile::~OutputFile() = default;
+
+void OutputFile::Write(const void* data, std::size_t size) {
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t put = ::write(m_impl->fd.get(), p, size);
+        if (put < 0) {
+            if (errno == EINTR) continue;
+            Fail("write", m_path, errno);
+        }
+        p += put;
+        size -= static_cast<std::size_t>(put);
+    }
+}
+
+void OutputFile::WriteAt(uint64_t offset, const void* data, std::size_t size) {
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t put = ::pwrite(m_impl->fd.get(), p, size, static_cast<off_t>(offset));
+        if (put < 0) {
+            if (errno == EINTR) continue;
+            Fail("write", m_path, errno);
+        }
+        p += put;
+        offset += static_cast<uint64_t>(put);
+        size -= static_cast<std::size_t>(put);
+    }
+}
+
+void OutputFile::Close() {
+    if (m_impl->fd.get() >= 0 && !m_impl->fd.Close()) Fail("close", m_path, errno);
+}
+
+std::vector<FolderEntry> ListFolder(const std::string& path) {
+    Listing dir(::opendir(path.c_str()));
+    if (!dir.get()) Fail("list the folder", path, errno);
+    std::vector<FolderEntry> entries;
+    for (;;) {
+        errno = 0;
+        const dirent* d = ::readdir(dir.get());
+        if (!d) {
+            if (errno != 0) Fail("list the folder", path, errno);
+            break;
+        }
+        const std::string name = d->d_name;
+        if (name == "." || name == "..") continue;
+        const std::string full = JoinNative(path, name);
+        struct stat st, lst;
+        if (::stat(full.c_str(), &st) != 0) Fail("examine", full, errno);
+        if (::lstat(full.c_str(), &lst) != 0) Fail("examine", full, errno);
+        FolderEntry e;
+        e.name = name;
+        if (S_ISREG(st.st_mode)) {
+            e.kind = FolderEntry::File;
+            e.size = static_cast<uint64_t>(st.st_size);
+        } else if (S_ISDIR(st.st_mode) && !S_ISLNK(lst.st_mode)) {
+            e.kind = FolderEntry::Folder;
+        }
+        entries.push_back(e);
+    }
+    return entries;
+}
+
+bool IsFolder(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+void MakeFolders(const std::string& path) {
+    if (path.empty() || IsFolder(path)) return;
+    const std::string parent = ParentOf(path);
+    if (!parent.empty() && parent != path) MakeFolders(parent);
+    if (::mkdir(path.c_str(), 0777) != 0) {
+        const int error = errno;
+        if (error != EEXIST || !IsFolder(path)) Fail("create the folder", path, error);
+    }
+}
+
+void MoveReplacing(const std::string& from, const std::string& to) {
+    if (::rename(from.c_str(), to.c_str()) != 0) Fail("write", to, errno);
+}
+
+void RemoveFileQuietly(const std::string& path) noexcept { ::unlink(path.c_str()); }
+
+void RemoveFolderQuietly(const std::string& path) noexcept { ::rmdir(path.c_str()); }
+
+std::string MakeUniqueFolder(const std::string& parent, const std::string& prefix) {
+    std::string pattern = JoinNative(parent, prefix + "XXXXXX");
+    if (!::mkdtemp(pattern.data())) Fail("create a folder in", parent, errno);
+    return pattern;
+}
+
+bool StderrIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
+
+}  // namespace updpkg

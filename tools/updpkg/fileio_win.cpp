@@ -1,0 +1,175 @@
+// The file layer on Windows: the ANSI functions, so that names stay in the
+// system code page as the package wants them.
+#include <windows.h>
+
+#include <io.h>
+
+#include <cstdio>
+
+#include "platform/filefind.h"
+#include "platform/handle.h"
+#include "tools/updpkg/errors.h"
+#include "tools/updpkg/fileio.h"
+
+namespace updpkg {
+
+namespace {
+
+// error is GetLastError() as read right after the failing call.
+[[noreturn]] void Fail(const std::string& what, const std::string& path, DWORD error) {
+    char* text = nullptr;
+    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                   nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string reason = text ? text : "";
+    if (text) LocalFree(text);
+    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == ' ')) reason.pop_back();
+    throw FileError("cannot " + what + " '" + path + "': " + reason + " (error " + std::to_string(error) + ")");
+}
+
+// ReadFile and WriteFile move at most a DWORD's worth at once.
+DWORD Chunk(std::size_t size) { return size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size); }
+
+}  // namespace
+
+struct InputFile::Impl {
+    platform::Handle handle;
+};
+
+InputFile::InputFile(const std::string& path) : m_path(path), m_impl(std::make_unique<Impl>()) {
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (h == INVALID_HANDLE_VALUE) Fail("open", path, GetLastError());
+    m_impl->handle.reset(h);
+}
+
+InputFile::~InputFile() = default;
+
+std::size_t InputFile::Read(void* buffer, std::size_t size) {
+    DWORD got = 0;
+    if (!ReadFile(m_impl->handle.get(), buffer, Chunk(size), &got, nullptr)) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_HANDLE_EOF) return 0;
+        Fail("read", m_path, error);
+    }
+    return got;
+}
+
+void InputFile::Seek(uint64_t offset) {
+    LARGE_INTEGER to;
+    to.QuadPart = static_cast<LONGLONG>(offset);
+    if (!SetFilePointerEx(m_impl->handle.get(), to, nullptr, FILE_BEGIN)) Fail("seek in", m_path, GetLastError());
+}
+
+uint64_t InputFile::Size() const {
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(m_impl->handle.get(), &size)) Fail("examine", m_path, GetLastError());
+    return static_cast<uint64_t>(size.QuadPart);
+}
+
+struct OutputFile::Impl {
+    platform::Handle handle;
+};
+
+OutputFile::OutputFile(const std::string& path) : m_path(path), m_impl(std::make_unique<Impl>()) {
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) Fail("create", path, GetLastError());
+    m_impl->handle.reset(h);
+}
+
+OutputFile::~OutputFile() = default;
+
+void OutputFile::Write(const void* data, std::size_t size) {
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+        DWORD put = 0;
+        if (!WriteFile(m_impl->handle.get(), p, Chunk(size), &put, nullptr)) Fail("write", m_path, GetLastError());
+        p += put;
+        size -= put;
+    }
+}
+
+void OutputFile::WriteAt(uint64_t offset, const void* data, std::size_t size) {
+    HANDLE h = m_impl->handle.get();
+    LARGE_INTEGER here{}, zero{}, to;
+    if (!SetFilePointerEx(h, zero, &here, FILE_CURRENT)) Fail("write", m_path, GetLastError());
+    to.QuadPart = static_cast<LONGLONG>(offset);
+    if (!SetFilePointerEx(h, to, nullptr, FILE_BEGIN)) Fail("write", m_path, GetLastError());
+    Write(data, size);
+    if (!SetFilePointerEx(h, here, nullptr, FILE_BEGIN)) Fail("write", m_path, GetLastError());
+}
+
+void OutputFile::Close() {
+    if (!m_impl->handle.valid()) return;
+    HANDLE h = m_impl->handle.release();
+    if (!CloseHandle(h)) Fail("close", m_path, GetLastError());
+}
+
+std::vector<FolderEntry> ListFolder(const std::string& path) {
+    WIN32_FIND_DATAA data;
+    platform::FindHandle find(FindFirstFileA(JoinNative(path, "*").c_str(), &data));
+    if (!find.valid()) Fail("list the folder", path, GetLastError());
+    std::vector<FolderEntry> entries;
+    for (;;) {
+        const std::string name = data.cFileName;
+        if (name != "." && name != "..") {
+            FolderEntry e;
+            e.name = name;
+            const bool folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+            const bool link = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+            if (!folder) {
+                e.kind = FolderEntry::File;
+                e.size = static_cast<uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+            } else if (!link) {
+                e.kind = FolderEntry::Folder;
+            }
+            entries.push_back(e);
+        }
+        if (!FindNextFileA(find.get(), &data)) {
+            const DWORD error = GetLastError();
+            if (error == ERROR_NO_MORE_FILES) break;
+            Fail("list the folder", path, error);
+        }
+    }
+    return entries;
+}
+
+bool IsFolder(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+void MakeFolders(const std::string& path) {
+    if (path.empty() || IsFolder(path)) return;
+    const std::string parent = ParentOf(path);
+    // A drive ("C:") or the root ends the climb.
+    if (!parent.empty() && parent != path && parent.back() != ':') MakeFolders(parent);
+    if (!CreateDirectoryA(path.c_str(), nullptr)) {
+        const DWORD error = GetLastError();
+        if (error != ERROR_ALREADY_EXISTS || !IsFolder(path)) Fail("create the folder", path, error);
+    }
+}
+
+void MoveReplacing(const std::string& from, const std::string& to) {
+    if (!MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) Fail("write", to, GetLastError());
+}
+
+void RemoveFileQuietly(const std::string& path) noexcept { DeleteFileA(path.c_str()); }
+
+void RemoveFolderQuietly(const std::string& path) noexcept { RemoveDirectoryA(path.c_str()); }
+
+std::string MakeUniqueFolder(const std::string& parent, const std::string& prefix) {
+    const unsigned long seed = GetCurrentProcessId() * 7919ul + GetTickCount();
+    for (unsigned long i = 0; i < 1000; ++i) {
+        char suffix[16];
+        std::snprintf(suffix, sizeof suffix, "%06lx", (seed + i) & 0xFFFFFFul);
+        const std::string path = JoinNative(parent, prefix + suffix);
+        if (CreateDirectoryA(path.c_str(), nullptr)) return path;
+        const DWORD error = GetLastError();
+        if (error != ERROR_ALREADY_EXISTS) Fail("create a folder in", parent, error);
+    }
+    Fail("create a folder in", parent, ERROR_ALREADY_EXISTS);
+}
+
+bool StderrIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
+
+}  // namespace updpkg
