@@ -14,6 +14,7 @@
 
 #include "app/SetupApp.h"
 #include "checks/ProductCheck.h"
+#include "app_paths.h"
 #include "fixture_paths.h"
 #include "platform/handle.h"
 #include "platform/prompt.h"
@@ -26,7 +27,7 @@ using testutil::Sjis;
 
 namespace {
 
-const char kAppPaths[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Zomi7.EXE";
+using testutil::AppPathsEntry;
 
 // An application object of the test's own, with a product name and a system
 // folder on drive C.
@@ -60,24 +61,6 @@ void InstallExe(const std::string& folder, const std::string& fixture) {
         << folder << " " << fixture;
 }
 
-// The App Paths key of the product, set for the test and removed after.
-class AppPathsEntry {
-public:
-    AppPathsEntry() { ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kAppPaths); }
-    ~AppPathsEntry() { ::RegDeleteTreeA(HKEY_LOCAL_MACHINE, kAppPaths); }
-    AppPathsEntry(const AppPathsEntry&) = delete;
-    AppPathsEntry& operator=(const AppPathsEntry&) = delete;
-    void Set(const std::string& value) {
-        platform::RegKey key;
-        ASSERT_EQ(::RegCreateKeyExA(HKEY_LOCAL_MACHINE, kAppPaths, 0, nullptr, 0, KEY_SET_VALUE,
-                                    nullptr, key.out(), nullptr),
-                  ERROR_SUCCESS);
-        ASSERT_EQ(::RegSetValueExA(key.get(), nullptr, 0, REG_SZ,
-                                   reinterpret_cast<const BYTE*>(value.c_str()),
-                                   static_cast<DWORD>(value.size() + 1)),
-                  ERROR_SUCCESS);
-    }
-};
 
 // The default install folder on drive C, made for the test and removed after.
 class DefaultFolder {
@@ -207,7 +190,9 @@ TEST_F(ProductCheckTest, FindInstallFolderTakesTheFolderFromAppPaths) {
     };
     for (auto& c : cases) {
         AppPathsEntry entry;
-        if (c.set) entry.Set(c.value);
+        if (c.set) {
+            ASSERT_TRUE(entry.Set(c.value));
+        }
         ScriptedPrompt prompt;
         std::string target = "stale";
         EXPECT_EQ(m_check.FindInstallFolder(target), 1) << c.value;
@@ -226,7 +211,7 @@ TEST_F(ProductCheckTest, FindInstallFolderAsksUntilAFolderWithAVersionIsChosen) 
     InstallExe(noVersion, "fixture_app.exe");
     InstallExe(right, "fixture_ver_8_0_0_0.exe");
     AppPathsEntry entry;
-    entry.Set(empty + "\\Zomi7.EXE");  // names a folder without the program
+    ASSERT_TRUE(entry.Set(empty + "\\Zomi7.EXE"));  // names a folder without the program
     DefaultFolder fallback;            // absent
 
     struct Case {
