@@ -88,9 +88,10 @@ else
   echo "demo: no display: running the wizard under Xvfb with the automation driver"
   rm -rf "$shots"; mkdir -p "$shots"
   cp build/win32/bin/wizdrive.exe "$demo/"
-  shots_win="Z:$(echo "$shots" | tr / '\\')"
+  winpath() { echo "Z:$1" | tr / '\\'; }
   report=$(xvfb-run -a -s "-screen 0 1024x768x24" "$root/cmake/wine-run.sh" "$demo/wizdrive.exe" \
-             "$medium/SETUP.EXE" --shots "$shots_win" 2>/dev/null | tr -d '\r' | iconv -f CP932 -t UTF-8 || true)
+             "$(winpath "$medium/SETUP.EXE")" --shots "$(winpath "$shots")" 2>/dev/null \
+             | tr -d '\r' | iconv -f CP932 -t UTF-8 || true)
   printf '%s\n' "$report" | sed 's/^/    /'
   for bmp in "$shots"/*.bmp; do
     [ -e "$bmp" ] || continue

@@ -101,7 +101,8 @@ bool Process::Start(const std::string& program) {
     STARTUPINFOA si{};
     si.cb = sizeof si;
     std::string cmd = "\"" + program + "\"";
-    std::string dir = program.substr(0, program.find_last_of('\\'));
+    const size_t slash = program.find_last_of("\\/");
+    const std::string dir = slash == std::string::npos ? std::string(".") : program.substr(0, slash);
     return ::CreateProcessA(program.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr,
                             dir.c_str(), &si, &m_pi) != FALSE;
 }
