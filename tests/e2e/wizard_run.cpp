@@ -36,13 +36,18 @@ HWND VisiblePage(const Window& sheet) {
     return nullptr;
 }
 
+// Which page a page window is, by its template's controls alone: the
+// progress page holds the progress bar, the welcome page's one text has no
+// id, the finish page's has 1000. Visibility is not used here: while the
+// sheet switches pages, a page's children may already be hidden.
 std::string PageName(const Window& sheet, HWND page) {
+    bool text1000 = false;
     for (auto& c : sheet.controls) {
-        if (c.parent != page || !c.visible) continue;
+        if (c.parent != page) continue;
         if (c.id == 1002) return "progress";
+        if (c.id == 1000) text1000 = true;
     }
-    if (StateOf(sheet, kFinish).visible) return "finish";
-    return "welcome";
+    return text1000 ? "finish" : "welcome";
 }
 
 std::vector<std::string> PageTexts(const Window& sheet, HWND page) {

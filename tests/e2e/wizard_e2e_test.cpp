@@ -1,0 +1,211 @@
+// The whole program as a user runs it under Wine: SETUP.EXE on a medium laid
+// out by the test, a fake installed product, the wizard driven from outside.
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include "../win/app_paths.h"
+#include "../win/test_util.h"
+#include "engine/package_memory.h"
+#include "wizard_run.h"
+
+using testutil::Exists;
+using testutil::ReadFileBytes;
+using testutil::Sjis;
+
+namespace {
+
+std::string BinDir() {
+    char self[MAX_PATH];
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string s = self;
+    return s.substr(0, s.rfind('\\') + 1);
+}
+std::string Sample(const std::string& rel) { return BinDir() + "..\\samples\\" + rel; }
+
+std::string WorkFolder() {
+    char t[MAX_PATH];
+    GetTempPathA(MAX_PATH, t);
+    return std::string(t) + "KVUPDATE";
+}
+
+const std::string kProduct = Sjis("ゾミ表");  // 表 ends in byte 0x5C
+
+// A medium (SETUP.EXE, SETUP.INI, a package) and an installed product
+// registered under App Paths.
+class World {
+public:
+    testutil::ScratchDir medium{Sjis("upd_e2e_medium_ソ")};
+    testutil::ScratchDir product{Sjis("upd_e2e_product_表")};
+    testutil::AppPathsEntry appPaths;
+
+    explicit World(const std::string& installed = "installed\\Zomi7.EXE") {
+        EXPECT_TRUE(CopyFileA((BinDir() + "SETUP.EXE").c_str(), (medium / "SETUP.EXE").c_str(), FALSE));
+        EXPECT_TRUE(CopyFileA(Sample(installed).c_str(), (product / "Zomi7.EXE").c_str(), FALSE));
+        EXPECT_TRUE(CopyFileA(Sample("installed\\kvp2lib.dll").c_str(), (product / "kvp2lib.dll").c_str(), FALSE));
+        testutil::WriteFileBytes(product / "readme.txt", "old readme");
+        EXPECT_TRUE(appPaths.Set(product / "Zomi7.EXE"));
+        testutil::WriteFileBytes(medium / "SETUP.INI",
+                                 "[PRODUCT]\r\nPRODUCT_NAME=" + kProduct +
+                                     "\r\nPRODUCT_VERSION=7.5.2.0\r\nPACKAGE=UPDATE.PKG\r\n"
+                                     "[COMPONENTS]\r\nAPP=APP,<TARGETDIR>,1\r\nHELP=HELP,<TARGETDIR>\\HELP,2\r\n");
+        testutil::RemoveTree(WorkFolder());
+    }
+    ~World() { testutil::RemoveTree(WorkFolder()); }
+
+    uint32_t Key() {
+        std::string lib = ReadFileBytes(product / "kvp2lib.dll");
+        return static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(lib.data()), static_cast<uInt>(lib.size())));
+    }
+    void PutPackage(bool damage = false) {
+        pkg::MemoryOutput out;
+        pkg::PackageWriter w(out, Key());
+        auto add = [&](const std::string& name, const std::string& data) {
+            w.AddData(name, reinterpret_cast<const unsigned char*>(data.data()), data.size());
+        };
+        add("APP\\readme.txt", "new readme");
+        add("APP\\bin\\tool.dat", std::string(70000, 't'));
+        add(Sjis("HELP\\使い方.txt"), "help");
+        auto bytes = out.bytes();
+        if (damage) bytes[bytes.size() / 2] ^= 0x5A;
+        testutil::WriteFileBytes(medium / "UPDATE.PKG", std::string(bytes.begin(), bytes.end()));
+    }
+    bool Installed() {
+        return ReadFileBytes(product / "readme.txt") == "new readme" &&
+               ReadFileBytes(product / "bin\\tool.dat") == std::string(70000, 't') &&
+               ReadFileBytes(product / Sjis("HELP\\使い方.txt")) == "help";
+    }
+    driver::RunReport Run(std::vector<int> answers = {}) {
+        driver::RunOptions o;
+        o.setupExe = medium / "SETUP.EXE";
+        o.boxAnswers = std::move(answers);
+        o.timeoutMs = 60000;
+        return driver::RunWizard(o);
+    }
+};
+
+std::string Finish(const std::string& utf8) { return kProduct + Sjis(utf8); }
+
+// What every run must show: three pages in order, Back never enabled, Help
+// never visible, Cancel where Help is and disabled from the progress page on.
+void ExpectWizardShape(const driver::RunReport& r) {
+    EXPECT_TRUE(r.problems.empty()) << (r.problems.empty() ? "" : r.problems[0]);
+    EXPECT_TRUE(r.ended);
+    ASSERT_EQ(r.pages.size(), 3u);
+    const char* names[] = {"welcome", "progress", "finish"};
+    for (size_t i = 0; i < 3; ++i) {
+        const auto& p = r.pages[i];
+        SCOPED_TRACE(p.name);
+        EXPECT_EQ(p.name, names[i]);
+        EXPECT_TRUE(p.back.visible);
+        EXPECT_FALSE(p.back.enabled);
+        EXPECT_FALSE(p.help.visible);
+        EXPECT_TRUE(p.cancel.visible);
+        EXPECT_EQ(p.cancel.enabled, i == 0);
+        // Cancel takes Help's column; the row keeps one line (the hidden
+        // Help button is not moved again when the sheet lays out its row).
+        EXPECT_EQ(p.cancel.rect.left, p.help.rect.left);
+        EXPECT_EQ(p.cancel.rect.top, p.next.rect.top);
+        EXPECT_EQ(p.back.rect.top, p.next.rect.top);
+        EXPECT_LT(p.next.rect.right, p.cancel.rect.left);
+    }
+    EXPECT_TRUE(r.pages[0].next.enabled);
+    EXPECT_FALSE(r.pages[1].next.enabled);
+    EXPECT_TRUE(r.pages[2].finish.visible);
+    EXPECT_TRUE(r.pages[2].finish.enabled);
+}
+
+}  // namespace
+
+TEST(WizardEndToEnd, SuccessfulUpdate) {
+    World w;
+    w.PutPackage();
+    auto r = w.Run();
+    ExpectWizardShape(r);
+    EXPECT_TRUE(r.boxes.empty());
+    ASSERT_EQ(r.pages.size(), 3u);
+    ASSERT_EQ(r.pages[0].texts.size(), 1u);
+    EXPECT_EQ(r.pages[0].texts[0],
+              kProduct + Sjis(" アップデートウィザードにようこそ !!\n\nこのプログラムは、コンピュータにインストールされている\n") +
+                  kProduct + Sjis(" のバージョンを、 7.5.2.0 に更新します。\n\n[次へ]をクリックすると、インストールが開始されます。"));
+    // The progress page's upper text stays empty; the lower text follows the
+    // worker up to the copying of the files.
+    ASSERT_EQ(r.pages[1].texts.size(), 2u);
+    EXPECT_EQ(r.pages[1].texts[0], "");
+    bool copying = false;
+    for (auto& t : r.pages[1].progressTexts)
+        copying |= t.rfind(Sjis("ファイルをコピーしています...\n") + w.product.path(), 0) == 0;
+    EXPECT_TRUE(copying);
+    ASSERT_EQ(r.pages[2].texts.size(), 1u) << ::testing::PrintToString(r.pages[2].texts);
+    EXPECT_EQ(r.pages[2].texts[0], Finish(" のアップデートは正常に終了しました。"));
+    EXPECT_TRUE(w.Installed());
+    EXPECT_FALSE(Exists(WorkFolder()));
+}
+
+TEST(WizardEndToEnd, OutcomesOtherThanSuccess) {
+    struct Case {
+        const char* name;
+        std::string installed;
+        bool damaged;
+        bool running;
+        bool lockReadme;
+        std::string box;
+        std::string finish;
+    } cases[] = {
+        {"already current", "update\\Zomi7.EXE", false, false, false,
+         Sjis("最新バージョンがインストールされています。"), Finish(" のアップデートは行われませんでした。")},
+        {"product running", "installed\\Zomi7.EXE", false, true, false,
+         kProduct + Sjis(" が実行中です。\n") + kProduct + Sjis(" を閉じてから、セットアップを起動してください。"),
+         Finish(" のアップデートは正常に終了しませんでした。\n改めてセットアップを実行する必要があります。")},
+        {"damaged package", "installed\\Zomi7.EXE", true, false, false,
+         Sjis("更新するファイルの取得に失敗しました。\nアップデートプログラムが壊れているか、アップデート対象製品が正しくない可能性があります。"),
+         Finish(" のアップデートは正常に終了しませんでした。\n改めてセットアップを実行する必要があります。")},
+        {"locked destination, cancelled", "installed\\Zomi7.EXE", false, false, true, "",
+         Finish(" のアップデートは正常に終了しませんでした。\n改めてセットアップを実行する必要があります。")},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        World w(c.installed);
+        w.PutPackage(c.damaged);
+        PROCESS_INFORMATION pi{};
+        HANDLE stop = nullptr;
+        if (c.running) {
+            // A stand-in program running under a name that holds "zomi7.exe".
+            std::string copy = w.product / "myzomi7.exe";
+            CopyFileA((BinDir() + "fixture_app.exe").c_str(), copy.c_str(), FALSE);
+            stop = CreateEventA(nullptr, TRUE, FALSE, "upd_e2e_running_stop");
+            STARTUPINFOA si{};
+            si.cb = sizeof si;
+            std::string cmd = "\"" + copy + "\" upd_e2e_running_stop";
+            ASSERT_TRUE(CreateProcessA(copy.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+        }
+        HANDLE locked = INVALID_HANDLE_VALUE;
+        if (c.lockReadme)
+            locked = CreateFileA((w.product / "readme.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+
+        auto r = w.Run();  // OK where there is one; the Retry/Cancel box gets Cancel
+        if (locked != INVALID_HANDLE_VALUE) CloseHandle(locked);
+        if (stop) {
+            SetEvent(stop);
+            WaitForSingleObject(pi.hProcess, 10000);
+            CloseHandle(pi.hProcess);
+            CloseHandle(pi.hThread);
+            CloseHandle(stop);
+        }
+
+        ExpectWizardShape(r);
+        ASSERT_EQ(r.boxes.size(), 1u);
+        EXPECT_EQ(r.boxes[0].caption, Sjis("アップデートウィザード"));
+        if (!c.box.empty()) {
+            EXPECT_EQ(r.boxes[0].text, c.box);
+        }
+        if (c.lockReadme) {
+            EXPECT_EQ(r.boxes[0].buttons.size(), 2u);  // Retry and Cancel
+            EXPECT_EQ(r.boxes[0].answered, IDCANCEL);
+        }
+        ASSERT_EQ(r.pages.size(), 3u);
+        ASSERT_EQ(r.pages[2].texts.size(), 1u) << ::testing::PrintToString(r.pages[2].texts);
+        EXPECT_EQ(r.pages[2].texts[0], c.finish);
+        EXPECT_FALSE(w.Installed());
+        EXPECT_FALSE(Exists(WorkFolder()));
+    }
+}
