@@ -23,8 +23,11 @@ namespace {
 // Files up to this size are read whole and compressed on the worker threads;
 // larger ones are streamed through zlib in order, so memory stays bounded.
 constexpr uint64_t kWholeFileLimit = 32ull << 20;
-// Compressed files waiting to be written, at most, per worker.
-constexpr std::size_t kAheadPerWorker = 3;
+// How far the workers may run ahead of the writer: a few files per worker,
+// and no more than this many bytes of source in hand (a file the writer is
+// waiting for is always taken, so one large file never stalls the run).
+constexpr std::size_t kAheadPerWorker = 16;
+constexpr uint64_t kAheadBytes = 128ull << 20;
 
 struct Walked {
     std::vector<std::string> key;  // code page 932 components: the sort order
@@ -64,9 +67,9 @@ private:
     OutputFile& m_file;
 };
 
-std::vector<unsigned char> ReadWhole(const std::string& path) {
+Bytes ReadWhole(const std::string& path) {
     InputFile file(path);
-    std::vector<unsigned char> data(static_cast<std::size_t>(file.Size()));
+    Bytes data(static_cast<std::size_t>(file.Size()));
     std::size_t have = 0;
     for (;;) {
         if (have == data.size()) data.resize(data.size() + (1 << 16));  // the file grew
@@ -102,13 +105,14 @@ public:
     // The compressed bytes of file index (which must be Pooled), waiting at
     // most until the deadline; false when they are not ready yet. Rethrows
     // the worker's error for that file.
-    bool Take(std::size_t index, std::vector<unsigned char>& out, std::chrono::milliseconds wait) {
+    bool Take(std::size_t index, Bytes& out, std::chrono::milliseconds wait) {
         std::unique_lock<std::mutex> lock(m_mutex);
         m_taken = index;
         m_changed.notify_all();
         if (!m_changed.wait_for(lock, wait, [&] { return m_done.count(index) != 0; })) return false;
         Result r = std::move(m_done[index]);
         m_done.erase(index);
+        m_inHand -= m_files[index].size;
         m_taken = index + 1;
         m_changed.notify_all();
         if (r.error) std::rethrow_exception(r.error);
@@ -118,9 +122,15 @@ public:
 
 private:
     struct Result {
-        std::vector<unsigned char> data;
+        Bytes data;
         std::exception_ptr error;
     };
+
+    // Under the lock: whether the next file may be started now.
+    bool MayStart() const {
+        if (m_next <= m_taken) return true;
+        return m_next < m_taken + m_window && m_inHand + m_files[m_next].size <= kAheadBytes;
+    }
 
     void Work() {
         std::unique_ptr<Compressor> compressor;
@@ -129,14 +139,15 @@ private:
             {
                 std::unique_lock<std::mutex> lock(m_mutex);
                 while (m_next < m_files.size() && !Pooled(m_files[m_next])) ++m_next;
-                m_changed.wait(lock, [&] { return m_stop || m_next >= m_files.size() || m_next < m_taken + m_window; });
+                m_changed.wait(lock, [&] { return m_stop || m_next >= m_files.size() || MayStart(); });
                 if (m_stop || m_next >= m_files.size()) return;
                 index = m_next++;
+                m_inHand += m_files[index].size;
             }
             Result r;
             try {
                 if (!compressor) compressor = std::make_unique<Compressor>(m_level);
-                const std::vector<unsigned char> plain = ReadWhole(m_files[index].path);
+                const Bytes plain = ReadWhole(m_files[index].path);
                 compressor->Compress(plain.data(), plain.size(), r.data);
             } catch (...) {
                 r.error = std::current_exception();
@@ -156,6 +167,7 @@ private:
     std::condition_variable m_changed;
     std::size_t m_next = 0;   // next file to compress
     std::size_t m_taken = 0;  // the writer waits for this one
+    uint64_t m_inHand = 0;    // source bytes of the files started and not yet taken
     bool m_stop = false;
     std::map<std::size_t, Result> m_done;
     std::vector<std::thread> m_threads;
@@ -166,7 +178,7 @@ void WriteEntries(const std::vector<SourceFile>& files, const BuildOptions& o, p
     for (const SourceFile& f : files) total += f.size;
     Progress progress("updpkg build", total);
     CompressPool pool(files, o.level, std::max(1u, o.jobs));
-    std::vector<unsigned char> packed;
+    Bytes packed;
     for (std::size_t i = 0; i < files.size(); ++i) {
         const SourceFile& f = files[i];
         if (CompressPool::Pooled(f)) {

@@ -61,18 +61,18 @@ const char kCommon[] =
     "2 wrong usage, 3 a file could not be read or written.\n";
 
 // Which options each command takes.
-struct OptionSpec {
+struct OptionInfo {
     const char* name;
     const char* commands;  // space-separated
 };
-const OptionSpec kOptions[] = {
+const OptionInfo kOptions[] = {
     {"--key", " build list verify extract "},  {"--key-file", " build list verify extract "},
     {"--level", " build "},                    {"--jobs", " build list verify extract "},
     {"-o", " build "},                         {"-C", " extract "},
 };
 
-bool Takes(const OptionSpec& spec, const std::string& command) {
-    return std::strstr(spec.commands, (" " + command + " ").c_str()) != nullptr;
+bool Takes(const OptionInfo& option, const std::string& command) {
+    return std::strstr(option.commands, (" " + command + " ").c_str()) != nullptr;
 }
 
 void SetOnce(std::string& field, bool& seen, const std::string& value, const std::string& option,
@@ -157,12 +157,12 @@ Options ParseCommandLine(const std::vector<std::string>& args) {
             value = arg.substr(arg.find('=') + 1);
             inlineValue = true;
         }
-        const OptionSpec* spec = nullptr;
-        for (const OptionSpec& s : kOptions) {
-            if (name == s.name) spec = &s;
+        const OptionInfo* option = nullptr;
+        for (const OptionInfo& s : kOptions) {
+            if (name == s.name) option = &s;
         }
-        if (!spec) throw UsageError("unknown option '" + arg + "'", cmd);
-        if (!Takes(*spec, cmd)) throw UsageError(cmd + " does not take " + name, cmd);
+        if (!option) throw UsageError("unknown option '" + arg + "'", cmd);
+        if (!Takes(*option, cmd)) throw UsageError(cmd + " does not take " + name, cmd);
         if (!inlineValue) {
             if (i + 1 >= args.size()) throw UsageError(name + " needs a value", cmd);
             value = args[++i];

@@ -27,7 +27,7 @@ Compressor::~Compressor() {
 #endif
 }
 
-void Compressor::Compress(const unsigned char* data, std::size_t size, std::vector<unsigned char>& out) {
+void Compressor::Compress(const unsigned char* data, std::size_t size, Bytes& out) {
 #ifdef UPDPKG_LIBDEFLATE
     auto* c = static_cast<libdeflate_compressor*>(m_libdeflate);
     out.resize(libdeflate_zlib_compress_bound(c, size));
