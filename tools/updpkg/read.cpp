@@ -10,10 +10,12 @@
 #include <mutex>
 #include <thread>
 
+#include "engine/package_memory.h"
 #include "tools/updpkg/errors.h"
 #include "tools/updpkg/fileio.h"
 #include "tools/updpkg/names.h"
 #include "tools/updpkg/progress.h"
+#include "tools/updpkg/whole_entry.h"
 
 namespace updpkg {
 
@@ -121,14 +123,16 @@ private:
     void Work() {
         try {
             InputFile file(m_o.package);
+            WholeEntryDecoder whole;
+            Bytes bytes;
             for (;;) {
-                uint64_t index, offset;
+                uint64_t index, offset, length;
                 {
                     std::unique_lock<std::mutex> lock(m_mutex);
                     m_changed.wait(lock, [&] { return m_stop || m_scanDone || m_nextIndex < m_committed + kReadAhead; });
-                    if (m_stop || !Dispatch(index, offset)) break;
+                    if (m_stop || !Dispatch(index, offset, length)) break;
                 }
-                Result r = ReadOne(file, index, offset);
+                Result r = ReadOne(file, index, offset, length, whole, bytes);
                 {
                     std::lock_guard<std::mutex> lock(m_mutex);
                     m_done.emplace(index, std::move(r));
@@ -149,10 +153,11 @@ private:
     }
 
     // Under the lock: the next entry's index and offset, found from the
-    // length words of the one before. An entry whose length runs past the
-    // end, or whose length words are cut, is still handed out (its reader
-    // reports the fault) but ends the scan.
-    bool Dispatch(uint64_t& index, uint64_t& offset) {
+    // length words of the one before, and its whole length when it lies
+    // within the package (else 0). An entry whose length runs past the end,
+    // or whose length words are cut, is still handed out (its reader reports
+    // the fault) but ends the scan.
+    bool Dispatch(uint64_t& index, uint64_t& offset, uint64_t& length) {
         if (m_scanDone) return false;
         if (m_nextOffset >= m_size) {
             m_scanDone = true;
@@ -166,27 +171,47 @@ private:
         const pkg::LengthWords got = pkg::ReadLengthWords(source, words, &count);
         if (got == pkg::LengthWords::End) throw FileError("'" + m_o.package + "' became shorter while it was read");
         index = m_nextIndex++;
+        length = 0;
         const uint64_t remaining = pkg::RemainingLength(words);
         if (got == pkg::LengthWords::Short || remaining > m_size - offset - 8) {
             m_scanDone = true;
         } else {
             m_nextOffset = offset + 8 + remaining;
+            length = 8 + remaining;
         }
         return true;
     }
 
-    Result ReadOne(InputFile& file, uint64_t index, uint64_t offset) {
+    Result ReadOne(InputFile& file, uint64_t index, uint64_t offset, uint64_t length, WholeEntryDecoder& whole,
+                   Bytes& bytes) {
         Result r;
         if (!m_temp.empty()) r.scratch = JoinNative(m_temp, std::to_string(index));
         try {
             file.Seek(offset);
-            FileSource source(file);
-            pkg::PackageReader reader(source, m_o.key, offset, index);
-            ScratchSink sink(r.scratch, m_stop);
-            if (!reader.ReadEntry(sink)) throw FileError("'" + m_o.package + "' became shorter while it was read");
-            r.info = sink.info();
-            r.target = sink.target();
-            r.ok = true;
+            if (WholeEntryDecoder::Available() && length != 0 && length - 8 <= kWholeEntryLimit) {
+                // Held whole: decoded at once when sound, else judged by the
+                // streaming reader over the same bytes.
+                bytes.resize(static_cast<std::size_t>(length));
+                if (ReadUpTo(file, bytes.data(), bytes.size()) != bytes.size()) {
+                    throw FileError("'" + m_o.package + "' became shorter while it was read");
+                }
+                if (whole.Decode(bytes.data(), bytes.size(), m_o.key, offset, index, r.info)) {
+                    if (m_stop.load(std::memory_order_relaxed)) throw Cancelled();
+                    if (!r.scratch.empty()) {
+                        r.target = EntryNameToPath(r.info.name);
+                        OutputFile out(r.scratch);
+                        out.Write(whole.data(), whole.size());
+                        out.Close();
+                    }
+                    r.ok = true;
+                    return r;
+                }
+                pkg::MemorySource memory(bytes.data(), bytes.size());
+                ReadStreaming(memory, index, offset, r);
+            } else {
+                FileSource source(file);
+                ReadStreaming(source, index, offset, r);
+            }
         } catch (const Cancelled&) {
         } catch (...) {
             r.error = std::current_exception();
@@ -194,6 +219,25 @@ private:
         // The sink, and so the scratch file, is closed by now.
         if (!r.ok && !r.scratch.empty()) RemoveFileQuietly(r.scratch);
         return r;
+    }
+
+    void ReadStreaming(pkg::ByteSource& source, uint64_t index, uint64_t offset, Result& r) {
+        pkg::PackageReader reader(source, m_o.key, offset, index);
+        ScratchSink sink(r.scratch, m_stop);
+        if (!reader.ReadEntry(sink)) throw FileError("'" + m_o.package + "' became shorter while it was read");
+        r.info = sink.info();
+        r.target = sink.target();
+        r.ok = true;
+    }
+
+    static std::size_t ReadUpTo(InputFile& file, unsigned char* buffer, std::size_t size) {
+        std::size_t total = 0;
+        while (total < size) {
+            const std::size_t got = file.Read(buffer + total, size - total);
+            if (got == 0) break;
+            total += got;
+        }
+        return total;
     }
 
     // Under the lock: takes the finished entries that are next in package

@@ -1,0 +1,140 @@
+// updpkg's reading of a package file, with several workers and (where the
+// build has libdeflate) whole entries decoded at once, must judge every
+// package as the shared streaming reader does: the same verdict, the same
+// reason, entry and position, and the same bytes extracted.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "package_test_util.h"
+#include "tools/updpkg/read.h"
+#include "tools/updpkg/whole_entry.h"
+
+using namespace pkgtest;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr uint32_t kKey = 0x3a5c7e91;
+
+Bytes Padded(Bytes b, std::size_t size) {
+    b.resize(size, 0x55);
+    return b;
+}
+
+struct Case {
+    const char* name;
+    std::vector<RawEntry> entries;
+    uint32_t readKey = kKey;
+};
+
+std::vector<Case> Cases() {
+    const Bytes small = Zlib(ToBytes("hello, package"));
+    const Bytes big = Noise(200000, 7);
+    RawEntry corrupt = RawEntry::Of("APP\\c.bin", Zlib(big));
+    corrupt.data[corrupt.data.size() / 2] ^= 0x5A;  // the checksum still fits
+    RawEntry badSum = RawEntry::Of("APP\\s.txt", small);
+    badSum.checksum = 0x12345678;
+    RawEntry noZero = RawEntry::Of("APP\\n.txt", small);
+    noZero.nameBytes.pop_back();
+    RawEntry tooLong = RawEntry::Of("APP\\l.txt", small);
+    tooLong.remaining = 1u << 30;
+    // A zlib header asking for a preset dictionary (FDICT), then dictionary id.
+    const Bytes fdict = {0x78, 0x20, 0, 0, 0, 1, 0x03, 0x00};
+    return {
+        {"sound entries", {RawEntry::Of("APP\\a.txt", small), RawEntry::Of("APP\\empty", Zlib({})),
+                           RawEntry::Of("HELP\\x\\y\\big.bin", Zlib(big, 1))}},
+        {"bytes after the stream in the last piece", {RawEntry::Of("A\\t", Padded(small, small.size() + 3))}},
+        {"stream ending exactly one piece long", {RawEntry::Of("A\\t", Padded(small, pkg::kBufferSize))}},
+        {"stream ending a piece before the last", {RawEntry::Of("A\\t", Padded(small, pkg::kBufferSize + 1))}},
+        {"entry beyond the whole-entry limit", {RawEntry::Of("A\\big", Zlib(Noise(updpkg::kWholeEntryLimit + 1000, 3), 0))}},
+        {"damaged stream", {RawEntry::Of("APP\\a.txt", small), corrupt}},
+        {"wrong checksum", {RawEntry::Of("APP\\a.txt", small), badSum}},
+        {"preset dictionary", {RawEntry::Of("A\\d", fdict)}},
+        {"no data", {RawEntry::Of("A\\e", {})}},
+        {"name without its zero", {noZero}},
+        {"unsafe name", {RawEntry::Of("APP\\..\\..\\evil.dll", small)}},
+        {"length beyond the end", {RawEntry::Of("APP\\a.txt", small), tooLong}},
+        {"another key", {RawEntry::Of("APP\\a.txt", small)}, 0},
+    };
+}
+
+struct Verdict {
+    std::optional<pkg::FormatError> error;
+    std::vector<std::pair<std::string, Bytes>> files;  // in package order
+};
+
+Verdict ByStreamingReader(const Bytes& package, uint32_t key) {
+    RecordingSink sink;
+    Verdict v;
+    v.error = Read(package, key, sink);
+    for (const auto& e : sink.entries)
+        if (e.verified) v.files.emplace_back(e.name, e.data);
+    return v;
+}
+
+Bytes Slurp(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+Verdict ByUpdpkg(const fs::path& package, uint32_t key, const fs::path& extractTo) {
+    Verdict v;
+    updpkg::ReadOptions o;
+    o.package = package.string();
+    o.key = key;
+    o.jobs = 2;
+    o.extractTo = extractTo.empty() ? std::string() : extractTo.string();
+    std::vector<std::string> names;
+    o.onEntry = [&](const pkg::EntryInfo& info) { names.push_back(info.name); };
+    try {
+        updpkg::ReadPackageFile(o);
+    } catch (const pkg::FormatError& e) {
+        v.error = e;
+    }
+    for (const std::string& name : names) {
+        std::string rel = name;
+        for (char& c : rel)
+            if (c == '\\') c = '/';
+        v.files.emplace_back(name, extractTo.empty() ? Bytes() : Slurp(extractTo / rel));
+    }
+    return v;
+}
+
+}  // namespace
+
+TEST(UpdpkgRead, JudgesEveryPackageAsTheStreamingReader) {
+    const fs::path dir = fs::temp_directory_path() / "updpkg_read_test";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    for (const Case& c : Cases()) {
+        SCOPED_TRACE(c.name);
+        const Bytes package = Package(c.entries, kKey);
+        const fs::path file = dir / "p.kvub";
+        std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(package.data()),
+                                                    static_cast<std::streamsize>(package.size()));
+        const Verdict want = ByStreamingReader(package, c.readKey);
+        fs::remove_all(dir / "out");
+        for (bool extract : {false, true}) {
+            SCOPED_TRACE(extract ? "extract" : "verify");
+            const Verdict got = ByUpdpkg(file, c.readKey, extract ? dir / "out" : fs::path());
+            ASSERT_EQ(got.error.has_value(), want.error.has_value()) << (got.error ? got.error->what() : "no error");
+            if (want.error) {
+                EXPECT_EQ(got.error->reason(), want.error->reason());
+                EXPECT_EQ(got.error->zlibCode(), want.error->zlibCode());
+                EXPECT_EQ(got.error->entryIndex(), want.error->entryIndex());
+                EXPECT_EQ(got.error->position(), want.error->position());
+            }
+            ASSERT_EQ(got.files.size(), want.files.size());
+            for (std::size_t i = 0; i < want.files.size(); ++i) {
+                EXPECT_EQ(got.files[i].first, want.files[i].first);
+                if (extract) {
+                    EXPECT_TRUE(got.files[i].second == want.files[i].second) << want.files[i].first;
+                }
+            }
+        }
+    }
+    fs::remove_all(dir);
+}
