@@ -64,14 +64,24 @@ printf 'sizes:   package %d bytes, zip %d bytes\n' "$(stat -c %s "$work/p.kvub")
 echo
 pkg_mib=$(( $(stat -c %s "$work/p.kvub") >> 20 ))
 copies=$(( (500 + pkg_mib - 1) / pkg_mib ))
-mkdir -p "$work/small" "$work/large"
-python3 bench/make_tree.py "$work/small/PROG" $(( 10 * 100 / (pkg_mib > 0 ? pkg_mib : 1) ))
+mkdir -p "$work/large"
 for i in $(seq "$copies"); do cp -al "$work/tree" "$work/large/COPY$i"; done
+# The small tree compresses differently from the large one: grow it until
+# its package reaches 10 MiB.
+tree_mib=$(( 10 * 100 / (pkg_mib > 0 ? pkg_mib : 1) ))
+for _ in 1 2 3 4 5 6; do
+  rm -rf "$work/small"
+  python3 bench/make_tree.py "$work/small/PROG" "$tree_mib"
+  "$updpkg" build --key $key -o "$work/small.kvub" "$work/small"
+  got=$(stat -c %s "$work/small.kvub")
+  [ "$got" -ge $(( 19 << 19 )) ] && [ "$got" -le $(( 21 << 19 )) ] && break
+  tree_mib=$(( tree_mib * (10 << 20) / got ))
+done
+"$updpkg" build --key $key -o "$work/large.kvub" "$work/large"
 for n in small large; do
-  "$updpkg" build --key $key -o "$work/$n.kvub" "$work/$n"
   rm -rf "$work/x3"
   rss=$( { /usr/bin/time -v "$updpkg" extract --key $key -C "$work/x3" "$work/$n.kvub" >/dev/null; } 2>&1 |
         awk -F': ' '/Maximum resident set size/ {print $2}')
-  printf 'extract peak memory, %4d MiB package: %6d KiB\n' "$(( $(stat -c %s "$work/$n.kvub") >> 20 ))" "$rss"
+  printf 'extract peak memory, %5.1f MiB package: %6d KiB\n' "$(calc "$(stat -c %s "$work/$n.kvub") / 1048576")" "$rss"
   rm -rf "$work/x3"
 done
