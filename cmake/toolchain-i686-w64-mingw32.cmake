@@ -16,5 +16,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # Everything we ship or run under Wine links the runtime statically, so that
 # only Windows system DLLs are imported.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+# zlib too: the import library of zlib1.dll would otherwise be found first.
+set(ZLIB_USE_STATIC_LIBS ON)
 
 set(CMAKE_CROSSCOMPILING_EMULATOR "${CMAKE_CURRENT_LIST_DIR}/wine-run.sh")

@@ -1,0 +1,27 @@
+# Fails when EXE imports a DLL that is not part of Windows: SETUP.EXE runs
+# from an update medium, beside nothing but its SETUP.INI and package.
+#   cmake -DOBJDUMP=... -DEXE=... -P check-imports.cmake
+cmake_minimum_required(VERSION 3.25)
+set(system_dlls advapi32 comctl32 comdlg32 gdi32 kernel32 msvcrt ole32 oleaut32
+    shell32 shlwapi user32 version ws2_32 bcrypt ntdll)
+execute_process(COMMAND ${OBJDUMP} -p ${EXE} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "${OBJDUMP} could not read ${EXE}")
+endif()
+string(REGEX MATCHALL "DLL Name: [^\r\n]+" lines "${dump}")
+if(NOT lines)
+  message(FATAL_ERROR "${EXE}: no imports found; is it a Windows program?")
+endif()
+set(foreign "")
+foreach(line IN LISTS lines)
+  string(REGEX REPLACE "DLL Name: " "" dll "${line}")
+  string(TOLOWER "${dll}" name)
+  string(REGEX REPLACE "\\.dll$" "" name "${name}")
+  if(NOT name IN_LIST system_dlls)
+    list(APPEND foreign "${dll}")
+  endif()
+endforeach()
+if(foreign)
+  message(FATAL_ERROR "${EXE} imports DLLs that Windows does not have: ${foreign}")
+endif()
+message(STATUS "${EXE}: system DLLs only")
