@@ -39,6 +39,12 @@ std::vector<Case> Cases() {
     badSum.checksum = 0x12345678;
     RawEntry noZero = RawEntry::Of("APP\\n.txt", small);
     noZero.nameBytes.pop_back();
+    // No zero anywhere in the entry: the reader takes the next entry's bytes
+    // into the name.
+    RawEntry runOn;
+    runOn.nameBytes = ToBytes("APP\\r.txt");
+    runOn.data = Bytes(16, 'A');
+    runOn.checksum = 0x41414141;
     RawEntry tooLong = RawEntry::Of("APP\\l.txt", small);
     tooLong.remaining = 1u << 30;
     // A zlib header asking for a preset dictionary (FDICT), then dictionary id.
@@ -55,6 +61,7 @@ std::vector<Case> Cases() {
         {"preset dictionary", {RawEntry::Of("A\\d", fdict)}},
         {"no data", {RawEntry::Of("A\\e", {})}},
         {"name without its zero", {noZero}},
+        {"name running into the next entry", {runOn, RawEntry::Of("APP\\b.txt", Zlib(big))}},
         {"unsafe name", {RawEntry::Of("APP\\..\\..\\evil.dll", small)}},
         {"length beyond the end", {RawEntry::Of("APP\\a.txt", small), tooLong}},
         {"another key", {RawEntry::Of("APP\\a.txt", small)}, 0},

@@ -10,7 +10,6 @@
 #include <mutex>
 #include <thread>
 
-#include "engine/package_memory.h"
 #include "tools/updpkg/errors.h"
 #include "tools/updpkg/fileio.h"
 #include "tools/updpkg/names.h"
@@ -189,8 +188,7 @@ private:
         try {
             file.Seek(offset);
             if (WholeEntryDecoder::Available() && length != 0 && length - 8 <= kWholeEntryLimit) {
-                // Held whole: decoded at once when sound, else judged by the
-                // streaming reader over the same bytes.
+                // Held whole: decoded at once when sound.
                 bytes.resize(static_cast<std::size_t>(length));
                 if (ReadUpTo(file, bytes.data(), bytes.size()) != bytes.size()) {
                     throw FileError("'" + m_o.package + "' became shorter while it was read");
@@ -206,12 +204,13 @@ private:
                     r.ok = true;
                     return r;
                 }
-                pkg::MemorySource memory(bytes.data(), bytes.size());
-                ReadStreaming(memory, index, offset, r);
-            } else {
-                FileSource source(file);
-                ReadStreaming(source, index, offset, r);
+                // Else the streaming reader judges it from the file: a
+                // damaged entry may make it read on past the entry's end,
+                // as SETUP.EXE would.
+                file.Seek(offset);
             }
+            FileSource source(file);
+            ReadStreaming(source, index, offset, r);
         } catch (const Cancelled&) {
         } catch (...) {
             r.error = std::current_exception();

@@ -33,8 +33,7 @@ public:
     static bool Available();
 
     // entry: the whole entry from its length words on, as stored; it is
-    // unmasked in place and masked again before a false return, so the
-    // caller can hand the same bytes to the streaming reader. On true, info
+    // unmasked in place (and masked again before a false return). On true, info
     // is complete (start and index as given) and data() holds the inflated
     // bytes.
     bool Decode(unsigned char* entry, std::size_t size, uint32_t key, uint64_t start, uint64_t index,
