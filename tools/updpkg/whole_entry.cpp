@@ -85,30 +85,25 @@ bool WholeEntryDecoder::Decode(unsigned char* entry, std::size_t size, uint32_t 
     const std::size_t runSize = size - 8;
     uint32_t position = 0;
     XorWithKey(key, run, runSize, &position);
-    auto giveBack = [&] {
-        uint32_t again = 0;
-        XorWithKey(key, run, runSize, &again);
-        return false;
-    };
 
     // name, its zero, at least one byte of data, the checksum
     const std::size_t nameSearch = std::min(runSize, pkg::kBufferSize);
     const unsigned char* zero = static_cast<const unsigned char*>(std::memchr(run, 0, nameSearch));
-    if (!zero) return giveBack();
+    if (!zero) return false;
     const std::size_t nameBytes = static_cast<std::size_t>(zero - run) + 1;
-    if (runSize < nameBytes + 1 + 4) return giveBack();
+    if (runSize < nameBytes + 1 + 4) return false;
     const std::size_t dataSize = runSize - nameBytes - 4;
     const unsigned char* data = run + nameBytes;
 
     std::string name(reinterpret_cast<const char*>(run), nameBytes - 1);
-    if (!pkg::IsSafeEntryName(name)) return giveBack();
+    if (!pkg::IsSafeEntryName(name)) return false;
 #ifdef UPDPKG_LIBDEFLATE
     const uint32_t crc = libdeflate_crc32(0, run, nameBytes + dataSize);
 #else
     const uint32_t crc = static_cast<uint32_t>(crc32(0, run, static_cast<uInt>(nameBytes + dataSize)));
 #endif
     const uint32_t stored = LoadLE32(data + dataSize);
-    if (crc != stored || !Inflate(data, dataSize)) return giveBack();
+    if (crc != stored || !Inflate(data, dataSize)) return false;
 
     info.index = index;
     info.start = start;

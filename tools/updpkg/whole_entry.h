@@ -1,6 +1,6 @@
 #pragma once
 // A quicker way through an entry that is held whole in memory: libdeflate
-// inflates it in one call, several times faster than zlib's streaming
+// inflates it in one call, about twice as fast as zlib's streaming
 // inflate. It only ever says yes: an entry it does not find plainly sound is
 // left to the shared streaming reader, whose verdict is the one reported,
 // so list, verify and extract judge a package as SETUP.EXE does.
@@ -33,7 +33,7 @@ public:
     static bool Available();
 
     // entry: the whole entry from its length words on, as stored; it is
-    // unmasked in place (and masked again before a false return). On true, info
+    // unmasked in place, so it is of no further use. On true, info
     // is complete (start and index as given) and data() holds the inflated
     // bytes.
     bool Decode(unsigned char* entry, std::size_t size, uint32_t key, uint64_t start, uint64_t index,
