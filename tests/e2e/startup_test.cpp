@@ -2,6 +2,7 @@
 // SETUP.INI.
 #include <gtest/gtest.h>
 
+#include "../win/fixture_paths.h"
 #include "../win/test_util.h"
 #include "driver.h"
 
@@ -9,20 +10,13 @@ using testutil::Sjis;
 
 namespace {
 
-std::string BuiltSetupExe() {
-    char self[MAX_PATH];
-    GetModuleFileNameA(nullptr, self, MAX_PATH);
-    std::string s = self;
-    return s.substr(0, s.rfind('\\') + 1) + "SETUP.EXE";
-}
-
 // A medium folder holding a copy of SETUP.EXE and the given SETUP.INI.
 struct Medium {
     testutil::ScratchDir dir;
     std::string exe;
     Medium(const std::string& name, const std::string& ini) : dir(name) {
         exe = dir / "SETUP.EXE";
-        EXPECT_TRUE(CopyFileA(BuiltSetupExe().c_str(), exe.c_str(), FALSE));
+        EXPECT_TRUE(CopyFileA(testfix::FixturePath("SETUP.EXE").c_str(), exe.c_str(), FALSE));
         if (!ini.empty()) {
             EXPECT_TRUE(testutil::WriteFileBytes(dir / "SETUP.INI", ini));
         }

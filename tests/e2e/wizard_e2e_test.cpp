@@ -4,6 +4,7 @@
 #include <zlib.h>
 
 #include "../win/app_paths.h"
+#include "../win/fixture_paths.h"
 #include "../win/test_util.h"
 #include "engine/package_memory.h"
 #include "wizard_run.h"
@@ -14,12 +15,7 @@ using testutil::Sjis;
 
 namespace {
 
-std::string BinDir() {
-    char self[MAX_PATH];
-    GetModuleFileNameA(nullptr, self, MAX_PATH);
-    std::string s = self;
-    return s.substr(0, s.rfind('\\') + 1);
-}
+std::string BinDir() { return testfix::FixturePath(""); }
 std::string Sample(const std::string& rel) { return BinDir() + "..\\samples\\" + rel; }
 
 std::string WorkFolder() {

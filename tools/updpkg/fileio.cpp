@@ -24,6 +24,17 @@ std::size_t LastSeparator(const std::string& path) {
 
 }  // namespace
 
+std::size_t InputFile::ReadFull(void* buffer, std::size_t size) {
+    unsigned char* p = static_cast<unsigned char*>(buffer);
+    std::size_t total = 0;
+    while (total < size) {
+        const std::size_t got = Read(p + total, size - total);
+        if (got == 0) break;
+        total += got;
+    }
+    return total;
+}
+
 std::string JoinNative(const std::string& folder, const std::string& relative) {
     if (folder.empty()) return relative;
     const std::size_t last = LastSeparator(folder);

@@ -20,6 +20,8 @@ public:
 
     // Up to size bytes; 0 at the end of the file.
     std::size_t Read(void* buffer, std::size_t size);
+    // size bytes, fewer only at the end of the file.
+    std::size_t ReadFull(void* buffer, std::size_t size);
     void Seek(uint64_t offset);
     uint64_t Size() const;
     const std::string& path() const { return m_path; }

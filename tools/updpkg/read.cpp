@@ -190,7 +190,7 @@ private:
             if (WholeEntryDecoder::Available() && length != 0 && length - 8 <= kWholeEntryLimit) {
                 // Held whole: decoded at once when sound.
                 bytes.resize(static_cast<std::size_t>(length));
-                if (ReadUpTo(file, bytes.data(), bytes.size()) != bytes.size()) {
+                if (file.ReadFull(bytes.data(), bytes.size()) != bytes.size()) {
                     throw FileError("'" + m_o.package + "' became shorter while it was read");
                 }
                 if (whole.Decode(bytes.data(), bytes.size(), m_o.key, offset, index, r.info)) {
@@ -227,16 +227,6 @@ private:
         r.info = sink.info();
         r.target = sink.target();
         r.ok = true;
-    }
-
-    static std::size_t ReadUpTo(InputFile& file, unsigned char* buffer, std::size_t size) {
-        std::size_t total = 0;
-        while (total < size) {
-            const std::size_t got = file.Read(buffer + total, size - total);
-            if (got == 0) break;
-            total += got;
-        }
-        return total;
     }
 
     // Under the lock: takes the finished entries that are next in package

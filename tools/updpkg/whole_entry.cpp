@@ -78,8 +78,7 @@ bool WholeEntryDecoder::Inflate(const unsigned char* data, std::size_t size) {
 bool WholeEntryDecoder::Decode(unsigned char* entry, std::size_t size, uint32_t key, uint64_t start,
                                uint64_t index, pkg::EntryInfo& info) {
     if (!Available() || size < 8) return false;
-    const uint64_t remaining = static_cast<uint64_t>(LoadLE32(entry + 4)) << 32 | LoadLE32(entry);
-    if (remaining != size - 8) return false;
+    if (pkg::RemainingLength(entry) != size - 8) return false;
 
     unsigned char* run = entry + 8;
     const std::size_t runSize = size - 8;

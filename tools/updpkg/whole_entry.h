@@ -10,7 +10,7 @@
 #include <memory>
 
 #include "engine/package_reader.h"
-#include "tools/updpkg/compress.h"
+#include "tools/updpkg/buffer.h"
 
 namespace updpkg {
 
