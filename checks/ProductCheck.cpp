@@ -37,7 +37,7 @@ const char kFolderQuestion[] =
 const char kDefaultFolderName[] = "\x83\x5D\x83\x7E\x82\x56";
 
 const char kProcessName[] = "ZOMI7.EXE";  // compared with upper-cased image names
-const char kExeName[] = "Zomi7.EXE";
+constexpr const char* kExeName = CProductCheck::kExecutableName;
 const char kLibraryName[] = "kvp2lib.dll";
 const char kAppPathsKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Zomi7.EXE";
 

@@ -1,6 +1,7 @@
 #include "engine/CopyThread.h"
 
 #include "app/SetupApp.h"
+#include "engine/install_transaction.h"
 #include "util/fs.h"
 
 CCopyThread::CCopyThread() {
@@ -65,6 +66,16 @@ int CCopyThread::CheckProduct() {
     int found = check.FindInstallFolder(targetDir);
     app.SetTargetDir(targetDir);
     if (!found) return -1;
+
+    // An update that was killed is undone before anything else looks at the
+    // product; then this run updates it as if nothing had happened.
+    std::vector<std::string> roots{targetDir};
+    for (const auto& component : app.m_info.m_components) {
+        std::string dest = component->pszDest;
+        app.ExpandMacros(dest);
+        roots.push_back(dest);
+    }
+    if (install::RecoverInterrupted(targetDir, roots) == install::Recovery::Failed) return -1;
 
     return check.CheckVersion() ? 0 : 16;
 }

@@ -20,6 +20,7 @@ struct COPYPROGRESS {
     std::atomic<LONG> nPos{0};
     std::atomic<LONG> nMax{0};
     std::atomic<LONG> nStage{0};
+    std::atomic<LONG> nRollback{0};  // nonzero while stage 4 undoes what it did
     std::string strFile;  // guarded by lock
     mutable std::mutex lock;
 };

@@ -3,48 +3,11 @@
 
 #include "app/SetupApp.h"
 #include "engine/CopyThread.h"
+#include "engine/install_transaction.h"
 #include "engine/messages.h"
-#include "platform/file.h"
 #include "platform/filefind.h"
 #include "platform/prompt.h"
-#include "platform/timing.h"
-#include "util/fs.h"
 #include "util/path.h"
-#include "util/syserr.h"
-
-namespace {
-
-constexpr unsigned kPollMs = 50;
-constexpr unsigned kClosingPauseMs = 1000;
-// A copy that does not settle within this long counts as failed: a file
-// system that keeps coarser times than the source's would never match.
-constexpr unsigned long long kSettleLimitMs = 30000;
-
-// Waits until dest shows source's size and modification time. On failure
-// why holds the reason to show the user.
-bool WaitForCopyToSettle(const std::string& source, const std::string& dest, std::string& why) {
-    const unsigned long long deadline = platform::ScaledTickCount() + kSettleLimitMs;
-    platform::FileStatus src;
-    while (!platform::File::GetStatus(source, src)) {
-        if (platform::ScaledTickCount() >= deadline) {
-            why = std::string(engine_text::kSourceStatusUnreadable) + source;
-            return false;
-        }
-        platform::Pause(kPollMs);
-    }
-    platform::FileStatus dst;
-    for (;;) {
-        if (platform::File::GetStatus(dest, dst) && dst.size == src.size && dst.mtime == src.mtime)
-            return true;
-        if (platform::ScaledTickCount() >= deadline) {
-            why = std::string(engine_text::kCopyNotSettled) + dest;
-            return false;
-        }
-        platform::Pause(kPollMs);
-    }
-}
-
-}  // namespace
 
 int CCopyThread::BuildFileList(std::string workFolder) {
     CSetupApp& app = GetApp();
@@ -95,22 +58,7 @@ int CCopyThread::CollectFiles(std::string folder, std::string root) {
 }
 
 int CCopyThread::InstallFiles() {
-    for (const auto& item : m_files) {
-        for (;;) {
-            SetCurrentFile(item->m_strDest);
-            std::string text;
-            if (!CopyFileCreatingPath(item->m_strSource, item->m_strDest, FALSE)) {
-                text = GetSystemErrorText(::GetLastError());
-            } else if (!WaitForCopyToSettle(item->m_strSource, item->m_strDest, text)) {
-                // text says why
-            } else {
-                break;
-            }
-            if (platform::AppMessageBox(text, MB_ICONEXCLAMATION | MB_RETRYCANCEL) != IDRETRY)
-                return FALSE;
-        }
-        ++m_progress.nPos;
-    }
-    platform::Pause(kClosingPauseMs);
-    return TRUE;
+    // One transaction over every file; its journal lives in the install
+    // folder, where the next run looks for it.
+    return install::InstallAll(*this, GetApp().GetTargetDir());
 }

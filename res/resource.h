@@ -8,6 +8,7 @@
 #define IDS_UPDATE_FAILED   5
 #define IDS_BAD_SETUP_INI   6
 #define IDS_UPDATE_SKIPPED  7
+#define IDS_ROLLING_BACK    8   // the progress page while stage 4 is undone
 #define IDS_APP_TITLE       57344
 
 #define IDD_WELCOME         107

@@ -54,6 +54,7 @@ std::string CSetupMovingPage::LowerText(const PROGRESSSNAPSHOT& snapshot) {
     case 3:
         return platform::LoadResString(IDS_PREPARING);
     case 4:
+        if (snapshot.bRollingBack) return platform::LoadResString(IDS_ROLLING_BACK);
         return platform::FormatOneString(platform::LoadResString(IDS_COPYING), snapshot.strFile);
     default:
         return std::string();

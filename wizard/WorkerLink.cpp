@@ -19,6 +19,7 @@ public:
         snapshot.nPos = progress->nPos;
         snapshot.nMax = progress->nMax;
         snapshot.nStage = progress->nStage;
+        snapshot.bRollingBack = progress->nRollback != 0;
         snapshot.strFile = snapshot.nStage == 4 ? worker->GetCurrentFile() : std::string();
         return true;
     }

@@ -13,6 +13,7 @@ struct PROGRESSSNAPSHOT {
     LONG nPos = 0;
     LONG nMax = 0;
     LONG nStage = 0;
+    bool bRollingBack = false;
     std::string strFile;  // filled in stage 4 only
 };
 

@@ -355,6 +355,7 @@ TEST_F(WizardTest, ProgressPageFollowsTheWorker) {
         int barMax;         // -1: the bar is not touched
     };
     const char* prep = "セットアップの準備中...";
+    const char* rollingBack = "元の状態に戻しています...";
     const std::vector<Tick> ticks = {
         {0, 0, 0, "", prep, -1},
         {1, 0, 0, "", prep, -1},
@@ -365,6 +366,7 @@ TEST_F(WizardTest, ProgressPageFollowsTheWorker) {
         {4, 1, 3, "C:\\Target\\file.dat", "ファイルをコピーしています...\nC:\\Target\\file.dat", 3},
         {4, 1, 3, "C:\\Target\\file.dat", "ファイルをコピーしています...\nC:\\Target\\file.dat", 3},
         {4, 2, 3, "C:\\Target\\二.dat", "ファイルをコピーしています...\nC:\\Target\\二.dat", 3},
+        {4, 3, 3, "C:\\Target\\二.dat", rollingBack, 3},  // a failure is being undone
     };
     size_t next = 0;
     int expectedLowerWrites = 0;
@@ -413,6 +415,7 @@ TEST_F(WizardTest, ProgressPageFollowsTheWorker) {
             worker.snapshot.nPos = t.pos;
             worker.snapshot.nMax = t.max;
             worker.snapshot.strFile = Sjis(t.file);
+            worker.snapshot.bRollingBack = t.lower == rollingBack;
             const int rangesBefore = bar->count(PBM_SETRANGE);
             sheet.m_pageMoving.OnTimer(CSetupMovingPage::kTimerId);
             std::string want = Sjis(t.lower);

@@ -253,12 +253,14 @@ TEST(InstallFiles, LockedDestinationAsksRetryOrCancel) {
     }
 }
 
-TEST(InstallFiles, CancelLeavesTheRestUncopied) {
+TEST(InstallFiles, CancelPutsEverythingBack) {
+    // b is held open at commit time; a was already committed, c staged.
     WorkerWorld w;
     testutil::WriteFileBytes(w.program / "a", "A");
     testutil::WriteFileBytes(w.program / "b", "B");
     testutil::WriteFileBytes(w.program / "c", "C");
-    testutil::WriteFileBytes(w.target / "b", "old");
+    testutil::WriteFileBytes(w.target / "a", "old a");
+    testutil::WriteFileBytes(w.target / "b", "old b");
     HANDLE h = CreateFileA((w.target / "b").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     CCopyThread t;
     for (const char* n : {"a", "b", "c"}) AddItem(t, w.program / n, w.target / n);
@@ -267,10 +269,11 @@ TEST(InstallFiles, CancelLeavesTheRestUncopied) {
     EXPECT_EQ(t.InstallFiles(), FALSE);
     CloseHandle(h);
     EXPECT_EQ(prompt.Boxes().size(), 1u);
-    EXPECT_EQ(ReadFileBytes(w.target / "a"), "A");
-    EXPECT_EQ(ReadFileBytes(w.target / "b"), "old");
+    EXPECT_EQ(ReadFileBytes(w.target / "a"), "old a");
+    EXPECT_EQ(ReadFileBytes(w.target / "b"), "old b");
     EXPECT_FALSE(Exists(w.target / "c"));
-    EXPECT_EQ(t.GetProgress()->nPos.load(), 1);
+    EXPECT_EQ(t.GetProgress()->nPos.load(), 3);  // every file was staged
+    EXPECT_EQ(t.GetProgress()->nRollback.load(), 1);
 }
 
 TEST(Progress, CurrentFileIsNeverSeenTorn) {

@@ -1,0 +1,241 @@
+#include "engine/install_journal.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/mbcs.h"
+#include "util/path.h"
+
+namespace journal {
+
+namespace {
+
+constexpr char kHeader[] = "KVJOURNAL\t1";
+constexpr char kEnd[] = "END";
+constexpr char kStagedSuffix[] = ".~kvs";
+constexpr char kBackupSuffix[] = ".~kvb";
+
+std::vector<std::string> SplitFields(const std::string& line) {
+    std::vector<std::string> fields;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t tab = line.find('\t', start);  // a tab is never a second byte
+        fields.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
+        if (tab == std::string::npos) return fields;
+        start = tab + 1;
+    }
+}
+
+bool ParseHex32(const std::string& s, std::uint32_t& value) {
+    if (s.size() != 8) return false;
+    value = 0;
+    for (char c : s) {
+        int digit;
+        if (c >= '0' && c <= '9') digit = c - '0';
+        else if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
+        else if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+        else return false;
+        value = value << 4 | static_cast<std::uint32_t>(digit);
+    }
+    return true;
+}
+
+bool ParseCount(const std::string& s, std::size_t& value) {
+    if (s.empty() || s.size() > 9) return false;
+    value = 0;
+    for (char c : s) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + static_cast<std::size_t>(c - '0');
+    }
+    return true;
+}
+
+// "X:\name\name...": no empty, "." or ".." part, no forward slash, no colon
+// after the drive, no control character, no trailing backslash.
+bool IsPlainDrivePath(const std::string& path) {
+    if (path.size() < 4 || path.size() >= 260) return false;
+    const char drive = path[0];
+    if (!((drive >= 'A' && drive <= 'Z') || (drive >= 'a' && drive <= 'z'))) return false;
+    if (path[1] != ':' || path[2] != '\\') return false;
+    for (std::size_t i = 3; i < path.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(path[i]);
+        if (mbcs::IsLeadByte(c)) {
+            if (i + 1 >= path.size()) return false;  // a lead byte cut off
+            ++i;
+            continue;
+        }
+        if (c < 0x20 || c == '/' || c == ':' || c == '*' || c == '?' || c == '"' || c == '<' ||
+            c == '>' || c == '|')
+            return false;
+    }
+    std::size_t start = 3;
+    for (;;) {
+        const std::size_t slash = mbcs::Find(path, '\\', start);
+        const std::string part = path.substr(start, slash == mbcs::npos ? mbcs::npos : slash - start);
+        if (part.empty() || part == "." || part == "..") return false;
+        if (slash == mbcs::npos) return true;
+        start = slash + 1;
+    }
+}
+
+// name == dest + suffix + decimal number
+bool IsNumberedName(const std::string& name, const std::string& dest, const char* suffix) {
+    const std::string head = dest + suffix;
+    if (name.size() <= head.size() || name.compare(0, head.size(), head) != 0) return false;
+    for (std::size_t i = head.size(); i < name.size(); ++i)
+        if (name[i] < '0' || name[i] > '9') return false;
+    return name.size() - head.size() <= 9;
+}
+
+}  // namespace
+
+bool Journal::IsCommitted() const {
+    for (const Record& r : records)
+        if (r.kind == Record::Committed) return true;
+    return false;
+}
+
+std::string Serialize(const Journal& journal) {
+    std::string out = std::string(kHeader) + "\r\n";
+    for (const Record& r : journal.records) {
+        out += static_cast<char>(r.kind);
+        switch (r.kind) {
+        case Record::Folder:
+            out += "\t" + r.path;
+            break;
+        case Record::Staged:
+            out += "\t" + r.path + "\t" + r.dest;
+            break;
+        case Record::Commit: {
+            char hex[9];
+            std::snprintf(hex, sizeof hex, "%08X", static_cast<unsigned>(r.attributes));
+            out += "\t" + r.path + "\t" + r.dest + "\t" + r.backup + "\t" + hex;
+            break;
+        }
+        case Record::Committed:
+            break;
+        }
+        out += "\r\n";
+    }
+    out += std::string(kEnd) + "\t" + std::to_string(journal.records.size()) + "\r\n";
+    return out;
+}
+
+bool Parse(const std::string& text, Journal& journal, std::string& why) {
+    journal.records.clear();
+    std::size_t pos = 0;
+    bool header = false;
+    while (pos < text.size()) {
+        const std::size_t eol = text.find("\r\n", pos);
+        if (eol == std::string::npos) {
+            why = "a line without its CRLF ending";
+            return false;
+        }
+        const std::string line = text.substr(pos, eol - pos);
+        pos = eol + 2;
+        if (!header) {
+            if (line != kHeader) {
+                why = "no journal header";
+                return false;
+            }
+            header = true;
+            continue;
+        }
+        const std::vector<std::string> f = SplitFields(line);
+        if (f[0] == kEnd) {
+            std::size_t count = 0;
+            if (f.size() != 2 || !ParseCount(f[1], count)) {
+                why = "a malformed END line";
+                return false;
+            }
+            if (count != journal.records.size()) {
+                why = "END counts " + std::to_string(count) + " records, the journal holds " +
+                      std::to_string(journal.records.size());
+                return false;
+            }
+            if (pos != text.size()) {
+                why = "text after the END line";
+                return false;
+            }
+            return true;
+        }
+        Record r;
+        if (f[0] == "D" && f.size() == 2) {
+            r.kind = Record::Folder;
+            r.path = f[1];
+        } else if (f[0] == "S" && f.size() == 3) {
+            r.kind = Record::Staged;
+            r.path = f[1];
+            r.dest = f[2];
+        } else if (f[0] == "C" && f.size() == 5 && ParseHex32(f[4], r.attributes)) {
+            r.kind = Record::Commit;
+            r.path = f[1];
+            r.dest = f[2];
+            r.backup = f[3];
+        } else if (f[0] == "K" && f.size() == 1) {
+            r.kind = Record::Committed;
+        } else {
+            why = "an unknown or malformed record: " + line;
+            return false;
+        }
+        journal.records.push_back(std::move(r));
+    }
+    why = header ? "no END line" : "no journal header";
+    return false;
+}
+
+std::string StagedName(const std::string& dest, unsigned number) {
+    return dest + kStagedSuffix + std::to_string(number);
+}
+
+std::string BackupName(const std::string& dest, unsigned number) {
+    return dest + kBackupSuffix + std::to_string(number);
+}
+
+bool IsAtOrBelow(const std::string& path, const std::string& root) {
+    std::string p = path, r = root;
+    if (EndsWithBackslash(r)) r.pop_back();
+    mbcs::MakeUpper(p);
+    mbcs::MakeUpper(r);
+    if (r.empty() || p.size() < r.size() || p.compare(0, r.size(), r) != 0) return false;
+    // The prefix ends on a character boundary of root, hence of path too.
+    return p.size() == r.size() || p[r.size()] == '\\';
+}
+
+bool Validate(const Journal& journal, const std::vector<std::string>& roots, std::string& why) {
+    auto allowed = [&](const std::string& path) {
+        if (!IsPlainDrivePath(path)) {
+            why = "not a plain drive path: " + path;
+            return false;
+        }
+        for (const std::string& root : roots)
+            if (IsAtOrBelow(path, root)) return true;
+        why = "outside the update's destinations: " + path;
+        return false;
+    };
+    for (const Record& r : journal.records) {
+        switch (r.kind) {
+        case Record::Folder:
+            if (!allowed(r.path)) return false;
+            break;
+        case Record::Staged:
+        case Record::Commit:
+            if (!allowed(r.dest)) return false;
+            if (!IsNumberedName(r.path, r.dest, kStagedSuffix)) {
+                why = "not a staged name of its destination: " + r.path;
+                return false;
+            }
+            if (r.kind == Record::Commit && !r.backup.empty() &&
+                !IsNumberedName(r.backup, r.dest, kBackupSuffix)) {
+                why = "not a backup name of its destination: " + r.backup;
+                return false;
+            }
+            break;
+        case Record::Committed:
+            break;
+        }
+    }
+    return true;
+}
+
+}  // namespace journal

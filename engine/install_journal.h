@@ -1,0 +1,63 @@
+#pragma once
+// The install journal: what one run of the installation made or moved, so
+// that a cancelled, failed or interrupted run can be undone. Portable: the
+// text form, its parser and the checks a journal found on disk must pass.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace journal {
+
+// One thing the installation makes or moves, recorded before it is done.
+struct Record {
+    enum Kind : char {
+        Folder = 'D',     // a folder this run creates: path
+        Staged = 'S',     // a staged copy: staged, dest
+        Commit = 'C',     // dest replaced by staged; the old file (if any) moved to backup
+        Committed = 'K',  // every commit is done: only backups remain to delete
+    };
+    Kind kind = Folder;
+    std::string path;    // Folder: the folder; Staged, Commit: the staged file
+    std::string dest;    // Staged, Commit: the destination
+    std::string backup;  // Commit: where the old file goes, empty when there is none
+    std::uint32_t attributes = 0;  // Commit: the old file's attributes, put back on restore
+};
+
+struct Journal {
+    std::vector<Record> records;
+    bool IsCommitted() const;
+};
+
+// Text form, code page 932, CRLF lines, fields separated by a tab (no file
+// name holds a tab, a CR or an LF):
+//   KVJOURNAL<TAB>1
+//   D<TAB>folder
+//   S<TAB>staged<TAB>dest
+//   C<TAB>staged<TAB>dest<TAB>backup<TAB>attributes (8 hex digits)
+//   K
+//   END<TAB>count of the records above (decimal)
+// Nothing may follow the END line.
+std::string Serialize(const Journal& journal);
+
+// Parses the text form. false, with why set, for anything else: a missing
+// header or END line, an unknown record, a wrong field count, a count that
+// does not match.
+bool Parse(const std::string& text, Journal& journal, std::string& why);
+
+// The names a staged copy and a backup of dest get: beside it, in the same
+// folder, dest's own name with a suffix and a number.
+std::string StagedName(const std::string& dest, unsigned number);
+std::string BackupName(const std::string& dest, unsigned number);
+
+// A journal read from disk is as hostile as any file in a folder others may
+// write: before anything in it is acted on, every path must be a plain
+// absolute drive path (no "..", no device or "\\?\" form, no forward slash),
+// lie at or below one of roots (compared without case), and every staged
+// and backup name must be the name above of its own destination.
+bool Validate(const Journal& journal, const std::vector<std::string>& roots, std::string& why);
+
+// Whether path is root or lies below it (no case, double-byte aware).
+bool IsAtOrBelow(const std::string& path, const std::string& root);
+
+}  // namespace journal
