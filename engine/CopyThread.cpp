@@ -1,5 +1,7 @@
 #include "engine/CopyThread.h"
 
+#include <cstdio>
+
 #include "app/SetupApp.h"
 #include "engine/install_transaction.h"
 #include "util/fs.h"
@@ -23,23 +25,59 @@ void CCopyThread::SetCurrentFile(const std::string& file) {
     m_progress.strFile.swap(copy);
 }
 
+namespace {
+
+// How long each stage took, as a line of debug output ("SETUP.EXE stage 2:
+// 1234.5 ms") for whoever watches it: the installation benchmark does.
+class StageClock {
+public:
+    StageClock() {
+        ::QueryPerformanceFrequency(&m_frequency);
+        ::QueryPerformanceCounter(&m_start);
+    }
+    void Lap(const char* stage) {
+        LARGE_INTEGER now;
+        ::QueryPerformanceCounter(&now);
+        const double ms = m_frequency.QuadPart
+                              ? 1000.0 * static_cast<double>(now.QuadPart - m_start.QuadPart) /
+                                    static_cast<double>(m_frequency.QuadPart)
+                              : 0.0;
+        char line[64];
+        std::snprintf(line, sizeof line, "SETUP.EXE stage %s: %.1f ms\n", stage, ms);
+        ::OutputDebugStringA(line);
+        m_start = now;
+    }
+
+private:
+    LARGE_INTEGER m_frequency{}, m_start{};
+};
+
+}  // namespace
+
 DWORD CCopyThread::Run() {
     CSetupApp& app = GetApp();
     std::string workFolder;
+    StageClock clock;
 
     m_progress.nStage = 1;
     int result = CheckProduct();
+    clock.Lap("1");
     if (result == 0) {
         m_progress.nStage = 2;
-        if (!ExtractPackage(workFolder)) {
+        const BOOL extracted = ExtractPackage(workFolder);
+        clock.Lap("2");
+        if (!extracted) {
             result = 0;
         } else {
             m_progress.nStage = 3;
-            if (!BuildFileList(workFolder)) {
+            const BOOL listed = BuildFileList(workFolder);
+            clock.Lap("3");
+            if (!listed) {
                 result = 0;
             } else {
                 m_progress.nStage = 4;
                 result = InstallFiles() ? 1 : 0;
+                clock.Lap("4");
             }
         }
     }
@@ -47,6 +85,7 @@ DWORD CCopyThread::Run() {
     // The temporary work folder goes whatever happened. Without a package the
     // work folder is the program's own, which is never removed.
     if (!app.m_info.m_strPackage.empty() && !workFolder.empty()) RemoveDirectoryTree(workFolder);
+    clock.Lap("clean-up");
 
     switch (result) {
         case 1: return 0;
