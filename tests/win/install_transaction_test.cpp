@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <map>
+#include <stdexcept>
 
 #include "app_paths.h"
 #include "engine/CopyThread.h"
@@ -432,4 +433,33 @@ TEST(Transaction, ACommittedJournalOnlyLosesItsBackups) {
     EXPECT_EQ(RunWorker().code, 0u);
     EXPECT_TRUE(prompt.Seen().empty());
     w.ExpectUpdated();
+}
+
+namespace {
+void ThrowAtSecondCommit(const char* point, unsigned index) {
+    if (std::string(point) == "committed" && index == 1) throw std::runtime_error("injected");
+}
+}  // namespace
+
+TEST(Transaction, AnExceptionPutsEverythingBackAndIsPassedOn) {
+    ProductWorld w;
+    const TreeState before = Snapshot(w.product.path());
+    CCopyThread t;
+    ScriptedPrompt prompt;
+    ASSERT_EQ(t.CheckProduct(), 0);
+    std::string work;
+    ASSERT_EQ(t.ExtractPackage(work), TRUE);
+    ASSERT_EQ(t.BuildFileList(work), TRUE);
+    install::SetStepHook(ThrowAtSecondCommit);
+    bool thrown = false;
+    try {
+        t.InstallFiles();
+    } catch (const std::runtime_error&) {
+        thrown = true;
+    }
+    install::SetStepHook(nullptr);
+    EXPECT_TRUE(thrown);
+    EXPECT_TRUE(prompt.Seen().empty());
+    EXPECT_EQ(t.GetProgress()->nRollback.load(), 1);
+    EXPECT_EQ(Snapshot(w.product.path()), before);
 }
