@@ -9,7 +9,8 @@
 //   4. plan the commit: a backup name for every destination that exists;
 //      journal written again (commits);
 //   5. commit: old file to its backup, staged file into place, the product's
-//      executable last; journal marked committed;
+//      executable last; the new files flushed to disk; journal marked
+//      committed;
 //   6. finish: backups deleted (or at restart), journal removed.
 // A Cancel, a failure or an exception before 6 undoes everything from the
 // journal's records in reverse; a killed run is undone from the journal on
@@ -135,14 +136,25 @@ bool WaitForCopyToSettle(const std::string& source, const std::string& dest, std
     }
 }
 
-// Data of the staged copy on disk before it is renamed into place, so that a
-// power loss after the commit never leaves a renamed but empty file.
-DWORD FlushToDisk(const std::string& path) {
+// Data of a file on disk.
+DWORD FlushFile(const std::string& path) {
     platform::Handle h(::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                      OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!h) return ::GetLastError();
     if (!::FlushFileBuffers(h.get())) return ::GetLastError();
     return 0;
+}
+
+// Everything written to the volume with this root ("C:\") on disk, in one
+// call (an elevated process may flush a whole volume). false where that is
+// not possible: not elevated, a network drive, a system that does not flush
+// volumes (Wine).
+bool FlushVolume(const std::string& root) {
+    if (root.size() < 2 || root[1] != ':') return false;
+    const std::string device = std::string("\\\\.\\") + root.substr(0, 2);
+    platform::Handle h(::CreateFileA(device.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                     nullptr, OPEN_EXISTING, 0, nullptr));
+    return h && ::FlushFileBuffers(h.get());
 }
 
 // The journal, replaced as a whole: written and flushed beside itself, then
@@ -336,12 +348,19 @@ public:
     }
 
     BOOL Run() {
+        if (m_items.empty()) {  // nothing to do, and no journal to leave behind
+            platform::Pause(kClosingPauseMs);
+            return TRUE;
+        }
         if (!CheckRoom()) return FALSE;
         if (!PlanStaging()) return FALSE;
         if (!WriteJournalAsking()) return RollBack();
         if (!CreateFolders() || !StageAll()) return RollBack();
         PlanCommit();
         if (!WriteJournalAsking() || !CommitAll()) return RollBack();
+        // The new files must be on disk before the journal says so: after
+        // that mark a power loss is no longer undone from the backups.
+        if (!FlushCommitted()) return RollBack();
         m_journal.records.push_back({journal::Record::Committed, {}, {}, {}, 0});
         if (!WriteJournalAsking()) return RollBack();
         Finish();
@@ -462,7 +481,7 @@ private:
     }
 
     // The staged copy: never the source's read-only attribute (files from a
-    // CD are read-only), checked against the source, flushed to disk.
+    // CD are read-only), checked against the source.
     static bool StageOne(const Item& item, std::string& why) {
         if (!::CopyFileA(item.source.c_str(), item.staged.c_str(), TRUE)) {
             why = GetSystemErrorText(::GetLastError());
@@ -471,12 +490,7 @@ private:
         const DWORD a = Attributes(item.staged);
         if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_READONLY))
             SetAttributes(item.staged, a & ~FILE_ATTRIBUTE_READONLY);
-        if (!WaitForCopyToSettle(item.source, item.staged, why)) return false;
-        if (const DWORD err = FlushToDisk(item.staged)) {
-            why = GetSystemErrorText(err);
-            return false;
-        }
-        return true;
+        return WaitForCopyToSettle(item.source, item.staged, why);
     }
 
     bool StageAll() {
@@ -558,6 +572,28 @@ private:
                 if (Ask(GetSystemErrorText(err)) != IDRETRY) return false;
             }
             Step("committed", index++);
+        }
+        return true;
+    }
+
+    // Each destination volume flushed at once where the system allows it,
+    // else each new file.
+    bool FlushCommitted() {
+        std::map<std::string, bool> flushed;  // upper-cased volume root -> whole volume done
+        for (const journal::Record& r : m_journal.records) {
+            if (r.kind != journal::Record::Commit) continue;
+            char root[MAX_PATH] = {};
+            const bool known = ::GetVolumePathNameA(r.dest.c_str(), root, MAX_PATH) != FALSE;
+            const std::string key = known ? Upper(root) : std::string();
+            auto volume = flushed.find(key);
+            if (volume == flushed.end()) volume = flushed.emplace(key, known && FlushVolume(root)).first;
+            if (volume->second) continue;
+            for (;;) {
+                m_worker.SetCurrentFile(r.dest);
+                const DWORD err = FlushFile(r.dest);
+                if (!err) break;
+                if (Ask(GetSystemErrorText(err)) != IDRETRY) return false;
+            }
         }
         return true;
     }
