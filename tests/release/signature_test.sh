@@ -14,7 +14,8 @@ sign=$root/scripts/sign.sh
 repro=$root/scripts/repro-check.sh
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/upd-sign.XXXXXX")
-trap 'rm -rf "$work"' EXIT
+tsa_pid=
+trap '[ -z "$tsa_pid" ] || kill "$tsa_pid" 2>/dev/null; rm -rf "$work"' EXIT
 rm -rf "$out"; mkdir -p "$out"
 cp "$bin/SETUP.EXE" "$bin/updpkg.exe" "$out/"
 cert=$work/cert
@@ -41,11 +42,45 @@ flip_byte() {  # FILE OFFSET: a copy, of the same name, with one byte changed
   printf '\xA5' | dd of="$copy" bs=1 seek="$2" conv=notrunc status=none
   echo "$copy"
 }
-crc_of() { python3 -c 'import sys, zlib; print("%08X" % zlib.crc32(open(sys.argv[1], "rb").read()))' "$1"; }
+crc_of() { python3 -c 'import sys, zlib; print("%08x" % zlib.crc32(open(sys.argv[1], "rb").read()))' "$1"; }
 key_by_signed_updpkg() {  # the signed updpkg.exe under Wine gives the same key as zlib
   local got
   got=$("$root/cmake/wine-run.sh" "$out/updpkg.exe" key "Z:${bin//\//\\}\\SETUP.EXE" | tr -d '\r')
-  [ "$got" = "$(crc_of "$bin/SETUP.EXE")" ] || { echo "updpkg.exe key gave '$got'"; return 1; }
+  [ "${got,,}" = "$(crc_of "$bin/SETUP.EXE")" ] || { echo "updpkg.exe key gave '$got'"; return 1; }
+}
+
+# A timestamp authority of the test's own on the loopback address.
+start_tsa() {
+  local tsa=$work/tsa
+  mkdir -p "$tsa"
+  openssl req -x509 -newkey rsa:2048 -nodes -sha256 -days 30 -subj "/CN=Zomi7 test TSA" \
+    -addext "basicConstraints=critical,CA:FALSE" -addext "keyUsage=critical,digitalSignature" \
+    -addext "extendedKeyUsage=critical,timeStamping" \
+    -keyout "$tsa/key.pem" -out "$tsa/cert.pem" 2>/dev/null || return 1
+  echo 01 > "$tsa/serial"
+  cat > "$tsa/tsa.cnf" <<EOF || return 1
+[ tsa ]
+default_tsa = test_tsa
+[ test_tsa ]
+serial = $tsa/serial
+signer_cert = $tsa/cert.pem
+signer_key = $tsa/key.pem
+signer_digest = sha256
+default_policy = 1.2.3.4.1
+digests = sha256
+accuracy = secs:1
+ess_cert_id_alg = sha256
+EOF
+  python3 "$here/tsa_server.py" "$tsa/tsa.cnf" "$tsa/port" 4 120 &
+  tsa_pid=$!
+  for _ in $(seq 100); do [ -s "$tsa/port" ] && return 0; sleep 0.1; done
+  return 1
+}
+timestamped_ok() {  # FILE: signature and timestamp verify
+  osslsigncode verify -CAfile "$cert/cert.pem" -TSA-CAfile "$work/tsa/cert.pem" -in "$1" > "$work/verify" 2>&1 ||
+    { cat "$work/verify"; return 1; }
+  grep -q '^Timestamp Server Signature verification: ok' "$work/verify" &&
+    grep -q '^Signature verification: ok' "$work/verify"
 }
 
 check "a throwaway certificate is made" "$sign" --make-test-cert "$cert"
@@ -69,6 +104,17 @@ echo wrong > "$work/wrong.txt"
 check "a wrong password fails" fails "$sign" --pkcs12 "$cert/cert.p12" --pass-file "$work/wrong.txt" "$work/SETUP.EXE"
 check "... and leaves the file unsigned and whole" cmp "$work/SETUP.EXE" "$bin/SETUP.EXE"
 check "no certificate is refused" fails "$sign" "$work/SETUP.EXE"
+
+check "a test timestamp authority starts" start_tsa
+check "SETUP.EXE is signed with a timestamp from the authority" \
+  "$sign" --cert "$cert/cert.pem" --key "$cert/key.pem" --timestamp "http://127.0.0.1:$(cat "$work/tsa/port")/" \
+  "$work/SETUP.EXE"
+check "... and its signature and timestamp verify" timestamped_ok "$work/SETUP.EXE"
+cp "$bin/SETUP.EXE" "$work/SETUP.EXE"
+# Port 9 (discard) has no listener here: the connection is refused at once.
+check "an unreachable timestamp server fails the signing" \
+  fails "$sign" --cert "$cert/cert.pem" --key "$cert/key.pem" --timestamp "http://127.0.0.1:9/" "$work/SETUP.EXE"
+check "... and leaves the file unsigned" cmp "$work/SETUP.EXE" "$bin/SETUP.EXE"
 
 check "the signed SETUP.EXE and updpkg.exe are recognised as this build once unsigned" \
   "$repro" --with "$bin" "$out/SETUP.EXE" "$out/updpkg.exe"
