@@ -19,7 +19,7 @@ while [ $# -gt 0 ]; do
   case "$1" in
     --with) [ $# -ge 2 ] || { echo "repro-check: --with needs a folder" >&2; exit 2; }
             with=$(realpath -m -- "$2"); shift 2 ;;
-    -h|--help) sed -n '2,14p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) awk 'NR > 1 && !/^#/ { exit } NR > 1 { sub(/^# ?/, ""); print }' "$0"; exit 0 ;;
     -*) echo "repro-check: unknown option $1 (try --help)" >&2; exit 2 ;;
     *) published+=("$(realpath -m -- "$1")"); shift ;;
   esac

@@ -47,7 +47,7 @@ while [ $# -gt 0 ]; do
         --timestamp) timestamps+=("$2") ;; --name) name=$2 ;; --url) url=$2 ;;
       esac
       shift 2 ;;
-    -h|--help) sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) awk 'NR > 1 && !/^#/ { exit } NR > 1 { sub(/^# ?/, ""); print }' "$0"; exit 0 ;;
     -*) die "unknown option $1 (try --help)" ;;
     *) files+=("$1"); shift ;;
   esac
