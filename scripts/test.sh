@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the native build (with sanitizers), then the
-# 32-bit and 64-bit Windows builds under Wine, then the fuzz target for a
-# bounded time. Installs what it needs first.
-#   scripts/test.sh [PRESET...]     (default: native win32 win64 fuzz)
+# 32-bit and 64-bit Windows builds under Wine, then the release's
+# reproducibility (a second build in another folder must equal the win32
+# build), then the fuzz target for a bounded time. Installs what it needs first.
+#   scripts/test.sh [PRESET...]     (default: native win32 win64 release fuzz)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/install-deps.sh
 
 presets=("$@")
-[ ${#presets[@]} -gt 0 ] || presets=(native win32 win64 fuzz)
+[ ${#presets[@]} -gt 0 ] || presets=(native win32 win64 release fuzz)
 
 # One virtual display for every Windows test that opens a window.
 xvfb_pid=
@@ -27,14 +28,26 @@ trap cleanup EXIT
 
 jobs=$(nproc)
 status=0
+win32_built=no
 for p in "${presets[@]}"; do
   echo "== $p"
   if [ "$p" = fuzz ]; then
     if [ -x scripts/fuzz.sh ]; then ./scripts/fuzz.sh || status=1; fi
     continue
   fi
+  if [ "$p" = release ]; then
+    # The win32 build of this run is made with the release's settings: it
+    # is one of the two builds.
+    first=()
+    [ "$win32_built" = yes ] && first=(--with build/win32/bin)
+    start=$(date +%s)
+    ./scripts/repro-check.sh "${first[@]}" || status=1
+    echo "release: $(( $(date +%s) - start )) s"
+    continue
+  fi
   cmake --preset "$p" >/dev/null
   cmake --build --preset "$p" -j"$jobs"
+  [ "$p" = win32 ] && win32_built=yes
   ctest --preset "$p" -j"$jobs" || status=1
 done
 exit $status
