@@ -28,10 +28,16 @@ int CSetupSheet::OnCreate() {
 
 INT_PTR CSetupSheet::OnInitDialog(INT_PTR defaultResult) {
     SlideButtonRow(GetSafeHwnd());
+    // The common controls size the sheet to its pages only now, a few
+    // pixels off the width it was created with (more at larger scales):
+    // the banner is fitted to the final width.
+    FitSheetBanner();
     return defaultResult;
 }
 
-void CSetupSheet::OnDpiChanged() {
+void CSetupSheet::OnDpiChanged() { FitSheetBanner(); }
+
+void CSetupSheet::FitSheetBanner() {
     FitBanner(GetSafeHwnd(), m_bmpBanner.Get(), m_pBanner ? m_pBanner->GetSafeHwnd() : nullptr,
               m_pBannerLine ? m_pBannerLine->GetSafeHwnd() : nullptr, m_bmpBannerShown);
 }

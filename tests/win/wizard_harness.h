@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/SetupApp.h"
+#include "platform/prompt.h"
 #include "platform/propsheet.h"
 #include "platform/window.h"
 #include "res/resource.h"

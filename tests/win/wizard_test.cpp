@@ -472,6 +472,97 @@ std::string RunToFinish(CSetupSheet& sheet, bool* timedOut) {
     return text;
 }
 
+TEST_F(WizardTest, BannerFollowsAScaleChange) {
+    CSetupSheet sheet(IDS_SHEET_CAPTION, nullptr, 0);
+    HWND hwnd = nullptr;
+    int widthBefore = 0, widthAfter = 0;
+    Driver driver({
+        [&] {
+            hwnd = sheet.GetSafeHwnd();
+            if (!hwnd || CurrentPage(hwnd) != sheet.m_pageWelcome.GetSafeHwnd()) return false;
+            RECT client, frame;
+            ::GetClientRect(hwnd, &client);
+            widthBefore = client.right;
+            // The system resizes the sheet for the new scale, then tells it.
+            ::GetWindowRect(hwnd, &frame);
+            frame.right += widthBefore / 2;
+            ::SetWindowPos(hwnd, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                           SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+            ::SendMessageA(hwnd, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&frame));
+            ::GetClientRect(hwnd, &client);
+            widthAfter = client.right;
+            {
+                SCOPED_TRACE("after the change");
+                ExpectBannerAt(hwnd, widthAfter, BannerHeight(507, 65, widthAfter),
+                               sheet.m_bmpBannerShown);
+            }
+            Press(hwnd, PSBTN_CANCEL);
+            return true;
+        },
+    });
+    sheet.DoModal();
+    ASSERT_TRUE(driver.finished());
+    EXPECT_GT(widthAfter, widthBefore);
+}
+
+// A key pressed and released, as the system queues it for the window
+// with the focus; the sheet's modal loop does the rest.
+void PressKey(UINT vk) {
+    HWND focus = ::GetFocus();
+    const UINT scan = ::MapVirtualKeyA(vk, MAPVK_VK_TO_VSC);
+    ::PostMessageA(focus, WM_KEYDOWN, vk, static_cast<LPARAM>(1 | (scan << 16)));
+    ::PostMessageA(focus, WM_KEYUP, vk, static_cast<LPARAM>(1 | (scan << 16) | (3u << 30)));
+}
+
+TEST_F(WizardTest, EnterAndEscape) {
+    worker.running = false;
+    app.m_nExitCode = 0;
+    // Escape on the welcome page cancels; Enter there is Next, and Enter on
+    // the finish page is Finish.
+    for (bool escape : {true, false}) {
+        SCOPED_TRACE(escape ? "escape" : "enter");
+        CSetupSheet sheet(IDS_SHEET_CAPTION, nullptr, 0);
+        HWND hwnd = nullptr, focusOnWelcome = nullptr, focusOnFinish = nullptr;
+        HWND next = nullptr, finishButton = nullptr;
+        bool sawFinish = false;
+        std::vector<Driver::Step> steps = {
+            [&] {
+                hwnd = sheet.GetSafeHwnd();
+                if (!hwnd || CurrentPage(hwnd) != sheet.m_pageWelcome.GetSafeHwnd()) return false;
+                next = ::GetDlgItem(hwnd, platform::kIdWizNext);
+                finishButton = ::GetDlgItem(hwnd, platform::kIdWizFinish);
+                focusOnWelcome = ::GetFocus();
+                PressKey(escape ? VK_ESCAPE : VK_RETURN);
+                return true;
+            },
+            [&] {
+                HWND finish = sheet.m_pageFinish.GetSafeHwnd();
+                if (!finish || CurrentPage(hwnd) != finish) return false;
+                // The finish page's buttons are posted: wait for Finish.
+                if (!::IsWindowVisible(finishButton)) return false;
+                sawFinish = true;
+                focusOnFinish = ::GetFocus();
+                PressKey(VK_RETURN);
+                return true;
+            },
+            [&] { return false; },  // the key has to end the run
+        };
+        if (escape) steps.erase(steps.begin() + 1);
+        Driver driver(std::move(steps));
+        const INT_PTR result = sheet.DoModal();
+        EXPECT_FALSE(driver.timedOut());
+        EXPECT_FALSE(::IsWindow(hwnd));
+        EXPECT_EQ(focusOnWelcome, next);
+        EXPECT_EQ(sawFinish, !escape);
+        if (!escape) {
+            EXPECT_EQ(focusOnFinish, finishButton);
+        }
+        // Cancel and Finish end the sheet with different results.
+        EXPECT_EQ(result > 0, !escape) << result;
+    }
+    EXPECT_EQ(worker.starts, 1);
+}
+
 TEST_F(WizardTest, FinishTextByExitCode) {
     const char* ok = "<PRODUCT_NAME> のアップデートは正常に終了しました。";
     const char* failed =
