@@ -19,8 +19,8 @@ private:
     HDC m_h;
 };
 
-// The picture's size and the banner's for parent's client width; false
-// when there is no picture to show.
+// The banner's size for parent's present client width; false when there
+// is no picture to show.
 struct BANNERSIZE {
     int width = 0, height = 0;
 };
