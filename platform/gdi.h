@@ -20,6 +20,8 @@ public:
         m_h = h;
     }
     HBITMAP Get() const { return m_h; }
+    // Gives the handle up to the caller.
+    HBITMAP Release() { return std::exchange(m_h, nullptr); }
     void Reset() {
         if (m_h) ::DeleteObject(m_h);
         m_h = nullptr;

@@ -199,6 +199,14 @@ LRESULT PropertySheet::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
             return r;
         }
     }
+    case WM_DPICHANGED: {
+        LRESULT r = ::CallWindowProcW(def, hwnd, msg, wp, lp);
+        try {
+            OnDpiChanged();
+        } catch (...) {
+        }
+        return r;
+    }
     case WM_DESTROY: {
         LRESULT r = ::CallWindowProcW(def, hwnd, msg, wp, lp);
         try {

@@ -4,7 +4,7 @@
 // sheet's notifications reach the page object's overridables. The sheet
 // window is subclassed as it is created, so that a derived sheet sees its
 // own WM_CREATE (before any page exists), the end of the common controls'
-// WM_INITDIALOG handling, and WM_DESTROY.
+// WM_INITDIALOG handling, a change of display scale, and WM_DESTROY.
 
 #include <windows.h>
 #include <commctrl.h>
@@ -89,6 +89,9 @@ protected:
     // After the common controls' own WM_INITDIALOG handling (the first page
     // is active by then); its result is passed in and should be returned.
     virtual INT_PTR OnInitDialog(INT_PTR defaultResult) { return defaultResult; }
+    // WM_DPICHANGED (the window moved to a display of another scale), after
+    // the default handling has rescaled the sheet and its pages.
+    virtual void OnDpiChanged() {}
     // WM_DESTROY, after the default handling.
     virtual void OnDestroy() {}
 

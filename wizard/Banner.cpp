@@ -2,6 +2,48 @@
 
 #include "res/resource.h"
 
+namespace {
+
+// Owning wrapper for a memory device context.
+class MemoryDC {
+public:
+    MemoryDC() : m_h(::CreateCompatibleDC(nullptr)) {}
+    MemoryDC(const MemoryDC&) = delete;
+    MemoryDC& operator=(const MemoryDC&) = delete;
+    ~MemoryDC() {
+        if (m_h) ::DeleteDC(m_h);
+    }
+    HDC Get() const { return m_h; }
+
+private:
+    HDC m_h;
+};
+
+// The banner's size for parent's present client width; false when there
+// is no picture to show.
+struct BANNERSIZE {
+    int width = 0, height = 0;
+};
+bool MeasureBanner(HWND parent, HBITMAP picture, BANNERSIZE& size) {
+    RECT client = {};
+    ::GetClientRect(parent, &client);
+    BITMAP bm = {};
+    if (!picture || ::GetObjectA(picture, sizeof bm, &bm) == 0) return false;
+    size.width = client.right;
+    size.height = BannerHeight(bm.bmWidth, bm.bmHeight, size.width);
+    return size.height >= 0;
+}
+
+void ShowPicture(HWND control, platform::Bitmap& shown, HBITMAP picture, const BANNERSIZE& size) {
+    platform::Bitmap scaled;
+    scaled.Attach(ScaleBitmap(picture, size.width, size.height));
+    ::SendMessageA(control, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(scaled.Get()));
+    // The control no longer refers to the old copy: it may go now.
+    shown.Attach(scaled.Release());
+}
+
+}  // namespace
+
 int BannerHeight(int bitmapWidth, int bitmapHeight, int clientWidth) {
     if (bitmapWidth <= 0) return -1;
     // 64-bit product: no overflow for any window or bitmap size.
@@ -9,29 +51,66 @@ int BannerHeight(int bitmapWidth, int bitmapHeight, int clientWidth) {
     return static_cast<int>(h);
 }
 
-BANNERWINDOWS BuildBanner(HWND parent, HBITMAP bitmap) {
-    BANNERWINDOWS banner;
-    RECT client = {};
-    ::GetClientRect(parent, &client);
-    const int width = client.right;
+HBITMAP ScaleBitmap(HBITMAP picture, int width, int height) {
     BITMAP bm = {};
-    if (!bitmap || ::GetObjectA(bitmap, sizeof bm, &bm) == 0) return banner;
-    const int h = BannerHeight(bm.bmWidth, bm.bmHeight, width);
-    if (h < 0) return banner;
+    if (width <= 0 || height <= 0 || !picture || ::GetObjectA(picture, sizeof bm, &bm) == 0)
+        return nullptr;
+    // A 24-bit section: the scaled copy needs colours between the
+    // picture's palette entries.
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = width;
+    bi.bmiHeader.biHeight = height;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 24;
+    bi.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    platform::Bitmap out;
+    out.Attach(::CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+    MemoryDC src, dst;
+    if (!out.Get() || !src.Get() || !dst.Get()) return nullptr;
+    HGDIOBJ oldSrc = ::SelectObject(src.Get(), picture);
+    HGDIOBJ oldDst = ::SelectObject(dst.Get(), out.Get());
+    ::SetStretchBltMode(dst.Get(), HALFTONE);
+    ::SetBrushOrgEx(dst.Get(), 0, 0, nullptr);
+    const BOOL drawn =
+        ::StretchBlt(dst.Get(), 0, 0, width, height, src.Get(), 0, 0, bm.bmWidth, bm.bmHeight,
+                     SRCCOPY);
+    ::SelectObject(dst.Get(), oldDst);
+    ::SelectObject(src.Get(), oldSrc);
+    return drawn ? out.Release() : nullptr;
+}
 
-    auto picture = std::make_unique<platform::Window>();
-    RECT pictureRect = {0, 0, width, h};
-    if (picture->Create(0, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_BITMAP, pictureRect, parent,
+BANNERWINDOWS BuildBanner(HWND parent, HBITMAP picture, platform::Bitmap& shown) {
+    BANNERWINDOWS banner;
+    BANNERSIZE size;
+    if (!MeasureBanner(parent, picture, size)) return banner;
+    const int w = size.width, h = size.height;
+
+    auto control = std::make_unique<platform::Window>();
+    RECT pictureRect = {0, 0, w, h};
+    if (control->Create(0, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_BITMAP, pictureRect, parent,
                         IDC_BANNER)) {
-        ::SendMessageA(picture->GetSafeHwnd(), STM_SETIMAGE, IMAGE_BITMAP,
-                       reinterpret_cast<LPARAM>(bitmap));
-        banner.pPicture = std::move(picture);
+        ShowPicture(control->GetSafeHwnd(), shown, picture, size);
+        banner.pPicture = std::move(control);
     }
     // Placed from h even without the picture.
     auto line = std::make_unique<platform::Window>();
-    RECT lineRect = {0, h, width, h + 2};
+    RECT lineRect = {0, h, w, h + 2};
     if (line->Create(WS_EX_STATICEDGE, "STATIC", "", WS_CHILD | WS_VISIBLE, lineRect, parent,
                      IDC_BANNER_LINE))
         banner.pLine = std::move(line);
     return banner;
+}
+
+void FitBanner(HWND parent, HBITMAP picture, HWND pictureControl, HWND line,
+               platform::Bitmap& shown) {
+    BANNERSIZE size;
+    if (!MeasureBanner(parent, picture, size)) return;
+    const int w = size.width, h = size.height;
+    if (pictureControl) {
+        ShowPicture(pictureControl, shown, picture, size);
+        ::MoveWindow(pictureControl, 0, 0, w, h, TRUE);
+    }
+    if (line) ::MoveWindow(line, 0, h, w, 2, TRUE);
 }

@@ -19,5 +19,16 @@ BOOL CSetupPage::OnSetActive() {
 }
 
 void CSetupPage::PostWizardButtons(DWORD flags) {
-    ::PostMessageA(GetSheetWindow(), PSM_SETWIZBUTTONS, 0, static_cast<LPARAM>(flags));
+    HWND sheet = GetSheetWindow();
+    ::PostMessageA(sheet, PSM_SETWIZBUTTONS, 0, static_cast<LPARAM>(flags));
+    // Enter presses the button the page offers. The sheet swaps Finish in
+    // for Next but leaves the focus on the hidden Next, where Enter does
+    // nothing; so the focus goes to the offered button once the request
+    // above has shown it (posted after it, so handled after it).
+    const int offered = (flags & PSWIZB_FINISH) ? platform::kIdWizFinish
+                        : (flags & PSWIZB_NEXT) ? platform::kIdWizNext
+                                                : 0;
+    if (offered)
+        ::PostMessageA(sheet, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(::GetDlgItem(sheet, offered)),
+                       TRUE);
 }

@@ -15,6 +15,7 @@ public:
     BOOL OnSetActive() override;
 
 protected:
-    // Posts PSM_SETWIZBUTTONS to the sheet (flags PSWIZB_*, or 0).
+    // Posts PSM_SETWIZBUTTONS to the sheet (flags PSWIZB_*, or 0), then the
+    // focus to Finish or Next, whichever it offers.
     void PostWizardButtons(DWORD flags);
 };

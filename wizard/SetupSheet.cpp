@@ -6,8 +6,11 @@
 
 CSetupSheet::CSetupSheet(UINT captionId, HWND parent, UINT startPage)
     : platform::PropertySheet(captionId, parent, startPage) {
-    // Plain wizard mode: the banner is our own, not a Wizard97 header.
-    Flags() |= PSH_WIZARD;
+    // Plain wizard mode: the banner is our own, not a Wizard97 header. The
+    // application routes the Help command, so the sheet has help: that is
+    // what makes the common controls lay the Help button out at the right
+    // end of the row, the place Cancel then slides into.
+    Flags() |= PSH_WIZARD | PSH_HASHELP;
     AddPage(&m_pageWelcome);
     AddPage(&m_pageMoving);
     AddPage(&m_pageFinish);
@@ -17,7 +20,7 @@ int CSetupSheet::OnCreate() {
     // The worker's message boxes and folder dialog are owned by the wizard.
     platform::SetMainWindow(GetSafeHwnd());
     m_bmpBanner.Attach(::LoadBitmapA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDB_BANNER)));
-    BANNERWINDOWS banner = BuildBanner(GetSafeHwnd(), m_bmpBanner.Get());
+    BANNERWINDOWS banner = BuildBanner(GetSafeHwnd(), m_bmpBanner.Get(), m_bmpBannerShown);
     m_pBanner = std::move(banner.pPicture);
     m_pBannerLine = std::move(banner.pLine);
     return 0;
@@ -25,7 +28,18 @@ int CSetupSheet::OnCreate() {
 
 INT_PTR CSetupSheet::OnInitDialog(INT_PTR defaultResult) {
     SlideButtonRow(GetSafeHwnd());
+    // The common controls size the sheet to its pages only now, a few
+    // pixels off the width it was created with (more at larger scales):
+    // the banner is fitted to the final width.
+    FitSheetBanner();
     return defaultResult;
+}
+
+void CSetupSheet::OnDpiChanged() { FitSheetBanner(); }
+
+void CSetupSheet::FitSheetBanner() {
+    FitBanner(GetSafeHwnd(), m_bmpBanner.Get(), m_pBanner ? m_pBanner->GetSafeHwnd() : nullptr,
+              m_pBannerLine ? m_pBannerLine->GetSafeHwnd() : nullptr, m_bmpBannerShown);
 }
 
 void CSetupSheet::OnDestroy() {

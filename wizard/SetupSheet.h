@@ -22,7 +22,8 @@ public:
     CSetupSheet(UINT captionId, HWND parent, UINT startPage);
     ~CSetupSheet() override = default;
 
-    platform::Bitmap m_bmpBanner;
+    platform::Bitmap m_bmpBanner;        // the picture at its own size
+    platform::Bitmap m_bmpBannerShown;   // drawn at the sheet's width, in control 10
     CSetupWelcomePage m_pageWelcome;
     CSetupMovingPage m_pageMoving;
     CSetupFinishPage m_pageFinish;
@@ -32,10 +33,16 @@ public:
 protected:
     // The banner, before any page exists.
     int OnCreate() override;
-    // Help hidden; the button row slid right by Help's distance from Cancel.
+    // Help hidden; the button row slid right by Help's distance from Cancel;
+    // the banner fitted to the sheet's final width.
     INT_PTR OnInitDialog(INT_PTR defaultResult) override;
+    // The banner follows the sheet's new width.
+    void OnDpiChanged() override;
     // The banner controls go.
     void OnDestroy() override;
+
+private:
+    void FitSheetBanner();
 };
 
 // Hides Help (IDHELP) and moves Cancel, Next, Back and Finish right by the

@@ -103,6 +103,13 @@ void ExpectWizardShape(const driver::RunReport& r) {
         EXPECT_EQ(p.cancel.rect.top, p.next.rect.top);
         EXPECT_EQ(p.back.rect.top, p.next.rect.top);
         EXPECT_LT(p.next.rect.right, p.cancel.rect.left);
+        // No button is cut off at the sheet's edge.
+        for (const driver::ButtonState* b : {&p.back, &p.next, &p.finish, &p.cancel}) {
+            if (!b->visible) continue;
+            EXPECT_GE(b->rect.left, 0);
+            EXPECT_LE(b->rect.right, p.client.right);
+            EXPECT_LE(b->rect.bottom, p.client.bottom);
+        }
     }
     EXPECT_TRUE(r.pages[0].next.enabled);
     EXPECT_FALSE(r.pages[1].next.enabled);

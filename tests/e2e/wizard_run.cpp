@@ -167,6 +167,7 @@ RunReport RunWizard(const RunOptions& options) {
             ps.finish = StateOf(now, kFinish);
             ps.cancel = StateOf(now, IDCANCEL);
             ps.help = StateOf(now, kHelp);
+            ::GetClientRect(w.hwnd, &ps.client);
             if (!options.shotDir.empty()) {
                 ps.shot = options.shotDir + "\\" + std::to_string(report.pages.size() + 1) + "-" + name + ".bmp";
                 if (!SaveWindowShot(w.hwnd, ps.shot)) report.problems.push_back("no screenshot of " + name);

@@ -22,6 +22,7 @@ struct PageSeen {
     std::string caption;              // the sheet's title
     std::vector<std::string> texts;   // the page's static texts, in z-order
     ButtonState back, next, finish, cancel, help;
+    RECT client{};                    // the sheet's client area
     std::vector<std::string> progressTexts;  // progress page: every 1001 text seen
     std::string shot;                 // screenshot file (.bmp), if taken
 };

@@ -385,4 +385,31 @@ TEST(WizardResources, ManifestAsksForAdministratorAndCommonControls6) {
         EXPECT_NE(xml.find(want), std::string::npos) << want;
 }
 
+// The display-scale settings as the system's loader reads them from the
+// program's manifest (a misspelt namespace or element would be ignored).
+TEST(WizardResources, ManifestDeclaresPerMonitorAwarenessWithSystemFallback) {
+    SetupExe exe;
+    std::wstring path(exe.path().begin(), exe.path().end());
+    ACTCTXW actx = {};
+    actx.cbSize = sizeof actx;
+    actx.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+    actx.lpSource = path.c_str();
+    actx.lpResourceName = MAKEINTRESOURCEW(1);
+    HANDLE ctx = ::CreateActCtxW(&actx);
+    ASSERT_NE(ctx, INVALID_HANDLE_VALUE) << ::GetLastError();
+    auto setting = [&](const wchar_t* ns, const wchar_t* name) {
+        wchar_t buf[128] = {};
+        SIZE_T written = 0;
+        if (!::QueryActCtxSettingsW(0, ctx, ns, name, buf, 128, &written)) return std::wstring();
+        return std::wstring(buf);
+    };
+    // Windows 10 1607 and later read dpiAwareness, the first value they know;
+    // earlier ones read dpiAware, where true is system-wide awareness.
+    EXPECT_EQ(setting(L"http://schemas.microsoft.com/SMI/2016/WindowsSettings", L"dpiAwareness"),
+              L"PerMonitorV2, System");
+    EXPECT_EQ(setting(L"http://schemas.microsoft.com/SMI/2005/WindowsSettings", L"dpiAware"),
+              L"true");
+    ::ReleaseActCtx(ctx);
+}
+
 }  // namespace

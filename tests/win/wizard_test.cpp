@@ -16,83 +16,15 @@
 #include "platform/window.h"
 #include "res/resource.h"
 #include "tests/win/test_util.h"
+#include "tests/win/wizard_harness.h"
 #include "wizard/Banner.h"
 #include "wizard/SetupSheet.h"
 #include "wizard/WorkerLink.h"
 
 using testutil::Sjis;
+using namespace wiztest;
 
 namespace {
-
-// The worker, as the pages see it through the link.
-class ScriptedWorker : public CWorkerLink {
-public:
-    bool Start() override {
-        ++starts;
-        return startSucceeds;
-    }
-    bool Poll(PROGRESSSNAPSHOT& s) override {
-        ++polls;
-        if (pollsUntilEnd >= 0 && polls > pollsUntilEnd) running = false;
-        if (!running) return false;
-        s = snapshot;
-        return true;
-    }
-    bool startSucceeds = true;
-    bool running = true;
-    int pollsUntilEnd = -1;  // ends by itself after that many polls
-    int starts = 0;
-    int polls = 0;
-    PROGRESSSNAPSHOT snapshot;
-};
-
-// Runs steps from a thread timer while a modal loop runs: each step is
-// retried on every tick until it returns true. A run that does not finish
-// in time is ended with WM_QUIT.
-class Driver {
-public:
-    using Step = std::function<bool()>;
-    explicit Driver(std::vector<Step> steps) : m_steps(std::move(steps)) {
-        s_current = this;
-        m_timer = ::SetTimer(nullptr, 0, 15, &Driver::Tick);
-    }
-    ~Driver() {
-        ::KillTimer(nullptr, m_timer);
-        s_current = nullptr;
-        MSG msg;
-        while (::PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-        }
-    }
-    Driver(const Driver&) = delete;
-    Driver& operator=(const Driver&) = delete;
-    bool finished() const { return m_next == m_steps.size(); }
-    bool timedOut() const { return m_timedOut; }
-
-private:
-    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
-        if (Driver* d = s_current) d->RunStep();
-    }
-    void RunStep() {
-        if (m_next >= m_steps.size() || m_running) return;
-        if (++m_ticks > 1000) {
-            m_timedOut = true;
-            m_next = m_steps.size();
-            ::PostQuitMessage(1);
-            return;
-        }
-        m_running = true;  // a step may pump messages (SendMessage)
-        if (m_steps[m_next]()) ++m_next;
-        m_running = false;
-    }
-    static Driver* s_current;
-    std::vector<Step> m_steps;
-    size_t m_next = 0;
-    int m_ticks = 0;
-    bool m_timedOut = false;
-    bool m_running = false;
-    UINT_PTR m_timer = 0;
-};
-Driver* Driver::s_current = nullptr;
 
 // Counts the messages a control receives (WM_SETTEXT, PBM_SETRANGE, ...)
 // and keeps the last arguments.
@@ -133,48 +65,9 @@ private:
     std::map<UINT, LPARAM> m_lastLp;
 };
 
-// Button rectangles before and after the sheet's own arrangement.
-struct ButtonRow {
-    std::map<int, RECT> before, after;
-};
-
-class TestSheet : public CSetupSheet {
-public:
-    TestSheet() : CSetupSheet(IDS_SHEET_CAPTION, nullptr, 0) {}
-    ButtonRow row;
-    HWND mainWindowDuringRun = nullptr;
-
-protected:
-    INT_PTR OnInitDialog(INT_PTR result) override {
-        mainWindowDuringRun = platform::GetMainWindow();
-        for (int id : kButtons) row.before[id] = platform::GetRectInParent(GetDlgItem(id));
-        INT_PTR r = CSetupSheet::OnInitDialog(result);
-        for (int id : kButtons) row.after[id] = platform::GetRectInParent(GetDlgItem(id));
-        return r;
-    }
-
-public:
-    static constexpr int kButtons[] = {IDHELP, IDCANCEL, platform::kIdWizNext,
-                                       platform::kIdWizBack, platform::kIdWizFinish};
-};
-
 // The application and the worker link for one test.
 class WizardTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        app.m_info.m_strProductName = Sjis("ゾミ７");
-        app.m_info.m_strProductVersion = "7.5.2.0";
-        SetAppForTest(&app);
-        SetWorkerLink(&worker);
-    }
-    void TearDown() override {
-        SetWorkerLink(nullptr);
-        SetAppForTest(nullptr);
-    }
-
-    static HWND CurrentPage(HWND sheet) {
-        return reinterpret_cast<HWND>(::SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
-    }
     static bool Enabled(HWND sheet, int id) { return ::IsWindowEnabled(::GetDlgItem(sheet, id)); }
     static void Press(HWND sheet, int button) {
         ::SendMessageA(sheet, PSM_PRESSBUTTON, static_cast<WPARAM>(button), 0);
@@ -185,8 +78,9 @@ protected:
         return s;
     }
 
-    CSetupApp app;
-    ScriptedWorker worker;
+    WizardWorld world;
+    CSetupApp& app = world.app;
+    ScriptedWorker& worker = world.worker;
 };
 
 TEST(Banner, HeightFollowsTheWindowWidth) {
@@ -199,6 +93,40 @@ TEST(Banner, HeightFollowsTheWindowWidth) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(BannerHeight(c.bw, c.bh, c.w), c.h) << c.bw << " " << c.bh << " " << c.w;
+}
+
+platform::Bitmap& BannerPicture() {
+    static platform::Bitmap bmp;
+    if (!bmp.Get())
+        bmp.Attach(::LoadBitmapA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDB_BANNER)));
+    return bmp;
+}
+
+TEST(Banner, ScaledCopyHoldsTheWholePicture) {
+    const PIXELS picture = ReadBitmap(BannerPicture().Get());
+    ASSERT_EQ(picture.width, 507);
+    ASSERT_EQ(picture.height, 65);
+    for (SIZE size : {SIZE{433, 55}, SIZE{507, 65}, SIZE{866, 111}}) {
+        SCOPED_TRACE(size.cx);
+        platform::Bitmap scaled;
+        scaled.Attach(ScaleBitmap(BannerPicture().Get(), size.cx, size.cy));
+        const PIXELS shown = ReadBitmap(scaled.Get());
+        ASSERT_EQ(shown.width, size.cx);
+        ASSERT_EQ(shown.height, size.cy);
+        EXPECT_LT(DifferenceFromPicture(shown, picture), 12.0);
+    }
+    // What the picture control showed of a 507-pixel picture in a 433-pixel
+    // window (its left part at its own size) is told apart.
+    PIXELS cut;
+    cut.width = 433;
+    cut.height = 55;
+    for (int y = 0; y < cut.height; ++y)
+        for (int x = 0; x < cut.width; ++x) cut.rgb.push_back(picture.at(x, y));
+    EXPECT_GT(DifferenceFromPicture(cut, picture), 12.0);
+    // Nothing to draw into: no bitmap.
+    EXPECT_EQ(ScaleBitmap(BannerPicture().Get(), 0, 10), nullptr);
+    EXPECT_EQ(ScaleBitmap(BannerPicture().Get(), 10, 0), nullptr);
+    EXPECT_EQ(ScaleBitmap(nullptr, 10, 10), nullptr);
 }
 
 // A plain top-level window with the given client width to hang a banner on.
@@ -214,44 +142,68 @@ public:
     HostWindow(const HostWindow&) = delete;
     HostWindow& operator=(const HostWindow&) = delete;
     HWND hwnd() const { return m_hwnd; }
+    void SetClientWidth(int width) {
+        RECT r = {0, 0, width, 300};
+        ::AdjustWindowRectEx(&r, WS_OVERLAPPEDWINDOW, FALSE, 0);
+        ::SetWindowPos(m_hwnd, nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
+                       SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
 
 private:
     HWND m_hwnd;
 };
 
+// The picture control spans (0, 0, width, h) and shows a width x h copy
+// of the picture; the line covers rows h and h + 1.
+void ExpectBannerAt(HWND host, int width, int h, const platform::Bitmap& shown) {
+    HWND picture = ::GetDlgItem(host, IDC_BANNER);
+    HWND line = ::GetDlgItem(host, IDC_BANNER_LINE);
+    RECT pr = platform::GetRectInParent(picture);
+    RECT lr = platform::GetRectInParent(line);
+    const RECT wantPicture = {0, 0, width, h}, wantLine = {0, h, width, h + 2};
+    EXPECT_TRUE(::EqualRect(&pr, &wantPicture))
+        << pr.left << "," << pr.top << "," << pr.right << "," << pr.bottom;
+    EXPECT_TRUE(::EqualRect(&lr, &wantLine))
+        << lr.left << "," << lr.top << "," << lr.right << "," << lr.bottom;
+    auto image = reinterpret_cast<HBITMAP>(::SendMessageA(picture, STM_GETIMAGE, IMAGE_BITMAP, 0));
+    EXPECT_EQ(image, shown.Get());
+    const PIXELS pixels = ReadBitmap(image);
+    EXPECT_EQ(pixels.width, width);
+    EXPECT_EQ(pixels.height, h);
+    EXPECT_LT(DifferenceFromPicture(pixels, ReadBitmap(BannerPicture().Get())), 12.0);
+}
+
 TEST(Banner, PictureAndLineAcrossTheTop) {
-    platform::Bitmap bmp;
-    bmp.Attach(::LoadBitmapA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDB_BANNER)));
-    ASSERT_NE(bmp.Get(), nullptr);
-    for (int width : {507, 400}) {
+    ASSERT_NE(BannerPicture().Get(), nullptr);
+    for (int width : {507, 400, 433}) {
         SCOPED_TRACE(width);
         HostWindow host(width);
         RECT client;
         ::GetClientRect(host.hwnd(), &client);
         ASSERT_EQ(client.right, width);
-        BANNERWINDOWS b = BuildBanner(host.hwnd(), bmp.Get());
+        platform::Bitmap shown;
+        BANNERWINDOWS b = BuildBanner(host.hwnd(), BannerPicture().Get(), shown);
         ASSERT_TRUE(b.pPicture && b.pLine);
-        const int h = width == 507 ? 65 : 51;
         HWND picture = ::GetDlgItem(host.hwnd(), IDC_BANNER);
         HWND line = ::GetDlgItem(host.hwnd(), IDC_BANNER_LINE);
         ASSERT_EQ(picture, b.pPicture->GetSafeHwnd());
         ASSERT_EQ(line, b.pLine->GetSafeHwnd());
-        // The picture control sizes itself to the image it shows.
-        RECT pr = platform::GetRectInParent(picture);
-        RECT lr = platform::GetRectInParent(line);
-        EXPECT_EQ(pr.left, 0);
-        EXPECT_EQ(pr.top, 0);
-        EXPECT_EQ(lr.left, 0);
-        EXPECT_EQ(lr.top, h);
-        EXPECT_EQ(lr.right, width);
-        EXPECT_EQ(lr.bottom, h + 2);
+        ExpectBannerAt(host.hwnd(), width, BannerHeight(507, 65, width), shown);
         EXPECT_EQ(static_cast<DWORD>(::GetWindowLongA(picture, GWL_STYLE)) & 0xFFFF00FF,
                   0x5000000Eu);
         EXPECT_EQ(static_cast<DWORD>(::GetWindowLongA(line, GWL_STYLE)) & 0xFFFF0000,
                   0x50000000u);
         EXPECT_TRUE(::GetWindowLongA(line, GWL_EXSTYLE) & WS_EX_STATICEDGE);
-        EXPECT_EQ(reinterpret_cast<HBITMAP>(::SendMessageA(picture, STM_GETIMAGE, IMAGE_BITMAP, 0)),
-                  bmp.Get());
+
+        // The window grows (a display of a larger scale) and shrinks back:
+        // the banner follows, with a new copy of the picture each time.
+        for (int next : {width * 3 / 2, width}) {
+            SCOPED_TRACE(next);
+            host.SetClientWidth(next);
+            FitBanner(host.hwnd(), BannerPicture().Get(), picture, line, shown);
+            ExpectBannerAt(host.hwnd(), next, BannerHeight(507, 65, next), shown);
+        }
+
         // The banner windows go with their objects.
         b.pPicture.reset();
         b.pLine.reset();
@@ -264,9 +216,11 @@ TEST(Banner, NoBitmapNoBannerNoDivision) {
     HostWindow host(507);
     // A missing bitmap (the load failed) and a handle that is no bitmap.
     for (HBITMAP bitmap : {static_cast<HBITMAP>(nullptr), reinterpret_cast<HBITMAP>(0x1234)}) {
-        BANNERWINDOWS b = BuildBanner(host.hwnd(), bitmap);
+        platform::Bitmap shown;
+        BANNERWINDOWS b = BuildBanner(host.hwnd(), bitmap, shown);
         EXPECT_FALSE(b.pPicture);
         EXPECT_FALSE(b.pLine);
+        EXPECT_EQ(shown.Get(), nullptr);
         EXPECT_EQ(::GetDlgItem(host.hwnd(), IDC_BANNER), nullptr);
     }
 }
@@ -519,6 +473,97 @@ std::string RunToFinish(CSetupSheet& sheet, bool* timedOut) {
     sheet.DoModal();
     *timedOut = driver.timedOut() || !driver.finished();
     return text;
+}
+
+TEST_F(WizardTest, BannerFollowsAScaleChange) {
+    CSetupSheet sheet(IDS_SHEET_CAPTION, nullptr, 0);
+    HWND hwnd = nullptr;
+    int widthBefore = 0, widthAfter = 0;
+    Driver driver({
+        [&] {
+            hwnd = sheet.GetSafeHwnd();
+            if (!hwnd || CurrentPage(hwnd) != sheet.m_pageWelcome.GetSafeHwnd()) return false;
+            RECT client, frame;
+            ::GetClientRect(hwnd, &client);
+            widthBefore = client.right;
+            // The system resizes the sheet for the new scale, then tells it.
+            ::GetWindowRect(hwnd, &frame);
+            frame.right += widthBefore / 2;
+            ::SetWindowPos(hwnd, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                           SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+            ::SendMessageA(hwnd, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&frame));
+            ::GetClientRect(hwnd, &client);
+            widthAfter = client.right;
+            {
+                SCOPED_TRACE("after the change");
+                ExpectBannerAt(hwnd, widthAfter, BannerHeight(507, 65, widthAfter),
+                               sheet.m_bmpBannerShown);
+            }
+            Press(hwnd, PSBTN_CANCEL);
+            return true;
+        },
+    });
+    sheet.DoModal();
+    ASSERT_TRUE(driver.finished());
+    EXPECT_GT(widthAfter, widthBefore);
+}
+
+// A key pressed and released, as the system queues it for the window
+// with the focus; the sheet's modal loop does the rest.
+void PressKey(UINT vk) {
+    HWND focus = ::GetFocus();
+    const UINT scan = ::MapVirtualKeyA(vk, MAPVK_VK_TO_VSC);
+    ::PostMessageA(focus, WM_KEYDOWN, vk, static_cast<LPARAM>(1 | (scan << 16)));
+    ::PostMessageA(focus, WM_KEYUP, vk, static_cast<LPARAM>(1 | (scan << 16) | (3u << 30)));
+}
+
+TEST_F(WizardTest, EnterAndEscape) {
+    worker.running = false;
+    app.m_nExitCode = 0;
+    // Escape on the welcome page cancels; Enter there is Next, and Enter on
+    // the finish page is Finish.
+    for (bool escape : {true, false}) {
+        SCOPED_TRACE(escape ? "escape" : "enter");
+        CSetupSheet sheet(IDS_SHEET_CAPTION, nullptr, 0);
+        HWND hwnd = nullptr, focusOnWelcome = nullptr, focusOnFinish = nullptr;
+        HWND next = nullptr, finishButton = nullptr;
+        bool sawFinish = false;
+        std::vector<Driver::Step> steps = {
+            [&] {
+                hwnd = sheet.GetSafeHwnd();
+                if (!hwnd || CurrentPage(hwnd) != sheet.m_pageWelcome.GetSafeHwnd()) return false;
+                next = ::GetDlgItem(hwnd, platform::kIdWizNext);
+                finishButton = ::GetDlgItem(hwnd, platform::kIdWizFinish);
+                focusOnWelcome = ::GetFocus();
+                PressKey(escape ? VK_ESCAPE : VK_RETURN);
+                return true;
+            },
+            [&] {
+                HWND finish = sheet.m_pageFinish.GetSafeHwnd();
+                if (!finish || CurrentPage(hwnd) != finish) return false;
+                // The finish page's buttons are posted: wait for Finish.
+                if (!::IsWindowVisible(finishButton)) return false;
+                sawFinish = true;
+                focusOnFinish = ::GetFocus();
+                PressKey(VK_RETURN);
+                return true;
+            },
+            [&] { return false; },  // the key has to end the run
+        };
+        if (escape) steps.erase(steps.begin() + 1);
+        Driver driver(std::move(steps));
+        const INT_PTR result = sheet.DoModal();
+        EXPECT_FALSE(driver.timedOut());
+        EXPECT_FALSE(::IsWindow(hwnd));
+        EXPECT_EQ(focusOnWelcome, next);
+        EXPECT_EQ(sawFinish, !escape);
+        if (!escape) {
+            EXPECT_EQ(focusOnFinish, finishButton);
+        }
+        // Cancel and Finish end the sheet with different results.
+        EXPECT_EQ(result > 0, !escape) << result;
+    }
+    EXPECT_EQ(worker.starts, 1);
 }
 
 TEST_F(WizardTest, FinishTextByExitCode) {
