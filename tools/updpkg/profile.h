@@ -1,0 +1,57 @@
+#pragma once
+// SETUP.INI read as the system's profile reader (GetPrivateProfileStringA)
+// reads it, without Windows, so updpkg can say what SETUP.EXE will see.
+
+#include <string>
+#include <vector>
+
+namespace updpkg {
+
+// The file is taken as code page 932 bytes. The rules, as the system's
+// reader applies them:
+// - A line ends at the first "\n" after its start, or, when the rest holds
+//   none, at the first "\r"; so a lone "\r" before a later "\n" stays inside
+//   the line. Blanks (space, tab, the other control blanks, Ctrl-Z and the
+//   ideographic space 81 40) around a line are dropped; empty lines are
+//   skipped.
+// - "[" begins a section; its name runs to the line's last "]", blanks kept.
+//   A "[" line without "]" is read as a key line. Lines before the first
+//   section belong to a nameless section that no look-up finds.
+// - Any other line is a key: the name runs to the first "=" with the blanks
+//   before the "=" dropped, the value from after the blanks behind it. A
+//   line without "=" is a key without a value: it reads as empty but is
+//   listed among the section's names, unless it begins with ";" (a comment).
+// - Names are matched without regard to case (the letters of the ASCII
+//   range and the full-width Latin, Greek and Cyrillic letters of code page
+//   932) and after dropping blanks around the name asked for. The first
+//   section of a name is the only one looked in, and the first key of a name
+//   in it is the one read; later duplicates are listed but never read.
+// - A value that begins and ends with the same quotation mark (" or ') is
+//   read without the two.
+class ProfileFile {
+public:
+    explicit ProfileFile(const std::string& bytes);
+
+    // The value of key in section, whole; "" when either is missing.
+    std::string Get(const std::string& section, const std::string& key) const;
+
+    // The names of the keys of section in file order, in the reader's form:
+    // each ended by a NUL, the list ended by one more NUL.
+    std::string KeyList(const std::string& section) const;
+
+private:
+    struct Key {
+        std::string name;
+        std::string value;
+        bool hasValue = false;
+    };
+    struct Section {
+        std::string name;
+        bool named = false;
+        std::vector<Key> keys;
+    };
+    const Section* FindSection(const std::string& name) const;
+    std::vector<Section> m_sections;
+};
+
+}  // namespace updpkg
