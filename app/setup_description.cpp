@@ -2,6 +2,7 @@
 
 #include <list>
 
+#include "platform/mbcs.h"
 #include "util/path.h"
 
 namespace setupini {
@@ -31,6 +32,14 @@ Description ReadDescription(const ProfileRead& read) {
         }
     }
     return d;
+}
+
+void ExpandMacros(std::string& text, const std::string& productName, const std::string& productVersion,
+                  const std::string& targetDir, const std::string& systemDir) {
+    mbcs::ReplaceAll(text, "<PRODUCT_NAME>", productName);
+    mbcs::ReplaceAll(text, "<PRODUCT_VERSION>", productVersion);
+    mbcs::ReplaceAll(text, "<TARGETDIR>", targetDir);
+    mbcs::ReplaceAll(text, "<SYSTEMDIR>", systemDir);
 }
 
 std::vector<std::string> FaultLines(const std::string& faults) {

@@ -33,6 +33,11 @@ struct Description {
 
 Description ReadDescription(const ProfileRead& read);
 
+// The text macros, replaced in this order, every occurrence. A caller that
+// does not know a folder passes the macro itself, which leaves it standing.
+void ExpandMacros(std::string& text, const std::string& productName, const std::string& productVersion,
+                  const std::string& targetDir, const std::string& systemDir);
+
 // The fault text cut into its lines, without their ends.
 std::vector<std::string> FaultLines(const std::string& faults);
 

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "tools/updpkg/errors.h"
+#include "tools/updpkg/vendor_cli.h"
 
 namespace updpkg {
 
@@ -102,6 +103,7 @@ std::optional<uint32_t> ParseKey(const std::string& text) {
 }
 
 std::string UsageText(const std::string& command) {
+    if (IsVendorCommand(command)) return VendorUsageText(command);
     if (const CommandText* c = FindCommand(command)) {
         std::string text = "usage: " + Synopsis(*c) + "\n" + c->description;
         if (command != "key") text += kCommon;
@@ -109,6 +111,7 @@ std::string UsageText(const std::string& command) {
     }
     std::string text = "usage:\n";
     for (const CommandText& c : kCommands) text += "  " + Synopsis(c) + "\n";
+    text += VendorSynopses();
     text += "  updpkg COMMAND --help\n";
     text += "Builds, lists, verifies and extracts update packages.\n";
     text += kCommon;
