@@ -83,14 +83,14 @@ TEST(SetupIniRules, FaultLinesInSetupsOrder) {
 }
 
 TEST(SetupIniRules, ReaderDetailsThatChangeWhatSetupDoes) {
-    // A line without "=" in [COMPONENTS] is a component SETUP.EXE reports;
-    // a ";" line is not; "#" is no comment.
+    // A line without "=" is no component at all, nor is a ";" line; "#" is
+    // no comment, and a full-width blank is no blank.
     const auto d = Describe(
         "[PRODUCT]\nPRODUCT_NAME=\"Zomi 7\"\nPRODUCT_VERSION=  7.5.2.0  \n"
-        "[COMPONENTS]\nstray words\n;OLD=a,b,1\n#X=a,b,1\n APP = APP , <TARGETDIR> , 1 \n");
+        "[COMPONENTS]\nstray words\n;OLD=a,b,1\n#X=a,b,1\n APP = APP , <TARGETDIR> , 1 \n\x81\x40W=a,b\n");
     EXPECT_EQ(d.productName, "Zomi 7");
     EXPECT_EQ(d.productVersion, "7.5.2.0");
-    EXPECT_EQ(d.faults, "[COMPONENTS] stray words\r\n");
+    EXPECT_EQ(d.faults, "[COMPONENTS] \x81\x40W\r\n");
     ASSERT_EQ(d.components.size(), 2u);
     EXPECT_EQ(d.components[0].key, "#X");
     EXPECT_EQ(d.components[1].key, "APP");

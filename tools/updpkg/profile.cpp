@@ -15,9 +15,7 @@ std::size_t Width(const std::string& s, std::size_t i) {
 // and values.
 std::size_t BlankWidth(const std::string& s, std::size_t i) {
     const unsigned char c = static_cast<unsigned char>(s[i]);
-    if (c == ' ' || (c >= 0x09 && c <= 0x0D) || c == 0x1A) return 1;
-    if (c == 0x81 && i + 1 < s.size() && static_cast<unsigned char>(s[i + 1]) == 0x40) return 2;
-    return 0;
+    return c == ' ' || (c >= 0x09 && c <= 0x0D) || c == 0x1A ? 1 : 0;
 }
 
 // s[begin, end) without the blanks at both ends (character-aware).
@@ -51,25 +49,12 @@ std::size_t FindChar(const std::string& s, std::size_t begin, std::size_t end, c
     return found;
 }
 
-// A name with its letters in one case, for comparison.
+// A name with its letters in one case, for comparison: the ASCII letters
+// alone (the full-width ones of code page 932 stay as they are).
 std::string Folded(const std::string& s) {
-    std::string out;
-    out.reserve(s.size());
-    for (std::size_t i = 0; i < s.size();) {
-        const unsigned char c = static_cast<unsigned char>(s[i]);
-        if (Width(s, i) == 1) {
-            out += static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-            ++i;
-            continue;
-        }
-        unsigned code = c << 8 | static_cast<unsigned char>(s[i + 1]);
-        if (code >= 0x8260 && code <= 0x8279) code += 0x21;  // full-width A-Z
-        else if (code >= 0x839F && code <= 0x83B6) code += 0x20;  // Greek
-        else if (code >= 0x8440 && code <= 0x844E) code += 0x30;  // Cyrillic, before 84 7F
-        else if (code >= 0x844F && code <= 0x8460) code += 0x31;  // 84 7F is no character
-        out += static_cast<char>(code >> 8);
-        out += static_cast<char>(code & 0xFF);
-        i += 2;
+    std::string out = s;
+    for (std::size_t i = 0; i < out.size(); i += Width(out, i)) {
+        if (out[i] >= 'A' && out[i] <= 'Z') out[i] = static_cast<char>(out[i] + 32);
     }
     return out;
 }
@@ -91,8 +76,7 @@ ProfileFile::ProfileFile(const std::string& bytes) {
     std::size_t next = 0;
     while (next < bytes.size()) {
         const std::size_t start = next;
-        std::size_t nl = bytes.find('\n', start);
-        if (nl == std::string::npos) nl = bytes.find('\r', start);
+        const std::size_t nl = bytes.find_first_of("\r\n", start);
         next = nl == std::string::npos ? bytes.size() : nl + 1;
         std::size_t b = start, e = next;
         Trim(bytes, b, e);
@@ -101,7 +85,9 @@ ProfileFile::ProfileFile(const std::string& bytes) {
             const std::size_t close = FindChar(bytes, b, e, ']', true);
             if (close != std::string::npos) {
                 Section s;
-                s.name = bytes.substr(b + 1, close - b - 1);
+                std::size_t nb = b + 1, ne = close;
+                Trim(bytes, nb, ne);
+                s.name = bytes.substr(nb, ne - nb);
                 s.named = true;
                 m_sections.push_back(std::move(s));
                 continue;
@@ -120,14 +106,13 @@ ProfileFile::ProfileFile(const std::string& bytes) {
         } else {
             k.name = bytes.substr(b, e - b);
         }
-        // Of several lines in a row with no name, only the first is kept.
-        std::vector<Key>& keys = m_sections.back().keys;
-        if (!k.name.empty() || keys.empty() || !keys.back().name.empty()) keys.push_back(std::move(k));
+        m_sections.back().keys.push_back(std::move(k));
     }
 }
 
-const ProfileFile::Section* ProfileFile::FindSection(const std::string& name) const {
-    const std::string wanted = Folded(TrimmedCopy(name));
+const ProfileFile::Section* ProfileFile::FindSection(const std::string& name, bool trim) const {
+    const std::string wanted = Folded(trim ? TrimmedCopy(name) : name);
+    if (wanted.empty()) return &m_sections.front();  // the lines before the first section
     for (const Section& s : m_sections) {
         if (s.named && SameName(s.name, wanted)) return &s;
     }
@@ -135,7 +120,7 @@ const ProfileFile::Section* ProfileFile::FindSection(const std::string& name) co
 }
 
 std::string ProfileFile::Get(const std::string& section, const std::string& key) const {
-    const Section* s = FindSection(section);
+    const Section* s = FindSection(section, true);
     if (!s) return "";
     const std::string wanted = Folded(TrimmedCopy(key));
     for (const Key& k : s->keys) {
@@ -150,12 +135,12 @@ std::string ProfileFile::Get(const std::string& section, const std::string& key)
 
 std::string ProfileFile::KeyList(const std::string& section) const {
     std::string list;
-    if (const Section* s = FindSection(section)) {
+    if (const Section* s = FindSection(section, false)) {
         for (const Key& k : s->keys) {
-            if (k.name.empty() && !k.hasValue) continue;
-            if (!k.name.empty() && k.name[0] == ';') continue;
+            if (!k.hasValue || k.name[0] == ';') continue;
             list += k.name;
             list += '\0';
+            if (k.name.empty()) break;  // the list ends here for its reader
         }
     }
     list += '\0';

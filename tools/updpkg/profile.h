@@ -9,21 +9,23 @@ namespace updpkg {
 
 // The file is taken as code page 932 bytes. The rules, as the system's
 // reader applies them:
-// - A line ends at the first "\n" after its start, or, when the rest holds
-//   none, at the first "\r"; so a lone "\r" before a later "\n" stays inside
-//   the line. Blanks (space, tab, the other control blanks, Ctrl-Z and the
-//   ideographic space 81 40) around a line are dropped; empty lines are
-//   skipped.
-// - "[" begins a section; its name runs to the line's last "]", blanks kept.
+// - A line ends at every "\r" and every "\n". Blanks (space, tab, the other
+//   control blanks and Ctrl-Z; not the ideographic space 81 40) around a
+//   line are dropped; empty lines are skipped.
+// - "[" begins a section; its name runs to the line's last "]", without the
+//   blanks inside the brackets.
 //   A "[" line without "]" is read as a key line. Lines before the first
-//   section belong to a nameless section that no look-up finds.
+//   section belong to a nameless section, found by the empty name.
 // - Any other line is a key: the name runs to the first "=" with the blanks
 //   before the "=" dropped, the value from after the blanks behind it. A
-//   line without "=" is a key without a value: it reads as empty but is
-//   listed among the section's names, unless it begins with ";" (a comment).
-// - Names are matched without regard to case (the letters of the ASCII
-//   range and the full-width Latin, Greek and Cyrillic letters of code page
-//   932) and after dropping blanks around the name asked for. The first
+//   line without "=" reads as empty and is not listed among the section's
+//   names; nor is a name that begins with ";" (a comment). A key with an
+//   empty name ("=value") is an empty string in the list, which ends it for
+//   whoever splits it (what the system's list holds after it is not kept).
+// - Names are matched without regard to the case of ASCII letters (full-width
+//   letters must match exactly). Blanks around the names asked for are dropped when a value is
+//   read, but not when a section's key names are listed (" PRODUCT " then
+//   finds no section). The first
 //   section of a name is the only one looked in, and the first key of a name
 //   in it is the one read; later duplicates are listed but never read.
 // - A value that begins and ends with the same quotation mark (" or ') is
@@ -50,7 +52,7 @@ private:
         bool named = false;
         std::vector<Key> keys;
     };
-    const Section* FindSection(const std::string& name) const;
+    const Section* FindSection(const std::string& name, bool trim) const;
     std::vector<Section> m_sections;
 };
 
