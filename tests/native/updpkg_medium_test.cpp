@@ -13,6 +13,7 @@
 #include "tools/updpkg/errors.h"
 #include "tools/updpkg/medium_check.h"
 #include "tools/updpkg/vendor.h"
+#include "tools/updpkg/vendor_cli.h"
 
 namespace fs = std::filesystem;
 using updpkg::CheckReport;
@@ -216,4 +217,39 @@ TEST_F(MediumTest, DiffShipsOnlyWhatChanged) {
     const CheckReport r = Check();
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.copies.size(), 3u);
+}
+
+TEST(VendorCommandLine, TakesEachCommandsOptionsAndNoOthers) {
+    using updpkg::ParseVendorCommandLine;
+    const auto m = ParseVendorCommandLine(
+        {"medium", "--ini", "S.INI", "--setup", "SETUP.EXE", "--key=0xBEEF", "--level", "9", "--force", "-o", "M", "F"});
+    EXPECT_EQ(*m.key, 0xBEEFu);
+    EXPECT_EQ(m.level, 9);
+    EXPECT_TRUE(m.force);
+    EXPECT_EQ(m.operands, std::vector<std::string>{"F"});
+    const auto c = ParseVendorCommandLine({"check", "M", "--product", "P", "--json"});
+    EXPECT_EQ(c.product, "P");
+    EXPECT_TRUE(c.json);
+    EXPECT_TRUE(ParseVendorCommandLine({"diff", "--help"}).help);
+
+    const std::vector<std::vector<std::string>> refused = {
+        {"medium", "--ini", "S", "--setup", "E", "-o", "M", "F"},                   // no key
+        {"medium", "--ini", "S", "--key", "1", "-o", "M", "F"},                     // no --setup
+        {"medium", "--ini", "S", "--setup", "E", "--key", "1", "F"},                // no -o
+        {"medium", "--ini", "S", "--setup", "E", "--key", "1", "--level", "10", "-o", "M", "F"},
+        {"check", "M", "--key", "1", "--product", "P"},                             // two keys
+        {"check", "M", "--force"},                                                  // medium's option
+        {"check", "M", "--json=yes"},
+        {"check"},                                                                  // no medium
+        {"check", "M", "N"},
+        {"diff", "OLD", "--ini", "S", "-o", "F"},                                   // one tree
+        {"diff", "OLD", "NEW", "--ini", "S", "-o", "F", "--key", "1"},
+        {"check", "M", "--ini", "S"},
+        {"medium", "--ini", "S", "--ini", "T", "--setup", "E", "--key", "1", "-o", "M", "F"},
+    };
+    for (const auto& args : refused) {
+        std::string line;
+        for (const auto& a : args) line += a + " ";
+        EXPECT_THROW(ParseVendorCommandLine(args), updpkg::UsageError) << line;
+    }
 }
