@@ -160,12 +160,15 @@ private:
         ro.key = *m_r.key;
         const unsigned cpus = std::thread::hardware_concurrency();
         ro.jobs = cpus == 0 ? 1 : (cpus > 4 ? 4 : cpus);
-        ro.extractTo = m_scratch->path();
         try {
+            // Judged whole first, as verify does: with the wrong key the
+            // names are noise, and placing one is no verdict.
             const ReadSummary s = ReadPackageFile(ro);
             m_r.packageSound = true;
             m_r.entries = s.entries;
             m_r.bytes = s.bytes;
+            ro.extractTo = m_scratch->path();
+            ReadPackageFile(ro);
         } catch (const pkg::FormatError& e) {
             m_r.packageError = e.what();
             Fail("the package is damaged or was made for another key: " + m_r.packageError,
