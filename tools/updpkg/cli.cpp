@@ -124,7 +124,7 @@ Options ParseCommandLine(const std::vector<std::string>& args) {
     std::size_t i = 0;
     if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
         o.help = true;
-        if (args.size() > 1 && FindCommand(args[1])) o.command = args[1];
+        if (args.size() > 1 && (FindCommand(args[1]) || IsVendorCommand(args[1]))) o.command = args[1];
         return o;
     }
     if (!FindCommand(args[0])) throw UsageError("unknown command '" + args[0] + "'", "");
