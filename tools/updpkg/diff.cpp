@@ -42,10 +42,7 @@ int DiffTrees(const std::string& oldTree, const std::string& newTree, const std:
     for (const std::string& tree : {oldTree, newTree}) {
         if (!IsFolder(tree)) throw FileError("'" + tree + "': not a folder");
     }
-    InputFile in(iniPath);
-    std::string bytes(static_cast<std::size_t>(in.Size()), '\0');
-    bytes.resize(in.ReadFull(bytes.data(), bytes.size()));
-    const setupini::Description d = DescribeSetupIni(MediumSetupIni(bytes, iniPath));
+    const setupini::Description d = DescribeSetupIni(MediumSetupIni(ReadWholeFile(iniPath), iniPath));
     if (!d.faults.empty()) {
         for (const std::string& f : setupini::FaultLines(d.faults)) {
             std::fprintf(stderr, "updpkg: SETUP.INI: %s\n", DisplayName(f).c_str());

@@ -32,13 +32,6 @@ std::string Upper(std::string s) {
     return s;
 }
 
-std::string ReadAll(const std::string& path) {
-    InputFile in(path);
-    std::string bytes(static_cast<std::size_t>(in.Size()), '\0');
-    bytes.resize(in.ReadFull(bytes.data(), bytes.size()));
-    return bytes;
-}
-
 // A destination written with "<TARGETDIR>" first: the rest of it below the
 // product's folder ("" for the folder itself).
 std::optional<std::string> BelowTarget(const std::string& expanded) {
@@ -92,7 +85,7 @@ private:
         std::string bytes;
         if (const auto path = FindBelow(m_in.medium, "SETUP.INI")) {
             m_r.iniFound = true;
-            bytes = ReadAll(*path);
+            bytes = ReadWholeFile(*path);
         }
         m_r.ini = DescribeSetupIni(bytes);
         m_r.faults = setupini::FaultLines(m_r.ini.faults);

@@ -62,6 +62,15 @@ std::optional<std::string> FindBelow(const std::string& root, const std::string&
     return path;
 }
 
+std::string ReadWholeFile(const std::string& path) {
+    InputFile in(path);
+    constexpr uint64_t kLargest = uint64_t{1} << 30;
+    if (in.Size() > kLargest) throw FileError("'" + path + "': too large");
+    std::string bytes(static_cast<std::size_t>(in.Size()), '\0');
+    bytes.resize(in.ReadFull(bytes.data(), bytes.size()));
+    return bytes;
+}
+
 void CopyOneFile(const std::string& from, const std::string& to) {
     InputFile in(from);
     OutputFile out(to);

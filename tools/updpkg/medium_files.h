@@ -13,6 +13,9 @@ namespace updpkg {
 // is missing. Empty components ("a\\\\b", a trailing backslash) are skipped.
 std::optional<std::string> FindBelow(const std::string& root, const std::string& cp932Relative);
 
+// The whole of a (small) file: SETUP.INI, an executable.
+std::string ReadWholeFile(const std::string& path);
+
 // Copies a file, replacing one at to (its folder must exist).
 void CopyOneFile(const std::string& from, const std::string& to);
 

@@ -1,7 +1,6 @@
 #include "tools/updpkg/pe_version.h"
 
-#include "tools/updpkg/errors.h"
-#include "tools/updpkg/fileio.h"
+#include "tools/updpkg/medium_files.h"
 
 namespace updpkg {
 
@@ -125,13 +124,7 @@ std::optional<FileVersion> ReadPeFileVersion(const std::string& bytes) {
 }
 
 std::optional<FileVersion> ReadPeFileVersionOf(const std::string& path) {
-    InputFile in(path);
-    constexpr uint64_t kLargest = uint64_t{1} << 30;
-    const uint64_t size = in.Size();
-    if (size > kLargest) throw FileError("'" + path + "': too large for an executable");
-    std::string bytes(static_cast<std::size_t>(size), '\0');
-    bytes.resize(in.ReadFull(bytes.data(), bytes.size()));
-    return ReadPeFileVersion(bytes);
+    return ReadPeFileVersion(ReadWholeFile(path));
 }
 
 }  // namespace updpkg

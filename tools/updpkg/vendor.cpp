@@ -21,13 +21,6 @@ namespace updpkg {
 
 namespace {
 
-std::string ReadAll(const std::string& path) {
-    InputFile in(path);
-    std::string bytes(static_cast<std::size_t>(in.Size()), '\0');
-    bytes.resize(in.ReadFull(bytes.data(), bytes.size()));
-    return bytes;
-}
-
 void WriteAll(const std::string& path, const std::string& bytes) {
     OutputFile out(path);
     out.Write(bytes.data(), bytes.size());
@@ -76,7 +69,7 @@ bool MediumInputSound(const setupini::Description& d, const std::string& files) 
 int Medium(const VendorOptions& o) {
     const std::string files = o.operands[0];
     if (!IsFolder(files)) throw FileError("'" + files + "': not a folder");
-    const std::string ini = MediumSetupIni(ReadAll(o.ini), o.ini);
+    const std::string ini = MediumSetupIni(ReadWholeFile(o.ini), o.ini);
     const setupini::Description d = DescribeSetupIni(ini);
     if (!MediumInputSound(d, files)) return kExitDamaged;
 
