@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <cctype>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -95,7 +97,128 @@ const PlannedCopy* Find(const CheckReport& r, const std::string& file) {
     return nullptr;
 }
 
+// A strict reader of JSON (RFC 8259) that says only whether the text is
+// one valid value, strings in valid UTF-8 included.
+class JsonChecker {
+public:
+    explicit JsonChecker(const std::string& t) : m_t(t) {}
+    bool Valid() {
+        Blank();
+        if (!Value()) return false;
+        Blank();
+        return m_i == m_t.size();
+    }
+
+private:
+    void Blank() {
+        while (m_i < m_t.size() && std::strchr(" \t\r\n", m_t[m_i])) ++m_i;
+    }
+    bool Eat(char c) {
+        Blank();
+        if (m_i < m_t.size() && m_t[m_i] == c) return ++m_i, true;
+        return false;
+    }
+    bool Word(const char* w) {
+        const std::size_t n = std::strlen(w);
+        if (m_t.compare(m_i, n, w) != 0) return false;
+        m_i += n;
+        return true;
+    }
+    bool String() {
+        if (!Eat('"')) return false;
+        while (m_i < m_t.size()) {
+            const unsigned char c = static_cast<unsigned char>(m_t[m_i++]);
+            if (c == '"') return true;
+            if (c < 0x20) return false;
+            if (c == '\\') {
+                if (m_i >= m_t.size()) return false;
+                const char e = m_t[m_i++];
+                if (e == 'u') {
+                    if (m_i + 4 > m_t.size()) return false;
+                    for (int k = 0; k < 4; ++k) {
+                        if (!std::isxdigit(static_cast<unsigned char>(m_t[m_i++]))) return false;
+                    }
+                } else if (!std::strchr("\"\\/bfnrt", e)) {
+                    return false;
+                }
+            } else if (c >= 0x80) {
+                const int more = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC2 ? 1 : -1;
+                if (more < 0 || c > 0xF4) return false;
+                for (int k = 0; k < more; ++k) {
+                    if (m_i >= m_t.size() || (static_cast<unsigned char>(m_t[m_i++]) & 0xC0) != 0x80) return false;
+                }
+            }
+        }
+        return false;
+    }
+    bool Value() {
+        Blank();
+        if (m_i >= m_t.size()) return false;
+        const char c = m_t[m_i];
+        if (c == '{') {
+            ++m_i;
+            if (Eat('}')) return true;
+            do {
+                Blank();
+                if (!String() || !Eat(':') || !Value()) return false;
+            } while (Eat(','));
+            return Eat('}');
+        }
+        if (c == '[') {
+            ++m_i;
+            if (Eat(']')) return true;
+            do {
+                if (!Value()) return false;
+            } while (Eat(','));
+            return Eat(']');
+        }
+        if (c == '"') return String();
+        if (Word("true") || Word("false") || Word("null")) return true;
+        const std::size_t start = m_i;
+        if (m_t[m_i] == '-') ++m_i;
+        while (m_i < m_t.size() && std::isdigit(static_cast<unsigned char>(m_t[m_i]))) ++m_i;
+        return m_i > start;
+    }
+    const std::string& m_t;
+    std::size_t m_i = 0;
+};
+
 }  // namespace
+
+TEST(CheckJson, ValidForEveryReportShape) {
+    CheckReport r;
+    r.medium = "/tmp/m\"edium\\";
+    r.ini.productName = "\x83\x5D\x83\x7E\x95\x5C";  // ゾミ表: a second byte is a backslash
+    r.ini.package = "P\x01.PKG";                       // a control character
+    r.faults = {"[COMPONENTS] \x83\x5C", "[COMPONENTS] \xFF\xFE"};  // the last is no code page 932 text
+    r.components.push_back({setupini::Component{"A", "a", "<TARGETDIR>\\x", 1}, std::nullopt, 0});
+    r.components.push_back({setupini::Component{"B", "b", "<SYSTEMDIR>", -3}, false, 0});
+    r.packageChecked = true;
+    r.packageError = "bad \"checksum\"\n";
+    r.exeChecked = true;
+    r.withProduct = true;
+    r.productFolder = "/opt/\xE8\xA1\xA8";  // UTF-8 path
+    r.key = 0xABCDEF01;
+    r.outcome = "would update";
+    r.copies.push_back({"<TARGETDIR>\\HELP", "\x8E\x67\x82\xA2\x95\xFB.txt", PlannedCopy::Add});
+    r.copies.push_back({"<SYSTEMDIR>", "x.dll", PlannedCopy::Elsewhere});
+    r.problems.push_back({"a \"quoted\" problem", engine_text::kFilesNotFound});
+    r.notes.push_back("tab\there");
+    r.firstBox = engine_text::kPackageFormatError;
+    r.status = 1;
+    const std::string json = updpkg::ReportJson(r);
+    EXPECT_TRUE(JsonChecker(json).Valid()) << json;
+    // Code page 932 text arrives as UTF-8; the package's control character escaped.
+    EXPECT_NE(json.find("\"product_name\":\"\xE3\x82\xBE\xE3\x83\x9F\xE8\xA1\xA8\""), std::string::npos) << json;
+    EXPECT_NE(json.find("P\\u0001.PKG"), std::string::npos) << json;
+    EXPECT_NE(json.find("\"folder\":\"/opt/\xE8\xA1\xA8/HELP\""), std::string::npos) << json;
+
+    CheckReport empty;
+    EXPECT_TRUE(JsonChecker(updpkg::ReportJson(empty)).Valid());
+    // The checker itself refuses what is not JSON.
+    EXPECT_FALSE(JsonChecker("{\"a\":1,}").Valid());
+    EXPECT_FALSE(JsonChecker("{\"a\":\"\x83\x5D\"}").Valid());
+}
 
 TEST_F(MediumTest, SoundMediumAndThePlannedCopies) {
     // A UTF-8 SETUP.INI with LF ends becomes code page 932 with CRLF.
