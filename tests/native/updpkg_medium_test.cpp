@@ -312,9 +312,13 @@ TEST_F(MediumTest, WhatTheVendorsTreeMustHold) {
     ASSERT_EQ(Medium(), 0);  // "app" finds "APP" as Windows would
     EXPECT_EQ(Read(root / "medium/FILES/HELP/faq.txt"), "faq");
     fs::remove_all(root / "medium/FILES/APP");
-    const CheckReport r = Check();
+    CheckReport r = Check();
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.firstBox, engine_text::kFilesNotFound);
+    fs::remove_all(root / "medium/FILES");
+    r = Check();
+    EXPECT_EQ(r.firstBox, engine_text::kFilesNotFound);
+    EXPECT_FALSE(*r.components[0].found);
 }
 
 TEST_F(MediumTest, DiffShipsOnlyWhatChanged) {

@@ -126,12 +126,9 @@ private:
     // Where the files to install lie: the package extracted, or FILES.
     std::optional<std::string> Files() {
         if (m_r.ini.package.empty()) {
+            // Without FILES every component's folder is missing, as SETUP.EXE finds.
             auto files = FindBelow(m_in.medium, "FILES");
-            if (!files || !IsFolder(*files)) {
-                m_r.notes.push_back("SETUP.INI names no package and the medium has no FILES folder");
-                return std::nullopt;
-            }
-            return files;
+            return files ? *files : JoinNative(m_in.medium, "FILES");
         }
         const auto package = FindBelow(m_in.medium, m_r.ini.package);
         if (!package || IsFolder(*package)) {
