@@ -14,6 +14,7 @@
 #include "pe_image.h"
 #include "tools/updpkg/errors.h"
 #include "tools/updpkg/medium_check.h"
+#include "tools/updpkg/names.h"
 #include "tools/updpkg/vendor.h"
 #include "tools/updpkg/vendor_cli.h"
 
@@ -211,7 +212,8 @@ TEST(CheckJson, ValidForEveryReportShape) {
     // Code page 932 text arrives as UTF-8; the package's control character escaped.
     EXPECT_NE(json.find("\"product_name\":\"\xE3\x82\xBE\xE3\x83\x9F\xE8\xA1\xA8\""), std::string::npos) << json;
     EXPECT_NE(json.find("P\\u0001.PKG"), std::string::npos) << json;
-    EXPECT_NE(json.find("\"folder\":\"/opt/\xE8\xA1\xA8/HELP\""), std::string::npos) << json;
+    const std::string separator = updpkg::kPathSeparator == '/' ? "/" : "\\\\";  // as JSON writes it
+    EXPECT_NE(json.find("\"folder\":\"/opt/\xE8\xA1\xA8" + separator + "HELP\""), std::string::npos) << json;
 
     CheckReport empty;
     EXPECT_TRUE(JsonChecker(updpkg::ReportJson(empty)).Valid());
