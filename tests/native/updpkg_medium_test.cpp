@@ -292,6 +292,12 @@ TEST_F(MediumTest, WhatTheVendorsTreeMustHold) {
     Write(root / "SETUP.INI", kIni + "DOCS=DOCS,<TARGETDIR>\\DOCS,3\n");
     EXPECT_EQ(Medium(), 1);
     EXPECT_FALSE(fs::exists(root / "medium"));
+    // Neither for a SETUP.EXE that is not there.
+    Write(root / "SETUP.INI", kIni);
+    fs::rename(root / "SETUP.EXE", root / "SETUP.BAK");
+    EXPECT_THROW(Medium(), updpkg::FileError);
+    EXPECT_FALSE(fs::exists(root / "medium"));
+    fs::rename(root / "SETUP.BAK", root / "SETUP.EXE");
     // A faulty SETUP.INI: nothing is written either.
     Write(root / "SETUP.INI", "[PRODUCT]\nPRODUCT_NAME=x\n");
     EXPECT_EQ(Medium(), 1);

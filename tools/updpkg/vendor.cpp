@@ -86,8 +86,10 @@ int Medium(const VendorOptions& o) {
     if (IsFolder(o.output) && !ListFolder(o.output).empty() && !o.force) {
         throw UsageError("'" + o.output + "' is not empty (give --force to write into it)", o.command);
     }
-    MakeFolders(o.output);
+    // What can fail to be read is read before anything is written.
     const uint32_t key = o.key ? *o.key : LibraryKey(o.keyFile);
+    { InputFile setup(o.setup); }
+    MakeFolders(o.output);
     if (!packagePath.empty()) {
         MakeFolders(ParentOf(packagePath));
         BuildOptions b;
