@@ -16,9 +16,9 @@ using ProfileRead = std::function<std::string(const char* section, const char* k
 
 struct Component {
     std::string key;     // the name in [COMPONENTS]
-    std::string source;  // part 1: subfolder of FILES
-    std::string dest;    // part 2: destination folder, usually with a macro
-    int value = 0;       // part 3
+    std::string source;  // the value's first part: subfolder of FILES
+    std::string dest;    // second part: destination folder, usually with a macro
+    int value = 0;       // third part, a number
 };
 
 struct Description {
