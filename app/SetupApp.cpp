@@ -2,6 +2,7 @@
 
 #include <atomic>
 
+#include "app/setup_description.h"
 #include "platform/mbcs.h"
 #include "platform/prompt.h"
 #include "util/path.h"
@@ -55,8 +56,6 @@ void CSetupApp::SetTargetDir(const std::string& dir) {
 }
 
 void CSetupApp::ExpandMacros(std::string& text) {
-    mbcs::ReplaceAll(text, "<PRODUCT_NAME>", m_info.m_strProductName);
-    mbcs::ReplaceAll(text, "<PRODUCT_VERSION>", m_info.m_strProductVersion);
-    mbcs::ReplaceAll(text, "<TARGETDIR>", GetTargetDir());
-    mbcs::ReplaceAll(text, "<SYSTEMDIR>", m_info.m_strSystemDir);
+    setupini::ExpandMacros(text, m_info.m_strProductName, m_info.m_strProductVersion, GetTargetDir(),
+                           m_info.m_strSystemDir);
 }

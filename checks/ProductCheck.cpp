@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/SetupApp.h"
+#include "checks/product_facts.h"
 #include "platform/file.h"
 #include "platform/handle.h"
 #include "platform/mbcs.h"
@@ -25,10 +26,6 @@ const char kRunningText[] =
     "<PRODUCT_NAME> \x82\xF0\x95\xC2\x82\xB6\x82\xC4\x82\xA9\x82\xE7\x81\x41\x83\x5A\x83\x62\x83"
     "\x67\x83\x41\x83\x62\x83\x76\x82\xF0\x8B\x4E\x93\xAE\x82\xB5\x82\xC4\x82\xAD\x82\xBE\x82\xB3"
     "\x82\xA2\x81\x42";
-// "最新バージョンがインストールされています。"
-const char kUpToDateText[] =
-    "\x8D\xC5\x90\x56\x83\x6F\x81\x5B\x83\x57\x83\x87\x83\x93\x82\xAA\x83\x43\x83\x93\x83\x58\x83"
-    "\x67\x81\x5B\x83\x8B\x82\xB3\x82\xEA\x82\xC4\x82\xA2\x82\xDC\x82\xB7\x81\x42";
 // "<PRODUCT_NAME> がインストールされているフォルダは?"
 const char kFolderQuestion[] =
     "<PRODUCT_NAME> \x82\xAA\x83\x43\x83\x93\x83\x58\x83\x67\x81\x5B\x83\x8B\x82\xB3\x82\xEA\x82"
@@ -37,13 +34,9 @@ const char kFolderQuestion[] =
 const char kDefaultFolderName[] = "\x83\x5D\x83\x7E\x82\x56";
 
 const char kProcessName[] = "ZOMI7.EXE";  // compared with upper-cased image names
-constexpr const char* kExeName = CProductCheck::kExecutableName;
-const char kLibraryName[] = "kvp2lib.dll";
+using product::kExeName;
+using product::kLibraryName;
 const char kAppPathsKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Zomi7.EXE";
-
-// Versions from 7.5.2.0 on need no update.
-constexpr DWORD kThresholdMS = 0x00070005;  // 7.5
-constexpr DWORD kThresholdLS = 0x00020000;  // 2.0
 
 constexpr UINT kLibraryReadSize = 0x8000;
 constexpr UINT kMessageStyle = MB_OK | MB_ICONEXCLAMATION;  // 48
@@ -132,10 +125,8 @@ int CProductCheck::BrowseInstallFolder(std::string& targetDir) {
 int CProductCheck::CheckVersion() {
     VS_FIXEDFILEINFO info;
     if (!ReadFileVersion(JoinPath(GetApp().GetTargetDir(), kExeName), &info)) return 0;
-    const bool older = info.dwFileVersionMS < kThresholdMS ||
-                       (info.dwFileVersionMS == kThresholdMS && info.dwFileVersionLS < kThresholdLS);
-    if (older) return 1;
-    platform::AppMessageBox(kUpToDateText, kMessageStyle);
+    if (product::NeedsUpdate(info.dwFileVersionMS, info.dwFileVersionLS)) return 1;
+    platform::AppMessageBox(product::kUpToDateText, kMessageStyle);
     return 0;
 }
 

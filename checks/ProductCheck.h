@@ -8,9 +8,6 @@
 
 class CProductCheck {
 public:
-    // The product's executable in its install folder.
-    static constexpr char kExecutableName[] = "Zomi7.EXE";
-
     CProductCheck() = default;
     CProductCheck(const CProductCheck&) = delete;
     CProductCheck& operator=(const CProductCheck&) = delete;

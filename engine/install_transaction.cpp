@@ -23,7 +23,7 @@
 #include <set>
 
 #include "app/SetupApp.h"
-#include "checks/ProductCheck.h"
+#include "checks/product_facts.h"
 #include "engine/CopyThread.h"
 #include "engine/install_journal.h"
 #include "engine/messages.h"
@@ -343,7 +343,7 @@ class Transaction {
 public:
     Transaction(CCopyThread& worker, const std::string& installFolder)
         : m_worker(worker), m_journalPath(JournalPath(installFolder)),
-          m_productExe(Upper(JoinPath(installFolder, CProductCheck::kExecutableName))) {
+          m_productExe(Upper(JoinPath(installFolder, product::kExeName))) {
         for (const auto& item : worker.m_files) m_items.push_back({item->m_strSource, item->m_strDest, {}});
     }
 

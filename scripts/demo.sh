@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The main job: a sample Zomi7 7.5.1.0 installed in a Wine prefix of the
-# demo's own, and the sample update medium (SETUP.EXE, SETUP.INI and a package
-# built by updpkg) that brings it to 7.5.2.0. With a display the wizard opens
+# demo's own, and the sample update medium (SETUP.EXE, SETUP.INI and a package,
+# built by updpkg medium and checked by updpkg check) that brings it to
+# 7.5.2.0. With a display the wizard opens
 # for you to click through; without one it runs under Xvfb, driven by the
 # automation driver, and a screenshot of each page is saved.
 #   scripts/demo.sh            run the update (a second run finds it current)
@@ -14,7 +15,7 @@ reset=no
 for a in "$@"; do
   case "$a" in
     --reset) reset=yes ;;
-    -h|--help) sed -n '2,9p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,10p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "demo: unknown option $a (try --help)" >&2; exit 2 ;;
   esac
 done
@@ -56,15 +57,19 @@ if [ "$reset" = yes ] || [ ! -f "$product_dir/Zomi7.EXE" ]; then
     /ve /d 'C:\Program Files\ゾミ７\Zomi7.EXE' /f >/dev/null 2>&1
 fi
 
-# The update medium: SETUP.EXE, SETUP.INI and the package, keyed to the
-# installed product's library.
+# The update medium, built by updpkg medium from the vendor's FILES tree and
+# SETUP.INI (the package keyed to the installed product's library), then
+# checked by updpkg check against the installed product before the wizard
+# runs: it predicts what SETUP.EXE will do.
 medium=$demo/medium
 stage=$demo/stage
 rm -rf "$medium" "$stage"
-mkdir -p "$medium" "$stage"
+mkdir -p "$stage"
 cp -r samples/files "$stage/FILES"
 cp "$samples/update/Zomi7.EXE" "$stage/FILES/APP/"
-cp build/release/bin/SETUP.EXE samples/medium/SETUP.INI "$medium/"
+echo "demo: building the update medium with updpkg medium"
+build/native/bin/updpkg medium --ini samples/medium/SETUP.INI --setup build/release/bin/SETUP.EXE \
+  --key-file "$product_dir/kvp2lib.dll" --level 9 -o "$medium" "$stage/FILES" | sed 's/^/    /'
 # Signed as a vendor signs it, with a throwaway certificate made for the demo
 # (Windows trusts it no more than none; a vendor's certificate is what counts).
 rm -rf "$demo/cert"
@@ -74,10 +79,13 @@ rm -rf "$demo/cert"
 verdict=$(osslsigncode verify -CAfile "$demo/cert/cert.pem" -in "$medium/SETUP.EXE" 2>&1 \
   | grep -o 'Signature verification: .*' || true)
 echo "demo: SETUP.EXE signed with a throwaway certificate ($demo/cert): ${verdict:-Signature verification: failed}"
-build/native/bin/updpkg build --key-file "$product_dir/kvp2lib.dll" --level 9 \
-  -o "$medium/ZOMI7UPD.PKG" "$stage/FILES"
-echo "demo: update medium in $medium:"
-build/native/bin/updpkg list --key-file "$product_dir/kvp2lib.dll" "$medium/ZOMI7UPD.PKG" | sed 's/^/    /'
+echo "demo: what updpkg check predicts for the installed product"
+if ! build/native/bin/updpkg check "$medium" --product "$product_dir" > "$demo/check.txt"; then
+  sed 's/^/    /' "$demo/check.txt"
+  echo "demo: updpkg check says the medium would fail; not running the wizard" >&2
+  exit 1
+fi
+sed 's/^/    /' "$demo/check.txt"
 
 snapshot() {  # path, size and checksum of every file of the product
   (cd "$product_dir" && find . -type f -printf '%P\n' | sort | while read -r f; do

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "tools/updpkg/errors.h"
+#include "tools/updpkg/vendor_cli.h"
 
 namespace updpkg {
 
@@ -102,6 +103,7 @@ std::optional<uint32_t> ParseKey(const std::string& text) {
 }
 
 std::string UsageText(const std::string& command) {
+    if (IsVendorCommand(command)) return VendorUsageText(command);
     if (const CommandText* c = FindCommand(command)) {
         std::string text = "usage: " + Synopsis(*c) + "\n" + c->description;
         if (command != "key") text += kCommon;
@@ -109,6 +111,7 @@ std::string UsageText(const std::string& command) {
     }
     std::string text = "usage:\n";
     for (const CommandText& c : kCommands) text += "  " + Synopsis(c) + "\n";
+    text += VendorSynopses();
     text += "  updpkg COMMAND --help\n";
     text += "Builds, lists, verifies and extracts update packages.\n";
     text += kCommon;
@@ -121,7 +124,7 @@ Options ParseCommandLine(const std::vector<std::string>& args) {
     std::size_t i = 0;
     if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
         o.help = true;
-        if (args.size() > 1 && FindCommand(args[1])) o.command = args[1];
+        if (args.size() > 1 && (FindCommand(args[1]) || IsVendorCommand(args[1]))) o.command = args[1];
         return o;
     }
     if (!FindCommand(args[0])) throw UsageError("unknown command '" + args[0] + "'", "");

@@ -15,6 +15,8 @@
 #include "tools/updpkg/key.h"
 #include "tools/updpkg/names.h"
 #include "tools/updpkg/read.h"
+#include "tools/updpkg/vendor.h"
+#include "tools/updpkg/vendor_cli.h"
 
 using namespace updpkg;
 
@@ -89,6 +91,12 @@ int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     Options o;
     try {
+        if (!args.empty() && IsVendorCommand(args[0])) {
+            o.command = args[0];
+            const int status = RunVendorCommand(args);
+            if (std::fflush(stdout) != 0) throw FileError("cannot write to standard output");
+            return status;
+        }
         o = ParseCommandLine(args);
         if (o.help) {
             std::fputs(UsageText(o.command).c_str(), stdout);

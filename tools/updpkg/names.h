@@ -35,4 +35,9 @@ std::string DisplayName(const std::string& entryName);
 // character (the second byte of a double-byte character is no separator).
 std::vector<std::string> SplitEntryName(const std::string& entryName);
 
+// Whole texts (SETUP.INI) between UTF-8 and code page 932; false when a
+// character has no form in the target or the input is not valid.
+bool Utf8ToCp932(const std::string& utf8, std::string& out);
+bool Cp932ToUtf8(const std::string& cp932, std::string& out);
+
 }  // namespace updpkg

@@ -120,4 +120,7 @@ std::string DisplayName(const std::string& entryName) {
     return out;
 }
 
+bool Utf8ToCp932(const std::string& utf8, std::string& out) { return ToCp932().Convert(utf8, out); }
+bool Cp932ToUtf8(const std::string& cp932, std::string& out) { return FromCp932().Convert(cp932, out); }
+
 }  // namespace updpkg

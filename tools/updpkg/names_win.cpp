@@ -99,4 +99,7 @@ std::string DisplayName(const std::string& entryName) {
     return out;
 }
 
+bool Utf8ToCp932(const std::string& utf8, std::string& out) { return Recode(CP_UTF8, kPackageCodePage, utf8, out); }
+bool Cp932ToUtf8(const std::string& cp932, std::string& out) { return Recode(kPackageCodePage, CP_UTF8, cp932, out); }
+
 }  // namespace updpkg

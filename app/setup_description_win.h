@@ -1,0 +1,13 @@
+#pragma once
+// SETUP.INI through the system's profile reader, as SETUP.EXE reads it.
+
+#include <string>
+
+namespace setupini {
+
+// GetPrivateProfileStringA with the default "", its buffer grown until the
+// whole value fits. key == nullptr: the key names of the section, in the
+// reader's NUL-separated form with its final NUL.
+std::string ReadSystemProfile(const char* section, const char* key, const std::string& path);
+
+}  // namespace setupini

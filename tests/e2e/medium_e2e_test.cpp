@@ -1,0 +1,327 @@
+// The vendor's road under Wine: updpkg builds a medium, updpkg check says
+// what SETUP.EXE will do with it, and SETUP.EXE, driven as a user drives it,
+// does exactly that: the update, each way it can fail, and a small update
+// made by updpkg diff that installs what the full one installs.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "../win/app_paths.h"
+#include "../win/fixture_paths.h"
+#include "../win/test_util.h"
+#include "checks/product_facts.h"
+#include "engine/messages.h"
+#include "util/version.h"
+#include "wizard_run.h"
+
+using testutil::ReadFileBytes;
+using testutil::Sjis;
+using testutil::WriteFileBytes;
+
+namespace {
+
+std::string BinDir() { return testfix::FixturePath(""); }
+std::string Sample(const std::string& rel) { return BinDir() + "..\\samples\\" + rel; }
+
+// Runs updpkg.exe with the arguments (each quoted) and returns its exit
+// status; its standard output lands in *out.
+DWORD Updpkg(const std::vector<std::string>& args, std::string* out, const std::string& scratch) {
+    std::string cmd = "\"" + BinDir() + "updpkg.exe\"";
+    for (const std::string& a : args) cmd += " \"" + a + "\"";
+    const std::string outPath = scratch + "\\updpkg.out";
+    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+    HANDLE h = CreateFileA(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr);
+    EXPECT_NE(h, INVALID_HANDLE_VALUE);
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = h;
+    si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    PROCESS_INFORMATION pi{};
+    DWORD code = 255;
+    if (CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
+        WaitForSingleObject(pi.hProcess, 60000);
+        GetExitCodeProcess(pi.hProcess, &code);
+        CloseHandle(pi.hProcess);
+        CloseHandle(pi.hThread);
+    } else {
+        ADD_FAILURE() << "cannot start " << cmd;
+    }
+    CloseHandle(h);
+    if (out) *out = ReadFileBytes(outPath);
+    return code;
+}
+
+std::string Utf8ToCp932(const std::string& utf8) {
+    if (utf8.empty()) return "";
+    std::wstring w(utf8.size(), L'\0');
+    w.resize(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), w.data(),
+                                 static_cast<int>(w.size())));
+    std::string out(w.size() * 2, '\0');
+    out.resize(WideCharToMultiByte(932, 0, w.data(), static_cast<int>(w.size()), out.data(),
+                                   static_cast<int>(out.size()), nullptr, nullptr));
+    return out;
+}
+
+// The JSON string that follows the first "key": in json, in code page 932;
+// "null" for a null.
+std::string JsonText(const std::string& json, const std::string& key, std::size_t from = 0) {
+    std::size_t at = json.find("\"" + key + "\":", from);
+    if (at == std::string::npos) return "<absent>";
+    at += key.size() + 3;
+    if (json.compare(at, 4, "null") == 0) return "null";
+    if (json[at] != '"') return json.substr(at, json.find_first_of(",}]", at) - at);
+    std::string s;
+    for (++at; at < json.size() && json[at] != '"'; ++at) {
+        if (json[at] != '\\') {
+            s += json[at];
+            continue;
+        }
+        const char e = json[++at];
+        if (e == 'n') s += '\n';
+        else if (e == 'r') s += '\r';
+        else if (e == 't') s += '\t';
+        else if (e == 'u') {
+            s += static_cast<char>(std::stoi(json.substr(at + 1, 4), nullptr, 16));
+            at += 4;
+        } else s += e;
+    }
+    return Utf8ToCp932(s);
+}
+
+// The faults array, each line in code page 932.
+std::vector<std::string> JsonFaults(const std::string& json) {
+    std::vector<std::string> out;
+    std::size_t at = json.find("\"faults\":[");
+    if (at == std::string::npos) return out;
+    at += 10;
+    while (json[at] == '"') {
+        const std::size_t end = json.find('"', at + 1);
+        out.push_back(Utf8ToCp932(json.substr(at + 1, end - at - 1)));
+        at = end + 1;
+        if (json[at] == ',') ++at;
+    }
+    return out;
+}
+
+const std::string kFinishOk = Sjis("Zomi7 のアップデートは正常に終了しました。");
+
+std::string Ini(const std::string& extra = "") {
+    return "[PRODUCT]\r\nPRODUCT_NAME=Zomi7\r\nPRODUCT_VERSION=7.5.2.0\r\nPACKAGE=ZOMI7UPD.PKG\r\n"
+           "[COMPONENTS]\r\nAPP=APP,<TARGETDIR>,1\r\nHELP=HELP,<TARGETDIR>\\HELP,2\r\n" +
+           extra;
+}
+
+// Every file below a folder: relative path (upper case) and bytes.
+void Snapshot(const std::string& dir, const std::string& rel, std::map<std::string, std::string>& out) {
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE) return;
+    do {
+        const std::string name = fd.cFileName;
+        if (name == "." || name == "..") continue;
+        const std::string r = rel.empty() ? name : rel + "\\" + name;
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) Snapshot(dir + "\\" + name, r, out);
+        else out[CharUpperA(std::string(r).data())] = ReadFileBytes(dir + "\\" + name);
+    } while (FindNextFileA(h, &fd));
+    FindClose(h);
+}
+
+// A vendor's FILES tree and SETUP.INI, an installed Zomi7 7.5.1.0
+// registered under App Paths, and the medium updpkg builds from them.
+class Vendor {
+public:
+    testutil::ScratchDir work{Sjis("upd_e2e_vendor_ソ")};
+    testutil::ScratchDir product{Sjis("upd_e2e_installed_表")};
+    testutil::AppPathsEntry appPaths;
+    std::string medium = work / "medium";
+
+    Vendor() {
+        testutil::RemoveTree(WorkFolder());
+        Install(product.path());
+        EXPECT_TRUE(appPaths.Set(product / "Zomi7.EXE"));
+        CreateDirectoryA((work / "FILES").c_str(), nullptr);
+        CreateDirectoryA((work / "FILES\\APP").c_str(), nullptr);
+        CreateDirectoryA((work / "FILES\\HELP").c_str(), nullptr);
+        EXPECT_TRUE(CopyFileA(Sample("update\\Zomi7.EXE").c_str(), (work / "FILES\\APP\\Zomi7.EXE").c_str(), FALSE));
+        WriteFileBytes(work / "FILES\\APP\\readme.txt", "Zomi7 7.5.2.0\r\n");
+        WriteFileBytes(work / "FILES\\HELP\\faq.txt", "FAQ 7.5.2.0\r\n");
+        WriteFileBytes(work / Sjis("FILES\\HELP\\使い方.txt"), Sjis("使い方\r\n"));
+        WriteFileBytes(work / "SETUP.INI", Ini());
+    }
+    ~Vendor() { testutil::RemoveTree(WorkFolder()); }
+
+    static std::string WorkFolder() {
+        char t[MAX_PATH];
+        GetTempPathA(MAX_PATH, t);
+        return std::string(t) + "KVUPDATE";
+    }
+    // Zomi7 7.5.1.0 as it is installed.
+    static void Install(const std::string& dir) {
+        CreateDirectoryA(dir.c_str(), nullptr);
+        CreateDirectoryA((dir + "\\HELP").c_str(), nullptr);
+        EXPECT_TRUE(CopyFileA(Sample("installed\\Zomi7.EXE").c_str(), (dir + "\\Zomi7.EXE").c_str(), FALSE));
+        EXPECT_TRUE(CopyFileA(Sample("installed\\kvp2lib.dll").c_str(), (dir + "\\kvp2lib.dll").c_str(), FALSE));
+        WriteFileBytes(dir + "\\readme.txt", "Zomi7 7.5.1.0\r\n");
+        WriteFileBytes(dir + "\\HELP\\faq.txt", "FAQ 7.5.1.0\r\n");
+    }
+
+    DWORD BuildMedium(const std::string& files = "FILES") {
+        return Updpkg({"medium", "--ini", work / "SETUP.INI", "--setup", BinDir() + "SETUP.EXE", "--key-file",
+                       product / "kvp2lib.dll", "--force", "-o", medium, work / files},
+                      nullptr, work.path());
+    }
+    std::string Check() {
+        std::string json;
+        const DWORD code = Updpkg({"check", medium, "--product", product.path(), "--json"}, &json, work.path());
+        EXPECT_EQ(std::to_string(code), JsonText(json, "status")) << json;
+        return json;
+    }
+    driver::RunReport Run() {
+        driver::RunOptions o;
+        o.setupExe = medium + "\\SETUP.EXE";
+        o.timeoutMs = 60000;
+        return driver::RunWizard(o);
+    }
+};
+
+// What the finish page says, or "" when the wizard did not get there.
+std::string FinishText(const driver::RunReport& r) {
+    if (r.pages.size() != 3 || r.pages[2].texts.empty()) return "";
+    return r.pages[2].texts[0];
+}
+
+}  // namespace
+
+TEST(MediumEndToEnd, BuiltCheckedAndRun) {
+    Vendor v;
+    ASSERT_EQ(v.BuildMedium(), 0u);
+    std::string json = v.Check();
+    EXPECT_EQ(JsonText(json, "status"), "0");
+    EXPECT_EQ(JsonText(json, "outcome"), "would update");
+    EXPECT_EQ(JsonText(json, "setup_shows"), "null");
+    EXPECT_EQ(JsonText(json, "version"), "7.5.2.0");
+
+    const driver::RunReport r = v.Run();
+    EXPECT_TRUE(r.boxes.empty());
+    EXPECT_EQ(FinishText(r), kFinishOk);
+    std::map<std::string, std::string> installed, files;
+    Snapshot(v.product.path(), "", installed);
+    Snapshot(v.work / "FILES\\APP", "", files);
+    Snapshot(v.work / "FILES\\HELP", "HELP", files);
+    for (const auto& [name, bytes] : files) EXPECT_EQ(installed[name], bytes) << name;
+
+    // Now current: the check says so, in SETUP.EXE's words, and it is so.
+    json = v.Check();
+    EXPECT_EQ(JsonText(json, "outcome"), "up to date");
+    EXPECT_EQ(JsonText(json, "setup_shows"), product::kUpToDateText);
+    const driver::RunReport again = v.Run();
+    ASSERT_EQ(again.boxes.size(), 1u);
+    EXPECT_EQ(again.boxes[0].text, product::kUpToDateText);
+}
+
+TEST(MediumEndToEnd, EachPredictedFailureIsWhatSetupShows) {
+    {
+        SCOPED_TRACE("faulty SETUP.INI");
+        Vendor v;
+        ASSERT_EQ(v.BuildMedium(), 0u);
+        WriteFileBytes(v.medium + "\\SETUP.INI",
+                       Sjis("[PRODUCT]\r\nPRODUCT_VERSION=7.5.2.0\r\n[COMPONENTS]\r\nヘルプ=HELP\r\nAPP=APP,<TARGETDIR>,1\r\n"));
+        const std::string json = v.Check();
+        const auto faults = JsonFaults(json);
+        ASSERT_EQ(faults.size(), 2u) << json;
+        std::string lines;
+        for (const std::string& f : faults) lines += f + "\r\n";
+        const driver::RunReport r = v.Run();
+        ASSERT_EQ(r.boxes.size(), 1u);
+        EXPECT_EQ(r.boxes[0].text, Sjis("SETUP.INIが正しくありません。\n\n") + lines);
+        EXPECT_TRUE(r.pages.empty());
+    }
+    {
+        SCOPED_TRACE("missing component folder");
+        Vendor v;
+        ASSERT_EQ(v.BuildMedium(), 0u);
+        WriteFileBytes(v.medium + "\\SETUP.INI", Ini("DOCS=DOCS,<TARGETDIR>\\DOCS,3\r\n"));
+        const std::string json = v.Check();
+        EXPECT_EQ(JsonText(json, "status"), "1");
+        EXPECT_EQ(JsonText(json, "setup_shows"), engine_text::kFilesNotFound);
+        const driver::RunReport r = v.Run();
+        ASSERT_EQ(r.boxes.size(), 1u);
+        EXPECT_EQ(r.boxes[0].text, engine_text::kFilesNotFound);
+    }
+    {
+        SCOPED_TRACE("package keyed to another build of kvp2lib.dll");
+        Vendor v;
+        ASSERT_EQ(v.BuildMedium(), 0u);
+        WriteFileBytes(v.product / "kvp2lib.dll", "another build of the library");
+        const std::string json = v.Check();
+        EXPECT_EQ(JsonText(json, "status"), "1");
+        EXPECT_EQ(JsonText(json, "setup_shows"), engine_text::kPackageFormatError);
+        const driver::RunReport r = v.Run();
+        ASSERT_EQ(r.boxes.size(), 1u);
+        EXPECT_EQ(r.boxes[0].text, engine_text::kPackageFormatError);
+    }
+    {
+        SCOPED_TRACE("Zomi7.EXE still below 7.5.2.0");
+        Vendor v;
+        EXPECT_TRUE(CopyFileA(Sample("installed\\Zomi7.EXE").c_str(), (v.work / "FILES\\APP\\Zomi7.EXE").c_str(), FALSE));
+        EXPECT_EQ(v.BuildMedium(), 1u);  // built, and judged
+        std::string json = v.Check();
+        EXPECT_EQ(JsonText(json, "version"), "7.5.1.0");
+        EXPECT_NE(json.find("every run would update again"), std::string::npos) << json;
+        // SETUP.EXE reports success, and the product is no newer: the next
+        // run updates again, as predicted.
+        const driver::RunReport r = v.Run();
+        EXPECT_EQ(FinishText(r), kFinishOk);
+        VS_FIXEDFILEINFO info;
+        ASSERT_TRUE(ReadFileVersion(v.product / "Zomi7.EXE", &info));
+        EXPECT_TRUE(product::NeedsUpdate(info.dwFileVersionMS, info.dwFileVersionLS));
+        json = v.Check();
+        EXPECT_EQ(JsonText(json, "outcome"), "would update");
+    }
+}
+
+TEST(MediumEndToEnd, DiffInstallsWhatTheFullUpdateInstalls) {
+    Vendor v;
+    // The new version's tree: the old one with a new executable, a new
+    // readme and a new help file; faq.txt and the library unchanged.
+    const std::string oldTree = v.work / "old", newTree = v.work / "new";
+    Vendor::Install(oldTree);
+    Vendor::Install(newTree);
+    EXPECT_TRUE(CopyFileA(Sample("update\\Zomi7.EXE").c_str(), (newTree + "\\Zomi7.EXE").c_str(), FALSE));
+    WriteFileBytes(newTree + "\\readme.txt", "Zomi7 7.5.2.0\r\n");
+    WriteFileBytes(newTree + "\\HELP\\" + Sjis("使い方.txt"), Sjis("使い方\r\n"));
+    std::string out;
+    ASSERT_EQ(Updpkg({"diff", oldTree, newTree, "--ini", v.work / "SETUP.INI", "-o", v.work / "SMALL"}, &out,
+                     v.work.path()),
+              0u);
+    EXPECT_FALSE(testutil::Exists(v.work / "SMALL\\APP\\kvp2lib.dll"));
+    EXPECT_FALSE(testutil::Exists(v.work / "SMALL\\HELP\\faq.txt"));
+    EXPECT_TRUE(testutil::Exists(v.work / "SMALL\\APP\\Zomi7.EXE"));
+
+    // The full update: every file of the new tree laid out by component.
+    std::string full = v.work / "FULL";
+    CreateDirectoryA(full.c_str(), nullptr);
+    CreateDirectoryA((full + "\\APP").c_str(), nullptr);
+    CreateDirectoryA((full + "\\HELP").c_str(), nullptr);
+    for (const char* f : {"Zomi7.EXE", "kvp2lib.dll", "readme.txt"})
+        CopyFileA((newTree + "\\" + f).c_str(), (full + "\\APP\\" + f).c_str(), FALSE);
+    for (const std::string& f : {std::string("faq.txt"), Sjis("使い方.txt")})
+        CopyFileA((newTree + "\\HELP\\" + f).c_str(), (full + "\\HELP\\" + f).c_str(), FALSE);
+
+    std::map<std::string, std::string> results[2];
+    const char* trees[] = {"SMALL", "FULL"};
+    for (int i = 0; i < 2; ++i) {
+        SCOPED_TRACE(trees[i]);
+        testutil::RemoveTree(v.product.path());
+        Vendor::Install(v.product.path());
+        ASSERT_EQ(v.BuildMedium(trees[i]), 0u);
+        EXPECT_EQ(JsonText(v.Check(), "status"), "0");
+        EXPECT_EQ(FinishText(v.Run()), kFinishOk);
+        Snapshot(v.product.path(), "", results[i]);
+    }
+    EXPECT_EQ(results[0], results[1]);
+    std::map<std::string, std::string> wanted;
+    Snapshot(newTree, "", wanted);
+    EXPECT_EQ(results[0], wanted);
+}

@@ -1,0 +1,122 @@
+// updpkg's readers of what SETUP.EXE reads through Windows: the version
+// resource of an executable and SETUP.INI (rules shared with SETUP.EXE).
+#include <gtest/gtest.h>
+
+#include "app/setup_description.h"
+#include "pe_image.h"
+#include "tools/updpkg/errors.h"
+#include "tools/updpkg/pe_version.h"
+#include "tools/updpkg/profile.h"
+#include "tools/updpkg/setup_ini.h"
+
+using petest::MakePe;
+using petest::PeOptions;
+
+TEST(PeVersion, ReadsTheFixedBlockOfBothImageKinds) {
+    for (bool pe64 : {false, true}) {
+        PeOptions o;
+        o.pe64 = pe64;
+        o.ms = 0x00070005;
+        o.ls = 0x0001FFFF;
+        const auto v = updpkg::ReadPeFileVersion(MakePe(o));
+        ASSERT_TRUE(v) << pe64;
+        EXPECT_EQ(v->ms, 0x00070005u);
+        EXPECT_EQ(v->ls, 0x0001FFFFu);
+        EXPECT_EQ(v->Text(), "7.5.1.65535");
+    }
+}
+
+TEST(PeVersion, NoVersionWhereSetupFindsNone) {
+    PeOptions none;
+    none.version = false;
+    EXPECT_FALSE(updpkg::ReadPeFileVersion(MakePe(none)));
+    PeOptions shortBlock;
+    shortBlock.valueLength = 48;  // VerQueryValue gives 48 bytes; SETUP.EXE wants the 52
+    EXPECT_FALSE(updpkg::ReadPeFileVersion(MakePe(shortBlock)));
+    PeOptions icon;
+    icon.resourceType = 3;
+    EXPECT_FALSE(updpkg::ReadPeFileVersion(MakePe(icon)));
+    EXPECT_FALSE(updpkg::ReadPeFileVersion(""));
+    EXPECT_FALSE(updpkg::ReadPeFileVersion("MZ this is text"));
+
+    std::string badSignature = MakePe();
+    badSignature[0x200 + 0x58 + 40] ^= 1;
+    EXPECT_FALSE(updpkg::ReadPeFileVersion(badSignature));
+    std::string badOffset = MakePe();
+    petest::Put32(badOffset, 0x3C, 0xFFFFFFF0u);
+    EXPECT_FALSE(updpkg::ReadPeFileVersion(badOffset));
+    std::string loopingDir = MakePe();
+    petest::Put32(loopingDir, 0x200 + 20, 0x80000000u | 0x7FFFFFF0u);  // a subdirectory far outside
+    EXPECT_FALSE(updpkg::ReadPeFileVersion(loopingDir));
+}
+
+TEST(PeVersion, EveryCutOfAnImageIsReadSafely) {
+    const std::string whole = MakePe();
+    const std::size_t needed = 0x200 + 0x58 + 92;  // the end of the version block
+    for (std::size_t n = 0; n < whole.size(); ++n) {
+        const auto v = updpkg::ReadPeFileVersion(whole.substr(0, n));
+        EXPECT_EQ(v.has_value(), n >= needed) << n;
+    }
+}
+
+namespace {
+
+setupini::Description Describe(const std::string& text) { return updpkg::DescribeSetupIni(text); }
+
+}  // namespace
+
+TEST(SetupIniRules, FaultLinesInSetupsOrder) {
+    const auto d = Describe(
+        "[COMPONENTS]\r\nTWO=a,b\r\nOK=,,0\r\nTWOCOMMAS=,,\r\nFOUR=a,b,c,d\r\nNUM=a,b,12abc\r\n"
+        "[PRODUCT]\r\nPRODUCT_NAME=\r\nPACKAGE=P.PKG\r\n");
+    EXPECT_EQ(d.faults,
+              "[PRODUCT] PRODUCT_NAME\r\n[PRODUCT] PRODUCT_VERSION\r\n[COMPONENTS] TWO\r\n"
+              "[COMPONENTS] TWOCOMMAS\r\n[COMPONENTS] FOUR\r\n");
+    EXPECT_EQ(setupini::FaultLines(d.faults).size(), 5u);
+    ASSERT_EQ(d.components.size(), 2u);
+    EXPECT_EQ(d.components[0].key, "OK");
+    EXPECT_EQ(d.components[0].source, "");
+    EXPECT_EQ(d.components[1].value, 12);
+    EXPECT_EQ(d.package, "P.PKG");
+    // A missing file: both product lines and nothing else.
+    EXPECT_EQ(Describe("").faults, "[PRODUCT] PRODUCT_NAME\r\n[PRODUCT] PRODUCT_VERSION\r\n");
+}
+
+TEST(SetupIniRules, ReaderDetailsThatChangeWhatSetupDoes) {
+    // A line without "=" is no component at all, nor is a ";" line; "#" is
+    // no comment, and a full-width blank is no blank.
+    const auto d = Describe(
+        "[PRODUCT]\nPRODUCT_NAME=\"Zomi 7\"\nPRODUCT_VERSION=  7.5.2.0  \n"
+        "[COMPONENTS]\nstray words\n;OLD=a,b,1\n#X=a,b,1\n APP = APP , <TARGETDIR> , 1 \n\x81\x40W=a,b\n");
+    EXPECT_EQ(d.productName, "Zomi 7");
+    EXPECT_EQ(d.productVersion, "7.5.2.0");
+    EXPECT_EQ(d.faults, "[COMPONENTS] \x81\x40W\r\n");
+    ASSERT_EQ(d.components.size(), 2u);
+    EXPECT_EQ(d.components[0].key, "#X");
+    EXPECT_EQ(d.components[1].key, "APP");
+    EXPECT_EQ(d.components[1].source, "APP ");  // blanks around commas belong to the parts
+    EXPECT_EQ(d.components[1].dest, " <TARGETDIR> ");
+
+    const updpkg::ProfileFile f(
+        "[PRODUCT]\nPRODUCT_NAME=first\n[product]\nPRODUCT_NAME=second\nPACKAGE=x\n"
+        "[\x83\x5D]\nK=\x83\x5D\n");  // ゾ: its second byte is "]"
+    EXPECT_EQ(f.Get("PRODUCT", "product_name"), "first");
+    EXPECT_EQ(f.Get("PRODUCT", "PACKAGE"), "");  // only the first section of a name is read
+    EXPECT_EQ(f.Get("\x83\x5D", "K"), "\x83\x5D");
+    EXPECT_EQ(f.KeyList("nothing"), std::string(1, '\0'));
+}
+
+TEST(SetupIniForMedium, ConvertsToCodePage932WithCrlf) {
+    // "[PRODUCT]\nPRODUCT_NAME=ゾミ７\rPRODUCT_VERSION=7\r\n" in UTF-8 with a byte order mark.
+    const std::string utf8 =
+        "\xEF\xBB\xBF[PRODUCT]\nPRODUCT_NAME=\xE3\x82\xBE\xE3\x83\x9F\xEF\xBC\x97\rPRODUCT_VERSION=7\r\n";
+    const std::string out = updpkg::MediumSetupIni(utf8, "SETUP.INI");
+    EXPECT_EQ(out, "[PRODUCT]\r\nPRODUCT_NAME=\x83\x5D\x83\x7E\x82\x56\r\nPRODUCT_VERSION=7\r\n");
+    // Code page 932 input stays as it is but for the line ends.
+    EXPECT_EQ(updpkg::MediumSetupIni("A=\x83\x5D\x83\x7E\n", "SETUP.INI"), "A=\x83\x5D\x83\x7E\r\n");
+    // Neither: a lone lead byte at the end.
+    EXPECT_THROW(updpkg::MediumSetupIni("A=\x83", "SETUP.INI"), updpkg::FileError);
+    // UTF-8 with a character code page 932 lacks (an emoji).
+    EXPECT_THROW(updpkg::MediumSetupIni("A=\xF0\x9F\x98\x80\n", "SETUP.INI"), updpkg::FileError);
+    EXPECT_FALSE(updpkg::HasUtf8Mark(out));
+}

@@ -1,0 +1,66 @@
+// updpkg's own version-resource reader against GetFileVersionInfoA: the
+// fixture programs (versioned and not), the shipped programs, a library, and
+// files that are no executable or are cut short.
+#include <gtest/gtest.h>
+
+#include "fixture_paths.h"
+#include "test_util.h"
+#include "tools/updpkg/pe_version.h"
+#include "util/version.h"
+
+namespace {
+
+void ExpectSameAsSystem(const std::string& path) {
+    SCOPED_TRACE(path);
+    VS_FIXEDFILEINFO info;
+    const bool sys = ReadFileVersion(path, &info) != FALSE;
+    const auto mine = updpkg::ReadPeFileVersionOf(path);
+    ASSERT_EQ(mine.has_value(), sys);
+    if (sys) {
+        EXPECT_EQ(mine->ms, info.dwFileVersionMS);
+        EXPECT_EQ(mine->ls, info.dwFileVersionLS);
+    }
+}
+
+}  // namespace
+
+TEST(PeVersionDifferential, ProgramsOfTheBuild) {
+    const char* const files[] = {
+        "fixture_app.exe",        "fixture_ver_7_5_1_65535.exe", "fixture_ver_7_5_2_0.exe",
+        "fixture_ver_7_5_2_1.exe", "fixture_ver_7_6_0_0.exe",     "fixture_ver_8_0_0_0.exe",
+        "fixture_ver_7_4_99_0.exe", "fixture_ver_6_0_0_0.exe",    "SETUP.EXE",
+        "updpkg.exe",             "..\\samples\\installed\\Zomi7.EXE", "..\\samples\\update\\Zomi7.EXE",
+        "..\\samples\\installed\\kvp2lib.dll",
+    };
+    int versioned = 0;
+    for (const char* f : files) {
+        const std::string path = testfix::FixturePath(f);
+        ASSERT_TRUE(testutil::Exists(path)) << path;
+        ExpectSameAsSystem(path);
+        versioned += updpkg::ReadPeFileVersionOf(path).has_value();
+    }
+    EXPECT_GE(versioned, 10);  // the fixtures with versions, SETUP.EXE and the samples' programs
+    const auto v = updpkg::ReadPeFileVersionOf(testfix::FixturePath("fixture_ver_7_5_1_65535.exe"));
+    ASSERT_TRUE(v);
+    EXPECT_EQ(v->Text(), "7.5.1.65535");
+}
+
+TEST(PeVersionDifferential, FilesThatAreNoVersionedProgram) {
+    testutil::ScratchDir dir("upd_pe_version");
+    const std::string good = testutil::ReadFileBytes(testfix::FixturePath("fixture_ver_7_5_2_0.exe"));
+    ASSERT_GT(good.size(), 1024u);
+    const std::pair<const char*, std::string> cases[] = {
+        {"empty", ""},
+        {"text", "[PRODUCT]\r\nPRODUCT_NAME=x\r\n"},
+        {"dos header only", good.substr(0, 64)},
+        {"headers only", good.substr(0, 1024)},
+        {"first half", good.substr(0, good.size() / 2)},
+        {"all but the last bytes", good.substr(0, good.size() - 16)},
+    };
+    for (const auto& [name, bytes] : cases) {
+        SCOPED_TRACE(name);
+        const std::string path = dir / (std::string(name) + ".exe");
+        ASSERT_TRUE(testutil::WriteFileBytes(path, bytes));
+        ExpectSameAsSystem(path);
+    }
+}

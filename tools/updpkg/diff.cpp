@@ -1,0 +1,104 @@
+#include "tools/updpkg/diff.h"
+
+#include <cstdio>
+#include <vector>
+
+#include "platform/mbcs.h"
+#include "tools/updpkg/build.h"
+#include "tools/updpkg/errors.h"
+#include "tools/updpkg/fileio.h"
+#include "tools/updpkg/medium_files.h"
+#include "tools/updpkg/names.h"
+#include "tools/updpkg/setup_ini.h"
+#include "util/path.h"
+
+namespace updpkg {
+
+namespace {
+
+const char kTargetDir[] = "<TARGETDIR>";
+
+std::string Upper(std::string s) {
+    mbcs::MakeUpper(s);
+    return s;
+}
+
+// Whether rel (code page 932, '\') lies below folder ("" is the root).
+bool Below(const std::string& rel, const std::string& folder) {
+    if (folder.empty()) return true;
+    return rel.size() > folder.size() && Upper(rel.substr(0, folder.size())) == Upper(folder) &&
+           rel[folder.size()] == '\\';
+}
+
+struct Target {
+    const setupini::Component* component;
+    std::string folder;  // below <TARGETDIR>, code page 932, no trailing '\'
+};
+
+}  // namespace
+
+int DiffTrees(const std::string& oldTree, const std::string& newTree, const std::string& iniPath,
+              const std::string& filesOut) {
+    for (const std::string& tree : {oldTree, newTree}) {
+        if (!IsFolder(tree)) throw FileError("'" + tree + "': not a folder");
+    }
+    const setupini::Description d = DescribeSetupIni(MediumSetupIni(ReadWholeFile(iniPath), iniPath));
+    if (!d.faults.empty()) {
+        for (const std::string& f : setupini::FaultLines(d.faults)) {
+            std::fprintf(stderr, "updpkg: SETUP.INI: %s\n", DisplayName(f).c_str());
+        }
+        return kExitDamaged;
+    }
+    if (IsFolder(filesOut) && !ListFolder(filesOut).empty()) {
+        throw UsageError("'" + filesOut + "' is not empty", "diff");
+    }
+
+    std::vector<Target> targets;
+    for (const setupini::Component& c : d.components) {
+        std::string dest = c.dest;
+        setupini::ExpandMacros(dest, d.productName, d.productVersion, kTargetDir, "<SYSTEMDIR>");
+        if (dest.compare(0, sizeof kTargetDir - 1, kTargetDir) != 0) {
+            std::printf("left out: component %s installs into %s, which is no part of a product tree\n",
+                        DisplayName(c.key).c_str(), DisplayName(dest).c_str());
+            continue;
+        }
+        std::string folder = dest.substr(sizeof kTargetDir - 1);
+        while (!folder.empty() && folder[0] == '\\') folder.erase(0, 1);
+        while (!folder.empty() && EndsWithBackslash(folder)) folder.pop_back();
+        targets.push_back({&c, folder});
+    }
+
+    MakeFolders(filesOut);
+    unsigned written = 0, same = 0;
+    for (const SourceFile& f : CollectFiles(newTree)) {
+        const Target* best = nullptr;
+        for (const Target& t : targets) {
+            if (Below(f.entryName, t.folder) && (!best || t.folder.size() > best->folder.size())) best = &t;
+        }
+        if (!best) {
+            std::printf("left out: %s (no component installs there)\n", DisplayName(f.entryName).c_str());
+            continue;
+        }
+        const auto old = FindBelow(oldTree, f.entryName);
+        if (old && !IsFolder(*old) && SameBytes(f.path, *old)) {
+            ++same;
+            continue;
+        }
+        const std::string rel = best->folder.empty() ? f.entryName : f.entryName.substr(best->folder.size() + 1);
+        const std::string dest = JoinNative(JoinNative(filesOut, EntryNameToPath(best->component->source)), EntryNameToPath(rel));
+        MakeFolders(ParentOf(dest));
+        CopyOneFile(f.path, dest);
+        std::printf("%-8s %s\n", old ? "changed" : "new", DisplayName(f.entryName).c_str());
+        ++written;
+    }
+    for (const SourceFile& f : CollectFiles(oldTree)) {
+        if (!FindBelow(newTree, f.entryName)) {
+            std::printf("left out: %s is gone from the new version (an update cannot remove it)\n",
+                        DisplayName(f.entryName).c_str());
+        }
+    }
+    std::printf("%u file(s) written to %s, %u unchanged left out\n", written, filesOut.c_str(), same);
+    return kExitOk;
+}
+
+}  // namespace updpkg

@@ -1,0 +1,116 @@
+#include "tools/updpkg/medium_files.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <vector>
+
+#include "platform/mbcs.h"
+#include "tools/updpkg/build.h"
+#include "tools/updpkg/errors.h"
+#include "tools/updpkg/fileio.h"
+#include "tools/updpkg/names.h"
+
+namespace updpkg {
+
+namespace {
+
+std::string Upper(std::string s) {
+    mbcs::MakeUpper(s);
+    return s;
+}
+
+// Our own scratch tree: files and folders only (links are removed, not
+// followed).
+void RemoveTreeQuietly(const std::string& folder) noexcept {
+    try {
+        for (const FolderEntry& e : ListFolder(folder)) {
+            const std::string child = JoinNative(folder, e.name);
+            if (e.kind == FolderEntry::Folder) RemoveTreeQuietly(child);
+            else RemoveFileQuietly(child);
+        }
+    } catch (...) {
+    }
+    RemoveFolderQuietly(folder);
+}
+
+}  // namespace
+
+std::optional<std::string> FindBelow(const std::string& root, const std::string& cp932Relative) {
+    std::string path = root;
+    for (const std::string& part : SplitEntryName(cp932Relative)) {
+        if (part.empty()) continue;
+        if (!IsFolder(path)) return std::nullopt;
+        const std::string wanted = Upper(part);
+        std::optional<std::string> found;
+        for (const FolderEntry& e : ListFolder(path)) {
+            const std::string child = JoinNative(path, e.name);
+            std::string cp932;
+            try {
+                cp932 = ComponentToPackage(e.name, child);
+            } catch (const FileError&) {
+                continue;  // a name SETUP.INI cannot spell
+            }
+            if (cp932 == part) {
+                found = child;
+                break;
+            }
+            if (!found && Upper(cp932) == wanted) found = child;
+        }
+        if (!found) return std::nullopt;
+        path = *found;
+    }
+    return path;
+}
+
+std::string ReadWholeFile(const std::string& path) {
+    InputFile in(path);
+    constexpr uint64_t kLargest = uint64_t{1} << 30;
+    if (in.Size() > kLargest) throw FileError("'" + path + "': too large");
+    std::string bytes(static_cast<std::size_t>(in.Size()), '\0');
+    bytes.resize(in.ReadFull(bytes.data(), bytes.size()));
+    return bytes;
+}
+
+void CopyOneFile(const std::string& from, const std::string& to) {
+    InputFile in(from);
+    OutputFile out(to);
+    std::vector<unsigned char> buffer(1 << 16);
+    for (;;) {
+        const std::size_t got = in.Read(buffer.data(), buffer.size());
+        if (got == 0) break;
+        out.Write(buffer.data(), got);
+    }
+    out.Close();
+}
+
+void CopyTree(const std::string& from, const std::string& to) {
+    MakeFolders(to);
+    for (const SourceFile& f : CollectFiles(from)) {
+        const std::string dest = JoinNative(to, EntryNameToPath(f.entryName));
+        MakeFolders(ParentOf(dest));
+        CopyOneFile(f.path, dest);
+    }
+}
+
+bool SameBytes(const std::string& a, const std::string& b) {
+    InputFile fa(a), fb(b);
+    if (fa.Size() != fb.Size()) return false;
+    std::vector<unsigned char> ba(1 << 16), bb(1 << 16);
+    for (;;) {
+        const std::size_t na = fa.ReadFull(ba.data(), ba.size());
+        const std::size_t nb = fb.ReadFull(bb.data(), bb.size());
+        if (na != nb || !std::equal(ba.begin(), ba.begin() + static_cast<std::ptrdiff_t>(na), bb.begin())) return false;
+        if (na == 0) return true;
+    }
+}
+
+ScratchFolder::ScratchFolder(const std::string& prefix) {
+    std::error_code ec;
+    const std::string temp = std::filesystem::temp_directory_path(ec).string();
+    if (ec) throw FileError("no temporary folder: " + ec.message());
+    m_path = MakeUniqueFolder(temp, prefix);
+}
+
+ScratchFolder::~ScratchFolder() { RemoveTreeQuietly(m_path); }
+
+}  // namespace updpkg

@@ -1,0 +1,150 @@
+#include "tools/updpkg/profile.h"
+
+#include "platform/mbcs.h"
+
+namespace updpkg {
+
+namespace {
+
+// Width of the character at i: 2 for a lead byte with a byte after it.
+std::size_t Width(const std::string& s, std::size_t i) {
+    return mbcs::IsCp932LeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size() ? 2 : 1;
+}
+
+// Blank at i (a character start): what the reader drops around lines, names
+// and values.
+std::size_t BlankWidth(const std::string& s, std::size_t i) {
+    const unsigned char c = static_cast<unsigned char>(s[i]);
+    return c == ' ' || (c >= 0x09 && c <= 0x0D) || c == 0x1A ? 1 : 0;
+}
+
+// s[begin, end) without the blanks at both ends (character-aware).
+void Trim(const std::string& s, std::size_t& begin, std::size_t& end) {
+    std::size_t i = begin;
+    while (i < end) {
+        const std::size_t w = BlankWidth(s, i);
+        if (!w) break;
+        i += w;
+    }
+    begin = i;
+    std::size_t lastEnd = begin;
+    while (i < end) {
+        const std::size_t blank = BlankWidth(s, i);
+        const std::size_t w = blank ? blank : Width(s, i);
+        if (!blank) lastEnd = i + w;
+        i += w;
+    }
+    end = lastEnd < end ? lastEnd : end;
+}
+
+// First (or last) ch that begins a character in s[begin, end); npos if none.
+std::size_t FindChar(const std::string& s, std::size_t begin, std::size_t end, char ch, bool last) {
+    std::size_t found = std::string::npos;
+    for (std::size_t i = begin; i < end; i += Width(s, i)) {
+        if (s[i] == ch) {
+            found = i;
+            if (!last) break;
+        }
+    }
+    return found;
+}
+
+// A name with its letters in one case, for comparison: the ASCII letters
+// alone (the full-width ones of code page 932 stay as they are).
+std::string Folded(const std::string& s) {
+    std::string out = s;
+    for (std::size_t i = 0; i < out.size(); i += Width(out, i)) {
+        if (out[i] >= 'A' && out[i] <= 'Z') out[i] = static_cast<char>(out[i] + 32);
+    }
+    return out;
+}
+
+std::string TrimmedCopy(const std::string& s) {
+    std::size_t b = 0, e = s.size();
+    Trim(s, b, e);
+    return s.substr(b, e - b);
+}
+
+bool SameName(const std::string& stored, const std::string& foldedWanted) {
+    return !stored.empty() && Folded(stored) == foldedWanted;
+}
+
+}  // namespace
+
+ProfileFile::ProfileFile(const std::string& bytes) {
+    m_sections.push_back(Section{});  // the lines before the first section
+    std::size_t next = 0;
+    while (next < bytes.size()) {
+        const std::size_t start = next;
+        const std::size_t nl = bytes.find_first_of("\r\n", start);
+        next = nl == std::string::npos ? bytes.size() : nl + 1;
+        std::size_t b = start, e = next;
+        Trim(bytes, b, e);
+        if (b >= e) continue;
+        if (bytes[b] == '[') {
+            const std::size_t close = FindChar(bytes, b, e, ']', true);
+            if (close != std::string::npos) {
+                Section s;
+                std::size_t nb = b + 1, ne = close;
+                Trim(bytes, nb, ne);
+                s.name = bytes.substr(nb, ne - nb);
+                s.named = true;
+                m_sections.push_back(std::move(s));
+                continue;
+            }
+        }
+        Key k;
+        const std::size_t eq = FindChar(bytes, b, e, '=', false);
+        if (eq != std::string::npos) {
+            std::size_t nb = b, ne = eq;
+            Trim(bytes, nb, ne);
+            k.name = bytes.substr(nb, ne - nb);
+            std::size_t vb = eq + 1, ve = e;
+            Trim(bytes, vb, ve);
+            k.value = bytes.substr(vb, ve - vb);
+            k.hasValue = true;
+        } else {
+            k.name = bytes.substr(b, e - b);
+        }
+        m_sections.back().keys.push_back(std::move(k));
+    }
+}
+
+const ProfileFile::Section* ProfileFile::FindSection(const std::string& name, bool trim) const {
+    const std::string wanted = Folded(trim ? TrimmedCopy(name) : name);
+    if (wanted.empty()) return &m_sections.front();  // the lines before the first section
+    for (const Section& s : m_sections) {
+        if (s.named && SameName(s.name, wanted)) return &s;
+    }
+    return nullptr;
+}
+
+std::string ProfileFile::Get(const std::string& section, const std::string& key) const {
+    const Section* s = FindSection(section, true);
+    if (!s) return "";
+    const std::string wanted = Folded(TrimmedCopy(key));
+    for (const Key& k : s->keys) {
+        if (!SameName(k.name, wanted)) continue;
+        if (!k.hasValue) return "";
+        const std::string& v = k.value;
+        if (v.size() >= 2 && (v[0] == '"' || v[0] == '\'') && v.back() == v[0]) return v.substr(1, v.size() - 2);
+        return v;
+    }
+    return "";
+}
+
+std::string ProfileFile::KeyList(const std::string& section) const {
+    std::string list;
+    if (const Section* s = FindSection(section, false)) {
+        for (const Key& k : s->keys) {
+            if (!k.hasValue || k.name[0] == ';') continue;
+            list += k.name;
+            list += '\0';
+            if (k.name.empty()) break;  // the list ends here for its reader
+        }
+    }
+    list += '\0';
+    return list;
+}
+
+}  // namespace updpkg

@@ -1,0 +1,59 @@
+#pragma once
+// SETUP.INI read as the system's profile reader (GetPrivateProfileStringA)
+// reads it, without Windows, so updpkg can say what SETUP.EXE will see.
+
+#include <string>
+#include <vector>
+
+namespace updpkg {
+
+// The file is taken as code page 932 bytes. The rules, as the system's
+// reader applies them:
+// - A line ends at every "\r" and every "\n". Blanks (space, tab, the other
+//   control blanks and Ctrl-Z; not the ideographic space 81 40) around a
+//   line are dropped; empty lines are skipped.
+// - "[" begins a section; its name runs to the line's last "]", without the
+//   blanks inside the brackets.
+//   A "[" line without "]" is read as a key line. Lines before the first
+//   section belong to a nameless section, found by the empty name.
+// - Any other line is a key: the name runs to the first "=" with the blanks
+//   before the "=" dropped, the value from after the blanks behind it. A
+//   line without "=" reads as empty and is not listed among the section's
+//   names; nor is a name that begins with ";" (a comment). A key with an
+//   empty name ("=value") is an empty string in the list, which ends it for
+//   whoever splits it (what the system's list holds after it is not kept).
+// - Names are matched without regard to the case of ASCII letters (full-width
+//   letters must match exactly). Blanks around the names asked for are dropped when a value is
+//   read, but not when a section's key names are listed (" PRODUCT " then
+//   finds no section). The first
+//   section of a name is the only one looked in, and the first key of a name
+//   in it is the one read; later duplicates are listed but never read.
+// - A value that begins and ends with the same quotation mark (" or ') is
+//   read without the two.
+class ProfileFile {
+public:
+    explicit ProfileFile(const std::string& bytes);
+
+    // The value of key in section, whole; "" when either is missing.
+    std::string Get(const std::string& section, const std::string& key) const;
+
+    // The names of the keys of section in file order, in the reader's form:
+    // each ended by a NUL, the list ended by one more NUL.
+    std::string KeyList(const std::string& section) const;
+
+private:
+    struct Key {
+        std::string name;
+        std::string value;
+        bool hasValue = false;
+    };
+    struct Section {
+        std::string name;
+        bool named = false;
+        std::vector<Key> keys;
+    };
+    const Section* FindSection(const std::string& name, bool trim) const;
+    std::vector<Section> m_sections;
+};
+
+}  // namespace updpkg

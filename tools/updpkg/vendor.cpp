@@ -1,0 +1,134 @@
+#include "tools/updpkg/vendor.h"
+
+#include <cinttypes>
+#include <cstdio>
+#include <thread>
+
+#include "engine/entry_name.h"
+#include "engine/messages.h"
+#include "tools/updpkg/build.h"
+#include "tools/updpkg/diff.h"
+#include "tools/updpkg/errors.h"
+#include "tools/updpkg/fileio.h"
+#include "tools/updpkg/key.h"
+#include "tools/updpkg/medium_check.h"
+#include "tools/updpkg/medium_files.h"
+#include "tools/updpkg/names.h"
+#include "tools/updpkg/setup_ini.h"
+#include "tools/updpkg/vendor_cli.h"
+
+namespace updpkg {
+
+namespace {
+
+void WriteAll(const std::string& path, const std::string& bytes) {
+    OutputFile out(path);
+    out.Write(bytes.data(), bytes.size());
+    out.Close();
+}
+
+unsigned Jobs() {
+    const unsigned cpus = std::thread::hardware_concurrency();
+    return cpus == 0 ? 1 : (cpus > 8 ? 8 : cpus);
+}
+
+int Check(const VendorOptions& o) {
+    CheckInput in;
+    in.medium = o.operands[0];
+    in.key = o.key;
+    in.keyFile = o.keyFile;
+    in.product = o.product;
+    const CheckReport r = CheckMedium(in);
+    std::fputs((o.json ? ReportJson(r) : ReportText(r)).c_str(), stdout);
+    return r.status;
+}
+
+// What stops a medium before anything is written: the faults SETUP.EXE
+// would list, and components whose folder FILES lacks.
+bool MediumInputSound(const setupini::Description& d, const std::string& files) {
+    bool sound = true;
+    for (const std::string& f : setupini::FaultLines(d.faults)) {
+        std::fprintf(stderr, "updpkg: SETUP.INI: %s\n", DisplayName(f).c_str());
+        sound = false;
+    }
+    if (!sound) std::fprintf(stderr, "updpkg: SETUP.EXE would list the lines above and end\n");
+    for (const setupini::Component& c : d.components) {
+        std::string source = c.source;
+        setupini::ExpandMacros(source, d.productName, d.productVersion, "<TARGETDIR>", "<SYSTEMDIR>");
+        const auto folder = FindBelow(files, source);
+        if (!folder || !IsFolder(*folder)) {
+            std::fprintf(stderr, "updpkg: component %s: no folder '%s' in %s; SETUP.EXE would show: %s\n",
+                         DisplayName(c.key).c_str(), DisplayName(c.source).c_str(), files.c_str(),
+                         ShownText(engine_text::kFilesNotFound).c_str());
+            sound = false;
+        }
+    }
+    return sound;
+}
+
+int Medium(const VendorOptions& o) {
+    const std::string files = o.operands[0];
+    if (!IsFolder(files)) throw FileError("'" + files + "': not a folder");
+    const std::string ini = MediumSetupIni(ReadWholeFile(o.ini), o.ini);
+    const setupini::Description d = DescribeSetupIni(ini);
+    if (!MediumInputSound(d, files)) return kExitDamaged;
+
+    // The package's place on the medium, relative to SETUP.EXE's folder.
+    std::string packagePath;
+    if (!d.package.empty()) {
+        if (!pkg::IsSafeEntryName(d.package)) {
+            std::fprintf(stderr, "updpkg: SETUP.INI: PACKAGE '%s' is no name below the medium's folder\n",
+                         DisplayName(d.package).c_str());
+            return kExitDamaged;
+        }
+        packagePath = JoinNative(o.output, EntryNameToPath(d.package));
+    }
+    if (IsFolder(o.output) && !ListFolder(o.output).empty() && !o.force) {
+        throw UsageError("'" + o.output + "' is not empty (give --force to write into it)", o.command);
+    }
+    // What can fail to be read is read before anything is written.
+    const uint32_t key = o.key ? *o.key : LibraryKey(o.keyFile);
+    { InputFile setup(o.setup); }
+    MakeFolders(o.output);
+    if (!packagePath.empty()) {
+        MakeFolders(ParentOf(packagePath));
+        BuildOptions b;
+        b.folder = files;
+        b.output = packagePath;
+        b.key = key;
+        b.level = o.level;
+        b.jobs = Jobs();
+        BuildPackage(b);
+    } else {
+        CopyTree(files, JoinNative(o.output, "FILES"));
+    }
+    CopyOneFile(o.setup, JoinNative(o.output, "SETUP.EXE"));
+    WriteAll(JoinNative(o.output, "SETUP.INI"), ini);
+
+    std::printf("medium %s:\n", o.output.c_str());
+    for (const FolderEntry& e : ListFolder(o.output)) {
+        if (e.kind == FolderEntry::File) std::printf("  %12" PRIu64 "  %s\n", e.size, e.name.c_str());
+        else std::printf("  %12s  %s%c\n", "", e.name.c_str(), kPathSeparator);
+    }
+    CheckInput in;
+    in.medium = o.output;
+    in.key = key;
+    const CheckReport r = CheckMedium(in);
+    std::fputs(ReportText(r).c_str(), stdout);
+    return r.status;
+}
+
+}  // namespace
+
+int RunVendorCommand(const std::vector<std::string>& args) {
+    const VendorOptions o = ParseVendorCommandLine(args);
+    if (o.help) {
+        std::fputs(VendorUsageText(o.command).c_str(), stdout);
+        return kExitOk;
+    }
+    if (o.command == "check") return Check(o);
+    if (o.command == "medium") return Medium(o);
+    return DiffTrees(o.operands[0], o.operands[1], o.ini, o.output);
+}
+
+}  // namespace updpkg

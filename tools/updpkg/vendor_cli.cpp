@@ -1,0 +1,153 @@
+#include "tools/updpkg/vendor_cli.h"
+
+#include "tools/updpkg/cli.h"
+#include "tools/updpkg/errors.h"
+
+namespace updpkg {
+
+namespace {
+
+struct CommandText {
+    const char* name;
+    const char* synopsis;
+    const char* description;
+};
+
+const CommandText kCommands[] = {
+    {"medium",
+     "--ini SETUP.INI --setup SETUP.EXE (--key HEX | --key-file LIBRARY) [--level 0-9] [--force] -o FOLDER FILES",
+     "Builds an update medium in FOLDER: checks SETUP.INI as SETUP.EXE reads it and\n"
+     "that every component's source folder is in FILES, then builds the package\n"
+     "PACKAGE names from FILES (or copies FILES when PACKAGE is empty), copies\n"
+     "SETUP.EXE, writes SETUP.INI in code page 932 with CRLF line ends (from UTF-8\n"
+     "or code page 932), checks the result as updpkg check does and prints what\n"
+     "the medium holds. FOLDER must be empty or missing unless --force is given.\n"},
+    {"check", "MEDIUM [--key HEX | --key-file LIBRARY | --product FOLDER] [--json]",
+     "Predicts what SETUP.EXE on MEDIUM will do: the faults of SETUP.INI it would\n"
+     "list, the package's verdict, components whose folder the package lacks,\n"
+     "the version of the Zomi7.EXE it installs (below 7.5.2.0 every run would\n"
+     "update again). With --product FOLDER (an installed product): the key from\n"
+     "its kvp2lib.dll, its version, and the files the update would add, replace\n"
+     "or leave as they are.\n"
+     "  --json  the same as one JSON object\n"},
+    {"diff", "OLD NEW --ini SETUP.INI -o FILES",
+     "From two installed-product trees, writes the FILES tree of the files of NEW\n"
+     "that are new or differ from OLD, laid out by the components of SETUP.INI\n"
+     "that install into <TARGETDIR>, and prints what it left out.\n"},
+};
+
+const CommandText* Find(const std::string& name) {
+    for (const CommandText& c : kCommands) {
+        if (name == c.name) return &c;
+    }
+    return nullptr;
+}
+
+const char kStatus[] =
+    "Exit status: 0 the medium would work, 1 it would fail, 2 wrong usage, 3 a file\n"
+    "could not be read or written.\n";
+
+}  // namespace
+
+bool IsVendorCommand(const std::string& name) { return Find(name) != nullptr; }
+
+std::string VendorSynopses() {
+    std::string s;
+    for (const CommandText& c : kCommands) s += std::string("  updpkg ") + c.name + " " + c.synopsis + "\n";
+    return s;
+}
+
+std::string VendorUsageText(const std::string& command) {
+    const CommandText* c = Find(command);
+    if (!c) return VendorSynopses();
+    return std::string("usage: updpkg ") + c->name + " " + c->synopsis + "\n" + c->description + kStatus;
+}
+
+VendorOptions ParseVendorCommandLine(const std::vector<std::string>& args) {
+    VendorOptions o;
+    o.command = args.at(0);
+    const std::string& cmd = o.command;
+    for (std::size_t k = 1; k < args.size() && args[k] != "--"; ++k) {
+        if (args[k] == "--help" || args[k] == "-h") {
+            o.help = true;
+            return o;
+        }
+    }
+    auto takes = [&](const std::string& option) {
+        if (option == "--key" || option == "--key-file") return cmd != "diff";
+        if (option == "--product" || option == "--json") return cmd == "check";
+        if (option == "--ini") return cmd != "check";
+        if (option == "-o") return cmd != "check";
+        return cmd == "medium";  // --setup, --level, --force
+    };
+    const char* const withValue[] = {"--key", "--key-file", "--product", "--ini", "--setup", "-o", "--level"};
+    std::string keyText, levelText;
+    bool ended = false;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (ended || arg.size() < 2 || arg[0] != '-') {
+            o.operands.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            ended = true;
+            continue;
+        }
+        std::string name = arg, value;
+        bool inlineValue = false;
+        if (arg.compare(0, 2, "--") == 0 && arg.find('=') != std::string::npos) {
+            name = arg.substr(0, arg.find('='));
+            value = arg.substr(arg.find('=') + 1);
+            inlineValue = true;
+        }
+        bool needsValue = false;
+        for (const char* w : withValue) needsValue = needsValue || name == w;
+        if (!needsValue && name != "--force" && name != "--json") throw UsageError("unknown option '" + arg + "'", cmd);
+        if (!takes(name)) throw UsageError(cmd + " does not take " + name, cmd);
+        if (!needsValue) {
+            if (inlineValue) throw UsageError(name + " takes no value", cmd);
+            (name == "--force" ? o.force : o.json) = true;
+            continue;
+        }
+        if (!inlineValue) {
+            if (i + 1 >= args.size()) throw UsageError(name + " needs a value", cmd);
+            value = args[++i];
+        }
+        if (value.empty()) throw UsageError(name + " needs a non-empty value", cmd);
+        std::string* field = name == "--key" ? &keyText
+                             : name == "--key-file" ? &o.keyFile
+                             : name == "--product" ? &o.product
+                             : name == "--ini" ? &o.ini
+                             : name == "--setup" ? &o.setup
+                             : name == "-o" ? &o.output
+                                            : &levelText;
+        if (!field->empty()) throw UsageError(name + " given twice", cmd);
+        *field = value;
+    }
+    const int keys = !keyText.empty() + !o.keyFile.empty() + !o.product.empty();
+    if (keys > 1) throw UsageError("give one of --key, --key-file and --product", cmd);
+    if (cmd == "medium" && keys == 0) throw UsageError("--key or --key-file is required", cmd);
+    if (!keyText.empty()) {
+        o.key = ParseKey(keyText);
+        if (!o.key) throw UsageError("--key takes 1 to 8 hexadecimal digits, not '" + keyText + "'", cmd);
+    }
+    if (!levelText.empty()) {
+        if (levelText.size() != 1 || levelText[0] < '0' || levelText[0] > '9') {
+            throw UsageError("--level takes a digit 0 to 9, not '" + levelText + "'", cmd);
+        }
+        o.level = levelText[0] - '0';
+    }
+    const std::size_t wanted = cmd == "diff" ? 2 : 1;
+    if (o.operands.size() != wanted) {
+        throw UsageError(o.operands.size() < wanted ? "missing operand" : "too many operands", cmd);
+    }
+    for (const std::string& op : o.operands) {
+        if (op.empty()) throw UsageError("empty operand", cmd);
+    }
+    if (cmd != "check" && o.ini.empty()) throw UsageError("--ini SETUP.INI is required", cmd);
+    if (cmd == "medium" && o.setup.empty()) throw UsageError("--setup SETUP.EXE is required", cmd);
+    if (cmd != "check" && o.output.empty()) throw UsageError("-o FOLDER is required", cmd);
+    return o;
+}
+
+}  // namespace updpkg
