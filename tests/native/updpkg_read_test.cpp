@@ -10,7 +10,6 @@
 
 #include "package_test_util.h"
 #include "tools/updpkg/read.h"
-#include "tools/updpkg/whole_entry.h"
 
 using namespace pkgtest;
 namespace fs = std::filesystem;
@@ -55,7 +54,7 @@ std::vector<Case> Cases() {
         {"bytes after the stream in the last piece", {RawEntry::Of("A\\t", Padded(small, small.size() + 3))}},
         {"stream ending exactly one piece long", {RawEntry::Of("A\\t", Padded(small, pkg::kBufferSize))}},
         {"stream ending a piece before the last", {RawEntry::Of("A\\t", Padded(small, pkg::kBufferSize + 1))}},
-        {"entry beyond the whole-entry limit", {RawEntry::Of("A\\big", Zlib(Noise(updpkg::kWholeEntryLimit + 1000, 3), 0))}},
+        {"entry of over 4 MiB", {RawEntry::Of("A\\big", Zlib(Noise((4u << 20) + 1000, 3), 0))}},
         {"damaged stream", {RawEntry::Of("APP\\a.txt", small), corrupt}},
         {"wrong checksum", {RawEntry::Of("APP\\a.txt", small), badSum}},
         {"preset dictionary", {RawEntry::Of("A\\d", fdict)}},

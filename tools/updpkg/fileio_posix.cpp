@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <utility>
+#include <vector>
 
 #include "tools/updpkg/errors.h"
 #include "tools/updpkg/fileio.h"
@@ -29,6 +31,10 @@ public:
     Descriptor(const Descriptor&) = delete;
     Descriptor& operator=(const Descriptor&) = delete;
     int get() const { return m_fd; }
+    void reset(int fd) {
+        if (m_fd >= 0) ::close(m_fd);
+        m_fd = fd;
+    }
     // Closes and reports the result; errno tells why it failed.
     bool Close() {
         const int fd = m_fd;
@@ -93,10 +99,20 @@ struct OutputFile::Impl {
     explicit Impl(int f) : fd(f) {}
 };
 
-OutputFile::OutputFile(const std::string& path) : m_path(path) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+OutputFile::OutputFile(const std::string& path, Mode mode) : m_path(path) {
+    const int how = mode == New ? O_EXCL | O_NOFOLLOW : O_TRUNC;
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | how, 0666);
     if (fd < 0) Fail("create", path, errno);
     m_impl = std::make_unique<Impl>(fd);
+}
+
+OutputFile::OutputFile(std::string path, std::unique_ptr<Impl> impl) : m_path(std::move(path)), m_impl(std::move(impl)) {}
+
+std::unique_ptr<OutputFile> CreateUniqueFile(const std::string& prefix) {
+    std::string path = prefix + "XXXXXX";
+    const int fd = ::mkostemp(path.data(), O_CLOEXEC);  // O_EXCL: never through a link
+    if (fd < 0) Fail("create", prefix + "*", errno);
+    return std::unique_ptr<OutputFile>(new OutputFile(path, std::make_unique<OutputFile::Impl>(fd)));
 }
 
 OutputFile::~OutputFile() = default;
@@ -168,17 +184,51 @@ bool IsFolder(const std::string& path) {
 }
 
 void MakeFolders(const std::string& path) {
-    if (path.empty() || IsFolder(path)) return;
-    const std::string parent = ParentOf(path);
-    if (!parent.empty() && parent != path) MakeFolders(parent);
-    if (::mkdir(path.c_str(), 0777) != 0) {
-        const int error = errno;
-        if (error != EEXIST || !IsFolder(path)) Fail("create the folder", path, error);
+    // Up to the first folder that is there, then down creating the rest.
+    std::vector<std::string> missing;
+    for (std::string p = path; !p.empty() && !IsFolder(p);) {
+        missing.push_back(p);
+        const std::string parent = ParentOf(p);
+        if (parent == p) break;
+        p = parent;
+    }
+    for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+        if (::mkdir(it->c_str(), 0777) != 0) {
+            const int error = errno;
+            if (error != EEXIST || !IsFolder(*it)) Fail("create the folder", *it, error);
+        }
     }
 }
 
 void MoveReplacing(const std::string& from, const std::string& to) {
     if (::rename(from.c_str(), to.c_str()) != 0) Fail("write", to, errno);
+}
+
+void PlaceBelow(const std::string& from, const std::string& base, const std::vector<std::string>& parts) {
+    // Each folder is opened from the one above it without following a link,
+    // and held while the next is looked up, so that nothing can be swapped
+    // for a link between the check and the use.
+    Descriptor dir(::open(base.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.get() < 0) Fail("open the folder", base, errno);
+    std::string path = base;
+    for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
+        const char* part = parts[i].c_str();
+        path = JoinNative(path, parts[i]);
+        if (::mkdirat(dir.get(), part, 0777) != 0 && errno != EEXIST) Fail("create the folder", path, errno);
+        const int next = ::openat(dir.get(), part, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (next < 0) {
+            const int error = errno;
+            struct stat st;
+            if (::fstatat(dir.get(), part, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode)) {
+                throw FileError("'" + path + "' is a link; updpkg never writes through a link");
+            }
+            Fail("open the folder", path, error);
+        }
+        dir.reset(next);
+    }
+    path = JoinNative(path, parts.back());
+    // rename replaces a link at the file's place by the file itself.
+    if (::renameat(AT_FDCWD, from.c_str(), dir.get(), parts.back().c_str()) != 0) Fail("write", path, errno);
 }
 
 void RemoveFileQuietly(const std::string& path) noexcept { ::unlink(path.c_str()); }
