@@ -1,13 +1,14 @@
-// updpkg's reading of a package file, with several workers and (where the
-// build has libdeflate) whole entries decoded at once, must judge every
-// package as the shared streaming reader does: the same verdict, the same
-// reason, entry and position, and the same bytes extracted.
+// updpkg's reading of a package file, with several workers, must judge
+// every package as the shared streaming reader does: the same verdict, the
+// same reason, entry and position, and the same bytes extracted; hostile
+// streams and names included.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 
+#include "hostile_streams.h"
 #include "package_test_util.h"
 #include "tools/updpkg/read.h"
 
@@ -64,6 +65,17 @@ std::vector<Case> Cases() {
         {"unsafe name", {RawEntry::Of("APP\\..\\..\\evil.dll", small)}},
         {"length beyond the end", {RawEntry::Of("APP\\a.txt", small), tooLong}},
         {"another key", {RawEntry::Of("APP\\a.txt", small)}, 0},
+        {"code-length repeat past HLIT + HDIST",
+         {RawEntry::Of("APP\\a.txt", small), RawEntry::Of("APP\\o.txt", hostile::DynamicBlockStream(true))}},
+        {"reserved length code", {RawEntry::Of("APP\\r.txt", hostile::ReservedLengthCodeStream())}},
+        {"hand-made dynamic block", {RawEntry::Of("APP\\d.txt", hostile::DynamicBlockStream(false))}},
+        {"trailing dot", {RawEntry::Of("APP\\a.txt", small), RawEntry::Of("APP\\b.", small)}},
+        {"trailing blank in a folder", {RawEntry::Of("APP \\b.txt", small)}},
+        {"console device", {RawEntry::Of("APP\\CONOUT$", small)}},
+        {"control byte", {RawEntry::Of("APP\\a\x07.txt", small)}},
+        {"reserved character", {RawEntry::Of("APP\\a|b.txt", small)}},
+        {"no code page 932", {RawEntry::Of("APP\\\x85\x40.txt", small)}},
+        {"too deep", {RawEntry::Of([] { std::string n = "A"; for (int i = 0; i < 16382; ++i) n += "\\A"; return n; }(), small)}},
     };
 }
 
@@ -143,4 +155,21 @@ TEST(UpdpkgRead, JudgesEveryPackageAsTheStreamingReader) {
         }
     }
     fs::remove_all(dir);
+}
+
+TEST(UpdpkgRead, HostileFixturesAreWhatTheyClaim) {
+    // The hand-made streams: the sound one inflates to "AAAA", the others
+    // are refused by zlib as data errors although every checksum is right.
+    using hostile::DynamicBlockStream;
+    RecordingSink sink;
+    EXPECT_FALSE(Read(Package({RawEntry::Of("A\\d", DynamicBlockStream(false))}, kKey), kKey, sink).has_value());
+    ASSERT_EQ(sink.VerifiedCount(), 1u);
+    EXPECT_TRUE(sink.entries[0].data == ToBytes("AAAA"));
+    for (const Bytes& stream : {DynamicBlockStream(true), hostile::ReservedLengthCodeStream()}) {
+        RecordingSink s;
+        const auto error = Read(Package({RawEntry::Of("A\\o", stream)}, kKey), kKey, s);
+        ASSERT_TRUE(error.has_value());
+        EXPECT_EQ(error->reason(), pkg::FormatReason::ZlibData);
+        EXPECT_EQ(error->zlibCode(), Z_DATA_ERROR);
+    }
 }
