@@ -147,21 +147,22 @@ done
 # A zlib stream with right checksums whose code-length repeat runs past
 # HLIT + HDIST: zlib's data error, on every platform, at the same place.
 python3 "$codec" overrun "$key" overrun.kvub
-for cmd in verify list; do
-  expect 1 "$cmd" --key "$key" overrun.kvub
-  stderr_has "entry 2 'SYS\\overrun.txt' (at byte 91): zlib error in the compressed data (code -3)"
-done
+expect 1 verify --key "$key" overrun.kvub
+stderr_has "entry 2 'SYS\\overrun.txt' (at byte 91): zlib error in the compressed data (code -3)"
 expect 1 extract --key "$key" -C ovout overrun.kvub
 stderr_has "code -3"
 [ -f ovout/SYS/first.txt ] && [ ! -e ovout/SYS/overrun.txt ] || fail "overrun: wrong entries placed"
 
 # Names Windows cannot write: a format error (status 1) with its own reason,
-# and nothing of the entry is written.
+# and nothing of the entry is written. Under Wine, where every run costs a
+# second, one of each kind of rule (the in-process tests cover all of them).
 names=('SYS\a.' 'SYS\dir \x.txt' 'SYS\CONIN$' 'SYS\conout$.txt' 'raw:SYS\\a\x07b' 'SYS\a|b.txt' 'SYS\a<b'
   'SYS\"q"' 'raw:SYS\\\x85\x40.txt' 'raw:SYS\\\xff')
 reasons=('ends in a dot or a blank' 'ends in a dot or a blank' 'device name' 'device name' 'control character'
   'one of <' 'one of <' 'one of <' 'not valid code page 932' 'not valid code page 932')
-for i in "${!names[@]}"; do
+picked=("${!names[@]}")
+[ -z "$emulator" ] || picked=(0 8)
+for i in "${picked[@]}"; do
   python3 "$codec" make "$key" bad-name.kvub 'SYS\ok.txt=lib.dll' "${names[$i]}=lib.dll"
   rm -rf nameout
   expect 1 extract --key "$key" -C nameout bad-name.kvub
@@ -169,15 +170,10 @@ for i in "${!names[@]}"; do
   stderr_has "${reasons[$i]}"
   [ "$(find nameout -type f | wc -l)" = 1 ] || fail "${names[$i]}: more than the sound entry was written"
 done
-expect 1 verify --key "$key" bad-name.kvub
-stderr_has "${reasons[-1]}"
-
-# 16,383 folder levels: refused as too deep, without a crash.
-python3 -c "import sys; sys.stdout.write('raw:' + '\\\\\\\\'.join(['A'] * 16383) + '=lib.dll')" >deep.arg
-python3 "$codec" make "$key" deep.kvub "$(cat deep.arg)"
-expect 1 extract --key "$key" -C deepout deep.kvub
-stderr_has "more than 256 folder levels"
-[ -z "$(ls deepout 2>/dev/null | grep -v '^\.updpkg')" ] || fail "a part of the deep name was created"
+if [ -z "$emulator" ]; then
+  expect 1 verify --key "$key" bad-name.kvub
+  stderr_has "${reasons[-1]}"
+fi
 
 # --- names that differ only in case --------------------------------------------
 mkdir -p CASE/APP CASE2/APP/x
@@ -187,11 +183,13 @@ expect 3 build --key "$key" -o case.kvub CASE
 stderr_has "Read.txt"
 stderr_has "READ.TXT"
 stderr_has "case does not count"
-printf 1 >CASE2/APP/X
-printf 2 >CASE2/APP/x/y.dat
-expect 3 build --key "$key" -o case.kvub CASE2
-stderr_has "case does not count"
 [ ! -e case.kvub ] || fail "a build with colliding names wrote a package"
+if [ -z "$emulator" ]; then
+  printf 1 >CASE2/APP/X
+  printf 2 >CASE2/APP/x/y.dat
+  expect 3 build --key "$key" -o case.kvub CASE2
+  stderr_has "case does not count"
+fi
 # Extract places a later entry over an earlier one as Windows would.
 printf one >one.txt
 printf two >two.txt
@@ -201,13 +199,6 @@ expect 0 extract --key "$key" -C caseout case.kvub
   fail "case placement: $(cd caseout && find . -type f | sort | tr '\n' ' ')"
 [ "$(cat caseout/APP/Read.txt)" = two ] || fail "the later entry did not replace the earlier"
 
-# A long name builds, with a warning.
-long=$(printf 'n%.0s' $(seq 200))
-mkdir -p LONG/APP
-printf x >"LONG/APP/$long"
-expect 0 build --key "$key" -o long.kvub LONG
-stderr_has "warning"
-stderr_has "260 bytes"
 
 # --- links -----------------------------------------------------------------------
 mkdir -p victim linkout linkout2/SYS
@@ -229,11 +220,24 @@ cmp -s plant.kvub p1.kvub || fail "the package built beside a planted link diffe
 [ "$(cat victim/keep.txt)" = keep ] || fail "build wrote through a planted link"
 
 if [ -z "$emulator" ]; then
+  # A long name builds, with a warning.
+  long=$(printf 'n%.0s' $(seq 200))
+  mkdir -p LONG/APP
+  printf x >"LONG/APP/$long"
+  expect 0 build --key "$key" -o long.kvub LONG
+  stderr_has "warning"
+  stderr_has "260 bytes"
   # Host names Windows could not write are refused before a package exists.
   mkdir -p DOT/SYS
   printf x >"DOT/SYS/a."
   expect 3 build --key "$key" -o dot.kvub DOT
   stderr_has "ends in a dot or a blank"
+  # 16,383 folder levels: refused as too deep, without a crash.
+  python3 -c "import sys; sys.stdout.write('raw:' + '\\\\\\\\'.join(['A'] * 16383) + '=lib.dll')" >deep.arg
+  python3 "$codec" make "$key" deep.kvub "$(cat deep.arg)"
+  expect 1 extract --key "$key" -C deepout deep.kvub
+  stderr_has "more than 256 folder levels"
+  [ -z "$(ls deepout 2>/dev/null | grep -v '^\.updpkg')" ] || fail "a part of the deep name was created"
   # 256 levels are the most a name may hold, and extract makes them.
   python3 -c "import sys; sys.stdout.write('raw:' + '\\\\\\\\'.join(['A'] * 256) + '=lib.dll')" >deep.arg
   python3 "$codec" make "$key" deep256.kvub "$(cat deep.arg)"
