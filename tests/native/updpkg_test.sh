@@ -65,6 +65,9 @@ expect 0 build --key-file lib.dll -o p1.kvub FILES
 expect 0 build --key "$key" --jobs 1 --level 6 -o p2.kvub FILES
 cmp -s p1.kvub p2.kvub || fail "two builds of the same tree differ"
 [ -z "$(ls p1.kvub.partial* 2>/dev/null)" ] || fail "build left its partial file"
+if [ -z "$emulator" ]; then  # a package is as readable as any file made here
+  [ "$(stat -c %a p1.kvub)" = "$(printf '%o' $((0666 & ~0$(umask))))" ] || fail "package mode $(stat -c %a p1.kvub)"
+fi
 
 # The independent decoder finds the names in code page 932, in a fixed order.
 python3 "$codec" list "$key" p1.kvub >decoded.txt || fail "pkgcodec cannot read the package"

@@ -6,7 +6,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstring>
+#include <random>
 #include <utility>
 #include <vector>
 
@@ -109,10 +111,17 @@ OutputFile::OutputFile(const std::string& path, Mode mode) : m_path(path) {
 OutputFile::OutputFile(std::string path, std::unique_ptr<Impl> impl) : m_path(std::move(path)), m_impl(std::move(impl)) {}
 
 std::unique_ptr<OutputFile> CreateUniqueFile(const std::string& prefix) {
-    std::string path = prefix + "XXXXXX";
-    const int fd = ::mkostemp(path.data(), O_CLOEXEC);  // O_EXCL: never through a link
-    if (fd < 0) Fail("create", prefix + "*", errno);
-    return std::unique_ptr<OutputFile>(new OutputFile(path, std::make_unique<OutputFile::Impl>(fd)));
+    // Not mkstemp: its files are private (0600), a package is not.
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char suffix[16];
+        std::snprintf(suffix, sizeof suffix, "%06x", static_cast<unsigned>(random()) & 0xFFFFFFu);
+        const std::string path = prefix + suffix;
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd >= 0) return std::unique_ptr<OutputFile>(new OutputFile(path, std::make_unique<OutputFile::Impl>(fd)));
+        if (errno != EEXIST) Fail("create", path, errno);
+    }
+    Fail("create", prefix + "*", EEXIST);
 }
 
 OutputFile::~OutputFile() = default;
