@@ -180,4 +180,26 @@ std::string EntryNameKey(const std::string& name) {
     return key;
 }
 
+std::optional<FormatReason> PlacementCheck::Add(const std::string& name) {
+    // Folding keeps every character's length: a folder's key is a leading
+    // part of the name's key, cut where the name has a separator.
+    const std::string key = EntryNameKey(name);
+    std::vector<std::string> folders;
+    std::size_t length = 0;
+    const std::vector<std::string> parts = Components(name);
+    for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
+        length += (i == 0 ? 0 : 1) + parts[i].size();
+        folders.push_back(key.substr(0, length));
+        if (m_files.count(folders.back())) return FormatReason::PlacementConflict;
+    }
+    if (m_folders.count(key)) return FormatReason::PlacementConflict;
+    m_folders.insert(folders.begin(), folders.end());
+    m_files.insert(key);
+    return std::nullopt;
+}
+
+void PlacementCheck::Place(const std::string& name, uint64_t index, uint64_t end) {
+    if (const auto fault = Add(name)) throw FormatError(*fault, 0, index, name, end);
+}
+
 }  // namespace pkg

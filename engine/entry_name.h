@@ -4,7 +4,9 @@
 // takes two names for the same file.
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "engine/package_format.h"
@@ -49,5 +51,25 @@ bool IsCp932Pair(unsigned char lead, unsigned char trail);
 // Greek, Cyrillic, roman numerals) in its capital form. Two names with the
 // same key are one file on Windows; the later entry replaces the earlier.
 std::string EntryNameKey(const std::string& name);
+
+// The names placed so far, by key, to find an entry that Windows cannot
+// place after the earlier ones: its folder is an earlier file, or its file
+// is an earlier folder. (A later file with an earlier file's key replaces
+// it, which is fine.) Memory grows with the entries, one key per file and
+// folder.
+class PlacementCheck {
+public:
+    // Names must have passed EntryNameFault. PlacementConflict, or nullopt
+    // when the entry can be placed; its name is then recorded.
+    std::optional<FormatReason> Add(const std::string& name);
+
+    // Add for a verified entry: throws the FormatError of a conflict, at
+    // the entry's end (the package read position once it has been read).
+    void Place(const std::string& name, uint64_t index, uint64_t end);
+
+private:
+    std::set<std::string> m_files;
+    std::set<std::string> m_folders;
+};
 
 }  // namespace pkg

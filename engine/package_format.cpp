@@ -25,6 +25,8 @@ const char* ReasonText(FormatReason reason) {
     case FormatReason::LengthMismatch: return "length mismatch: the compressed data does not end where the entry length says";
     case FormatReason::ShortChecksum: return "the package ends inside the checksum";
     case FormatReason::ChecksumMismatch: return "checksum mismatch";
+    case FormatReason::PlacementConflict:
+        return "the entry cannot be placed: a file and a folder of one name (case does not count on Windows)";
     }
     return "unknown format error";
 }

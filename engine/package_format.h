@@ -46,6 +46,7 @@ enum class FormatReason {
     LengthMismatch,    // the zlib stream ended with declared bytes left, or took more
     ShortChecksum,     // the package ends inside the checksum
     ChecksumMismatch,  // the stored CRC-32 differs from the computed one
+    PlacementConflict, // the entry's folder is an earlier file, or its file an earlier folder
 };
 
 // Short English description of a reason, for tools and logs.

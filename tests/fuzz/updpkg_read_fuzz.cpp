@@ -1,7 +1,7 @@
 // libFuzzer target: the same bytes through updpkg's reading of a package
 // file (entries found by their length words and read by several workers)
-// and through one streaming reader from start to end, as SETUP.EXE reads
-// them. Any difference in the verdict (reason, zlib code, entry, position)
+// and through one streaming reader from start to end with the placement
+// check, as SETUP.EXE reads and places them. Any difference in the verdict (reason, zlib code, entry, position)
 // or in the entries found sound aborts.
 #include <unistd.h>
 
@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/entry_name.h"
 #include "engine/package_memory.h"
 #include "fuzz_key.h"
 #include "tools/updpkg/errors.h"
@@ -28,10 +29,16 @@ public:
     explicit Collect(std::vector<pkg::EntryInfo>& out) : m_out(out) {}
     void BeginEntry(const pkg::EntryInfo&) override {}
     void Write(const unsigned char*, std::size_t) override {}
-    void EntryVerified(const pkg::EntryInfo& info) override { m_out.push_back(info); }
+    // SETUP.EXE's copy to the FILES folder fails where Windows cannot place
+    // the entry after the earlier ones.
+    void EntryVerified(const pkg::EntryInfo& info) override {
+        m_layout.Place(info.name, info.index, info.end);
+        m_out.push_back(info);
+    }
 
 private:
     std::vector<pkg::EntryInfo>& m_out;
+    pkg::PlacementCheck m_layout;
 };
 
 Verdict BySetup(const uint8_t* data, size_t size) {

@@ -115,3 +115,23 @@ TEST(EntryNameKey, NamesWindowsTakesForOneFileShareAKey) {
     // Every character keeps its length, and separators become '\\'.
     EXPECT_EQ(EntryNameKey("a/" + kNi + "\\b"), "A\\" + kNi + "\\B");
 }
+
+TEST(PlacementCheck, AFileAndAFolderOfOneNameCannotBothBePlaced) {
+    pkg::PlacementCheck check;
+    EXPECT_FALSE(check.Add("APP\\a.txt"));
+    EXPECT_FALSE(check.Add("app\\A.TXT"));    // replaces the earlier file
+    EXPECT_FALSE(check.Add("app\\sub\\b"));  // APP merges with app
+    EXPECT_EQ(check.Add("APP\\A.txt\\c"), R::PlacementConflict);  // below a file
+    EXPECT_EQ(check.Add("APP\\SUB"), R::PlacementConflict);        // over a folder
+    EXPECT_FALSE(check.Add(kSo + "\\x"));      // ソ's 0x5C is no separator: no folder "\x83"
+    EXPECT_EQ(check.Add(kSo), R::PlacementConflict);  // ソ is a folder by now
+    try {
+        check.Place("APP\\sub", 4, 99);
+        ADD_FAILURE() << "no error";
+    } catch (const pkg::FormatError& e) {
+        EXPECT_EQ(e.reason(), R::PlacementConflict);
+        EXPECT_EQ(e.entryIndex(), 4u);
+        EXPECT_EQ(e.position(), 99u);
+        EXPECT_EQ(e.entryName(), "APP\\sub");
+    }
+}

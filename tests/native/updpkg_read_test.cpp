@@ -10,6 +10,7 @@
 
 #include "hostile_streams.h"
 #include "package_test_util.h"
+#include "engine/entry_name.h"
 #include "tools/updpkg/read.h"
 
 using namespace pkgtest;
@@ -75,6 +76,9 @@ std::vector<Case> Cases() {
         {"control byte", {RawEntry::Of("APP\\a\x07.txt", small)}},
         {"reserved character", {RawEntry::Of("APP\\a|b.txt", small)}},
         {"no code page 932", {RawEntry::Of("APP\\\x85\x40.txt", small)}},
+        {"a file where a later entry needs a folder",
+         {RawEntry::Of("APP\\x", small), RawEntry::Of("APP\\y", small), RawEntry::Of("app\\X\\z", small)}},
+        {"a folder where a later entry is a file", {RawEntry::Of("APP\\Sub\\a", small), RawEntry::Of("app\\SUB", small)}},
         {"too deep", {RawEntry::Of([] { std::string n = "A"; for (int i = 0; i < 16382; ++i) n += "\\A"; return n; }(), small)}},
     };
 }
@@ -84,8 +88,21 @@ struct Verdict {
     std::vector<std::pair<std::string, Bytes>> files;  // in package order
 };
 
+// SETUP.EXE: the reader, then the copy to the FILES folder, which fails
+// where Windows cannot place the entry after the earlier ones.
+class PlacingSink : public RecordingSink {
+public:
+    void EntryVerified(const pkg::EntryInfo& info) override {
+        m_layout.Place(info.name, info.index, info.end);
+        RecordingSink::EntryVerified(info);
+    }
+
+private:
+    pkg::PlacementCheck m_layout;
+};
+
 Verdict ByStreamingReader(const Bytes& package, uint32_t key) {
-    RecordingSink sink;
+    PlacingSink sink;
     Verdict v;
     v.error = Read(package, key, sink);
     for (const auto& e : sink.entries)

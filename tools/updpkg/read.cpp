@@ -10,6 +10,7 @@
 #include <mutex>
 #include <thread>
 
+#include "engine/entry_name.h"
 #include "tools/updpkg/errors.h"
 #include "tools/updpkg/fileio.h"
 #include "tools/updpkg/names.h"
@@ -212,6 +213,8 @@ private:
                 continue;
             }
             try {
+                // What SETUP.EXE's copy to the FILES folder would refuse.
+                m_layout.Place(r.info.name, r.info.index, r.info.end);
                 if (!m_temp.empty()) Place(r);
                 ++m_summary.entries;
                 m_summary.bytes += r.info.uncompressedSize;
@@ -244,6 +247,7 @@ private:
     unsigned m_running = 0;
     uint64_t m_position = pkg::kHeaderSize;
     CasePlacement m_placement;
+    pkg::PlacementCheck m_layout;
     ReadSummary m_summary;
 };
 
