@@ -79,22 +79,6 @@ uint16_t Fold(uint16_t code) {
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
-// Splits at separators that begin a character. The name must already be
-// valid code page 932, so every lead byte has its trail byte.
-std::vector<std::string> Components(const std::string& name) {
-    std::vector<std::string> parts(1);
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        if (mbcs::IsCp932LeadByte(static_cast<unsigned char>(name[i]))) {
-            parts.back().append(name, i++, 2);
-        } else if (IsSeparator(name[i])) {
-            parts.emplace_back();
-        } else {
-            parts.back() += name[i];
-        }
-    }
-    return parts;
-}
-
 bool IsValidCp932(const std::string& name) {
     for (std::size_t i = 0; i < name.size(); ++i) {
         const unsigned char c = static_cast<unsigned char>(name[i]);
@@ -128,6 +112,20 @@ bool IsReservedChar(char c) {
 
 }  // namespace
 
+std::vector<std::string> SplitEntryName(const std::string& name) {
+    std::vector<std::string> parts(1);
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        if (mbcs::IsCp932LeadByte(static_cast<unsigned char>(name[i])) && i + 1 < name.size()) {
+            parts.back().append(name, i++, 2);
+        } else if (IsSeparator(name[i])) {
+            parts.emplace_back();
+        } else {
+            parts.back() += name[i];
+        }
+    }
+    return parts;
+}
+
 bool IsCp932Pair(unsigned char lead, unsigned char trail) {
     if (trail < 0x40 || trail == 0x7F || trail > 0xFC) return false;
     if (IsFullRow(lead)) return true;
@@ -141,7 +139,7 @@ std::optional<FormatReason> EntryNameFault(const std::string& name) {
     for (unsigned char c : name)
         if (c < 0x20) return FormatReason::NameControlByte;
     if (name.empty() || name.find(':') != std::string::npos) return FormatReason::UnsafeName;  // drive, stream
-    const std::vector<std::string> parts = Components(name);
+    const std::vector<std::string> parts = SplitEntryName(name);
     for (const std::string& part : parts)
         if (part.empty() || part == "." || part == "..") return FormatReason::UnsafeName;  // also leading '\', UNC
     if (parts.size() > kMaxNameComponents) return FormatReason::NameTooDeep;
@@ -186,7 +184,7 @@ std::optional<FormatReason> PlacementCheck::Add(const std::string& name) {
     const std::string key = EntryNameKey(name);
     std::vector<std::string> folders;
     std::size_t length = 0;
-    const std::vector<std::string> parts = Components(name);
+    const std::vector<std::string> parts = SplitEntryName(name);
     for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
         length += (i == 0 ? 0 : 1) + parts[i].size();
         folders.push_back(key.substr(0, length));

@@ -8,6 +8,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "engine/package_format.h"
 
@@ -41,6 +42,11 @@ constexpr std::size_t kLongNameWarning = 180;
 std::optional<FormatReason> EntryNameFault(const std::string& name);
 
 inline bool IsSafeEntryName(const std::string& name) { return !EntryNameFault(name); }
+
+// The components of an entry name, split at '\\' and '/' that begin a
+// character (the second byte of a double-byte character is no separator;
+// a lead byte at the very end stands alone).
+std::vector<std::string> SplitEntryName(const std::string& name);
 
 // Whether lead and trail form an assigned code page 932 double-byte
 // character that both Windows and iconv convert.

@@ -51,6 +51,16 @@ inline uint32_t Adler32(const std::string& data) {
     return b << 16 | a;
 }
 
+// The zlib wrapper around deflate data of plain: header 78 01, then the
+// Adler-32 of plain, big-endian.
+inline Bytes Wrapped(const Bytes& deflate, const std::string& plain) {
+    Bytes stream = {0x78, 0x01};
+    stream.insert(stream.end(), deflate.begin(), deflate.end());
+    const uint32_t adler = Adler32(plain);
+    for (int shift = 24; shift >= 0; shift -= 8) stream.push_back(static_cast<unsigned char>(adler >> shift));
+    return stream;
+}
+
 // A zlib stream of "AAAA" in one dynamic block: literal 'A' and the end of
 // block have codes of one bit, and the one distance code has one bit. The
 // code lengths are sent with the code-length code {18: "0", 1: "10", 16: "11"}.
@@ -86,13 +96,7 @@ inline Bytes DynamicBlockStream(bool overrun) {
     }
     for (int i = 0; i < 4; ++i) w.Code(0, 1);  // 'A'
     w.Code(1, 1);                              // end of block
-    Bytes deflate = w.Finish();
-
-    Bytes stream = {0x78, 0x01};
-    stream.insert(stream.end(), deflate.begin(), deflate.end());
-    const uint32_t adler = Adler32("AAAA");
-    for (int shift = 24; shift >= 0; shift -= 8) stream.push_back(static_cast<unsigned char>(adler >> shift));
-    return stream;
+    return Wrapped(w.Finish(), "AAAA");
 }
 
 // A stream of "AB" in one fixed-Huffman block that uses literal/length code
@@ -107,12 +111,7 @@ inline Bytes ReservedLengthCodeStream() {
     w.Code(0, 5);                   // a distance code, for an inflater that takes 286 as a length
     w.Code(0x30 + 'B', 8);
     w.Code(0, 7);  // end of block
-    Bytes deflate = w.Finish();
-    Bytes stream = {0x78, 0x01};
-    stream.insert(stream.end(), deflate.begin(), deflate.end());
-    const uint32_t adler = Adler32("AB");
-    for (int shift = 24; shift >= 0; shift -= 8) stream.push_back(static_cast<unsigned char>(adler >> shift));
-    return stream;
+    return Wrapped(w.Finish(), "AB");
 }
 
 }  // namespace hostile

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/entry_name.h"
+
 namespace updpkg {
 
 // Separator of the system's paths.
@@ -31,8 +33,7 @@ std::string EntryNameToPath(const std::string& entryName);
 // without a form there are shown as \xNN. Never throws.
 std::string DisplayName(const std::string& entryName);
 
-// The components of an entry name, split at '\' and '/' that begin a
-// character (the second byte of a double-byte character is no separator).
-std::vector<std::string> SplitEntryName(const std::string& entryName);
+// The components of an entry name: the format module's rule.
+using pkg::SplitEntryName;
 
 }  // namespace updpkg
