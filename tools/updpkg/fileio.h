@@ -80,11 +80,26 @@ void MakeFolders(const std::string& path);
 // Moves a file to to, replacing a file there.
 void MoveReplacing(const std::string& from, const std::string& to);
 
-// Moves the file from to base/parts[0]/.../parts[n-1], replacing a file
-// there and creating the missing folders. Nothing below base is followed if
-// it is a link: a link among the folders is refused, a link at the file's
-// place is replaced by the file.
-void PlaceBelow(const std::string& from, const std::string& base, const std::vector<std::string>& parts);
+// Moves files to base/parts[0]/.../parts[n-1], replacing a file there and
+// creating the missing folders. Nothing below base is followed if it is a
+// link: a link among the folders is refused, a link at the file's place is
+// replaced by the file. The last folder stays open for the next file, since
+// the entries of one folder come together.
+class FolderPlacer {
+public:
+    explicit FolderPlacer(std::string base);
+    ~FolderPlacer();
+    FolderPlacer(const FolderPlacer&) = delete;
+    FolderPlacer& operator=(const FolderPlacer&) = delete;
+
+    void Place(const std::string& from, const std::vector<std::string>& parts);
+
+private:
+    struct Impl;
+    std::string m_base;
+    std::vector<std::string> m_folder;  // parts of the folder last placed in
+    std::unique_ptr<Impl> m_impl;
+};
 
 // A new file named prefix and a unique suffix, created as OutputFile::New.
 std::unique_ptr<OutputFile> CreateUniqueFile(const std::string& prefix);

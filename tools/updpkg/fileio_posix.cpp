@@ -37,6 +37,11 @@ public:
         if (m_fd >= 0) ::close(m_fd);
         m_fd = fd;
     }
+    int Release() {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd;
+    }
     // Closes and reports the result; errno tells why it failed.
     bool Close() {
         const int fd = m_fd;
@@ -213,31 +218,48 @@ void MoveReplacing(const std::string& from, const std::string& to) {
     if (::rename(from.c_str(), to.c_str()) != 0) Fail("write", to, errno);
 }
 
-void PlaceBelow(const std::string& from, const std::string& base, const std::vector<std::string>& parts) {
-    // Each folder is opened from the one above it without following a link,
-    // and held while the next is looked up, so that nothing can be swapped
-    // for a link between the check and the use.
-    Descriptor dir(::open(base.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.get() < 0) Fail("open the folder", base, errno);
-    std::string path = base;
-    for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
-        const char* part = parts[i].c_str();
-        path = JoinNative(path, parts[i]);
-        if (::mkdirat(dir.get(), part, 0777) != 0 && errno != EEXIST) Fail("create the folder", path, errno);
-        const int next = ::openat(dir.get(), part, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        if (next < 0) {
-            const int error = errno;
-            struct stat st;
-            if (::fstatat(dir.get(), part, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode)) {
-                throw FileError("'" + path + "' is a link; updpkg never writes through a link");
+struct FolderPlacer::Impl {
+    Descriptor folder;  // the folder of m_folder, or -1
+};
+
+FolderPlacer::FolderPlacer(std::string base) : m_base(std::move(base)), m_impl(std::make_unique<Impl>()) {}
+
+FolderPlacer::~FolderPlacer() = default;
+
+void FolderPlacer::Place(const std::string& from, const std::vector<std::string>& parts) {
+    const std::vector<std::string> folder(parts.begin(), parts.end() - 1);
+    if (m_impl->folder.get() < 0 || folder != m_folder) {
+        // Each folder is opened from the one above it without following a
+        // link, and held while the next is looked up, so that nothing can be
+        // swapped for a link between the check and the use.
+        m_impl->folder.reset(-1);
+        Descriptor dir(::open(m_base.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (dir.get() < 0) Fail("open the folder", m_base, errno);
+        std::string path = m_base;
+        for (const std::string& name : folder) {
+            const char* part = name.c_str();
+            path = JoinNative(path, name);
+            if (::mkdirat(dir.get(), part, 0777) != 0 && errno != EEXIST) Fail("create the folder", path, errno);
+            const int next = ::openat(dir.get(), part, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            if (next < 0) {
+                const int error = errno;
+                struct stat st;
+                if (::fstatat(dir.get(), part, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode)) {
+                    throw FileError("'" + path + "' is a link; updpkg never writes through a link");
+                }
+                Fail("open the folder", path, error);
             }
-            Fail("open the folder", path, error);
+            dir.reset(next);
         }
-        dir.reset(next);
+        m_impl->folder.reset(dir.Release());
+        m_folder = folder;
     }
-    path = JoinNative(path, parts.back());
     // rename replaces a link at the file's place by the file itself.
-    if (::renameat(AT_FDCWD, from.c_str(), dir.get(), parts.back().c_str()) != 0) Fail("write", path, errno);
+    if (::renameat(AT_FDCWD, from.c_str(), m_impl->folder.get(), parts.back().c_str()) != 0) {
+        std::string path = m_base;
+        for (const std::string& name : parts) path = JoinNative(path, name);
+        Fail("write", path, errno);
+    }
 }
 
 void RemoveFileQuietly(const std::string& path) noexcept { ::unlink(path.c_str()); }

@@ -184,10 +184,20 @@ void MoveReplacing(const std::string& from, const std::string& to) {
     if (!MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) Fail("write", to, GetLastError());
 }
 
-void PlaceBelow(const std::string& from, const std::string& base, const std::vector<std::string>& parts) {
-    std::string path = base;
-    for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
-        path = JoinNative(path, parts[i]);
+struct FolderPlacer::Impl {
+    bool ready = false;  // m_folder is there and no link
+};
+
+FolderPlacer::FolderPlacer(std::string base) : m_base(std::move(base)), m_impl(std::make_unique<Impl>()) {}
+
+FolderPlacer::~FolderPlacer() = default;
+
+void FolderPlacer::Place(const std::string& from, const std::vector<std::string>& parts) {
+    const std::vector<std::string> folder(parts.begin(), parts.end() - 1);
+    std::string path = m_base;
+    for (const std::string& name : folder) {
+        path = JoinNative(path, name);
+        if (m_impl->ready && folder == m_folder) continue;
         if (!CreateDirectoryA(path.c_str(), nullptr)) {
             const DWORD error = GetLastError();
             const DWORD attributes = GetFileAttributesA(path.c_str());
@@ -198,6 +208,8 @@ void PlaceBelow(const std::string& from, const std::string& base, const std::vec
             if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) Fail("create the folder", path, ERROR_ALREADY_EXISTS);
         }
     }
+    m_folder = folder;
+    m_impl->ready = true;
     // MoveFileEx replaces a link at the file's place, not what it points to.
     MoveReplacing(from, JoinNative(path, parts.back()));
 }

@@ -228,7 +228,7 @@ private:
         }
     }
 
-    void Place(const Result& r) { PlaceBelow(r.scratch, m_o.extractTo, m_placement.Place(r.info.name)); }
+    void Place(const Result& r) { m_placer.Place(r.scratch, m_placement.Place(r.info.name)); }
 
     const ReadOptions& m_o;
     InputFile& m_scan;
@@ -247,6 +247,7 @@ private:
     unsigned m_running = 0;
     uint64_t m_position = pkg::kHeaderSize;
     CasePlacement m_placement;
+    FolderPlacer m_placer{m_o.extractTo};
     pkg::PlacementCheck m_layout;
     ReadSummary m_summary;
 };
