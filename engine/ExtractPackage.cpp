@@ -4,6 +4,7 @@
 
 #include "app/SetupApp.h"
 #include "engine/CopyThread.h"
+#include "engine/entry_name.h"
 #include "engine/messages.h"
 #include "engine/package_reader.h"
 #include "platform/file.h"
@@ -53,6 +54,8 @@ public:
     void EndData(const pkg::EntryInfo&) override { m_out.Close(); }
     void EntryVerified(const pkg::EntryInfo& info) override {
         if (m_out.IsOpen()) m_out.Close();
+        // Refused before the copy, as updpkg refuses it, rather than by it.
+        m_layout.Place(info.name, info.index, info.end);
         if (!CopyFileCreatingPath(m_scratch, JoinPath(m_files, info.name), FALSE))
             throw PlaceFailed{::GetLastError()};
         m_progress.nPos = static_cast<LONG>(static_cast<uint32_t>(info.end) >> 16);
@@ -63,6 +66,7 @@ private:
     std::string m_files;
     COPYPROGRESS& m_progress;
     platform::File m_out;
+    pkg::PlacementCheck m_layout;
 };
 
 void ShowSystemError(DWORD error) {

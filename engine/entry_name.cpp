@@ -1,5 +1,6 @@
 #include "engine/entry_name.h"
 
+#include <cstdint>
 #include <vector>
 
 #include "platform/mbcs.h"
@@ -8,25 +9,87 @@ namespace pkg {
 
 namespace {
 
-std::vector<std::string> Components(const std::string& name) {
-    std::vector<std::string> parts;
-    std::string current;
-    for (size_t i = 0; i < name.size(); ++i) {
-        unsigned char c = static_cast<unsigned char>(name[i]);
-        if (mbcs::IsCp932LeadByte(c) && i + 1 < name.size()) {
-            current += name[i];
-            current += name[++i];
-            continue;
+// The assigned double-byte characters of code page 932 that both Windows
+// (MultiByteToWideChar with MB_ERR_INVALID_CHARS) and glibc's iconv
+// convert: per lead byte, ranges of trail bytes. Lead bytes not listed
+// (0x85, 0x86, 0xEB, 0xEC, 0xEF) have no characters.
+struct TrailRange {
+    unsigned char lead, first, last;
+};
+constexpr TrailRange kAssigned[] = {
+    {0x81, 0x40, 0x7E}, {0x81, 0x80, 0xAC}, {0x81, 0xB8, 0xBF}, {0x81, 0xC8, 0xCE},
+    {0x81, 0xDA, 0xE8}, {0x81, 0xF0, 0xF7}, {0x81, 0xFC, 0xFC},
+    {0x82, 0x4F, 0x58}, {0x82, 0x60, 0x79}, {0x82, 0x81, 0x9A}, {0x82, 0x9F, 0xF1},
+    {0x83, 0x40, 0x7E}, {0x83, 0x80, 0x96}, {0x83, 0x9F, 0xB6}, {0x83, 0xBF, 0xD6},
+    {0x84, 0x40, 0x60}, {0x84, 0x70, 0x7E}, {0x84, 0x80, 0x91}, {0x84, 0x9F, 0xBE},
+    {0x87, 0x40, 0x5D}, {0x87, 0x5F, 0x75}, {0x87, 0x7E, 0x7E}, {0x87, 0x80, 0x9C},
+    {0x88, 0x9F, 0xFC},
+    {0x98, 0x40, 0x72}, {0x98, 0x9F, 0xFC},
+    {0xEA, 0x40, 0x7E}, {0xEA, 0x80, 0xA4},
+    {0xEE, 0x40, 0x7E}, {0xEE, 0x80, 0xEC}, {0xEE, 0xEF, 0xFC},
+    {0xFC, 0x40, 0x4B},
+};
+
+// Lead bytes whose every trail byte (0x40-0x7E, 0x80-0xFC) is a character:
+// kanji rows, the NEC-selected and IBM extensions, the user-defined area.
+bool IsFullRow(unsigned char lead) {
+    return (lead >= 0x89 && lead <= 0x97) || (lead >= 0x99 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xE9) ||
+           lead == 0xED || (lead >= 0xF0 && lead <= 0xFB);
+}
+
+// Characters that code page 932 holds twice (NEC row 13, the NEC-selected
+// and the IBM extensions): count codes from `from` on stand for the same
+// character as those from `to` on. Windows converts both to one Unicode
+// character, so they name one file.
+struct Duplicate {
+    uint16_t from, to;
+    uint8_t count;
+};
+constexpr Duplicate kDuplicates[] = {
+    {0x8790, 0x81E0, 1}, {0x8791, 0x81DF, 1}, {0x8792, 0x81E7, 1},  {0x8795, 0x81E3, 1},
+    {0x8796, 0x81DB, 1}, {0x8797, 0x81DA, 1}, {0x879A, 0x81E6, 1},  {0x879B, 0x81BF, 1},
+    {0x879C, 0x81BE, 1}, {0xEEF9, 0x81CA, 1}, {0xFA40, 0xEEEF, 10}, {0xFA4A, 0x8754, 10},
+    {0xFA54, 0x81CA, 1}, {0xFA55, 0xEEFA, 3}, {0xFA58, 0x878A, 1},  {0xFA59, 0x8782, 1},
+    {0xFA5A, 0x8784, 1}, {0xFA5B, 0x81E6, 1}, {0xFA5C, 0xED40, 35}, {0xFA80, 0xED63, 28},
+    {0xFA9C, 0xED80, 97}, {0xFB40, 0xEDE1, 28}, {0xFB5C, 0xEE40, 35}, {0xFB80, 0xEE63, 28},
+    {0xFB9C, 0xEE80, 97}, {0xFC40, 0xEEE1, 12},
+};
+
+// Small letters of code page 932 and their capitals, after duplicates are
+// folded: full-width Latin, Greek, Cyrillic (split by the unused trail
+// byte 0x7F), small roman numerals.
+struct CaseRange {
+    uint16_t small, capital;
+    uint8_t count;
+};
+constexpr CaseRange kCases[] = {
+    {0x8281, 0x8260, 26}, {0x83BF, 0x839F, 24}, {0x8470, 0x8440, 15}, {0x8480, 0x844F, 18}, {0xEEEF, 0x8754, 10},
+};
+
+uint16_t Fold(uint16_t code) {
+    for (const Duplicate& d : kDuplicates)
+        if (code >= d.from && code < d.from + d.count) {
+            code = static_cast<uint16_t>(d.to + (code - d.from));
+            break;
         }
-        if (c == '\\' || c == '/') {
-            parts.push_back(current);
-            current.clear();
-        } else {
-            current += name[i];
+    for (const CaseRange& c : kCases)
+        if (code >= c.small && code < c.small + c.count) return static_cast<uint16_t>(c.capital + (code - c.small));
+    return code;
+}
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+bool IsValidCp932(const std::string& name) {
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(name[i]);
+        if (mbcs::IsCp932LeadByte(c)) {
+            if (i + 1 >= name.size() || !IsCp932Pair(c, static_cast<unsigned char>(name[i + 1]))) return false;
+            ++i;
+        } else if (c >= 0x80 && !(c >= 0xA1 && c <= 0xDF)) {
+            return false;  // 0x80, 0xA0, 0xFD-0xFF: no character both sides agree on
         }
     }
-    parts.push_back(current);
-    return parts;
+    return true;
 }
 
 bool IsDeviceName(const std::string& component) {
@@ -35,26 +98,106 @@ bool IsDeviceName(const std::string& component) {
     std::string base = component.substr(0, component.find('.'));
     while (!base.empty() && base.back() == ' ') base.pop_back();
     mbcs::MakeUpper(base);
-    if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL") return true;
-    if (base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) &&
-        base[3] >= '1' && base[3] <= '9')
+    if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL" || base == "CONIN$" || base == "CONOUT$")
         return true;
-    return false;
+    return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) && base[3] >= '1' &&
+           base[3] <= '9';
+}
+
+// Single-byte characters Windows refuses in a file name (':' and the
+// separators are dealt with apart).
+bool IsReservedChar(char c) {
+    return c == '<' || c == '>' || c == '"' || c == '|' || c == '?' || c == '*';
 }
 
 }  // namespace
 
-bool IsSafeEntryName(const std::string& name) {
-    if (name.empty()) return false;
-    if (name.find(':') != std::string::npos) return false;  // drive-relative, streams
-    for (const std::string& part : Components(name)) {
-        if (part.empty() || part == "." || part == "..") return false;  // also leading '\', UNC
-        // Windows drops trailing dots and blanks, so "... " or ".. " could
-        // end up meaning ".." or nothing; no real file is named that way.
-        if (part.find_first_not_of(". ") == std::string::npos) return false;
-        if (IsDeviceName(part)) return false;
+std::vector<std::string> SplitEntryName(const std::string& name) {
+    std::vector<std::string> parts(1);
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        if (mbcs::IsCp932LeadByte(static_cast<unsigned char>(name[i])) && i + 1 < name.size()) {
+            parts.back().append(name, i++, 2);
+        } else if (IsSeparator(name[i])) {
+            parts.emplace_back();
+        } else {
+            parts.back() += name[i];
+        }
     }
-    return true;
+    return parts;
+}
+
+bool IsCp932Pair(unsigned char lead, unsigned char trail) {
+    if (trail < 0x40 || trail == 0x7F || trail > 0xFC) return false;
+    if (IsFullRow(lead)) return true;
+    for (const TrailRange& r : kAssigned)
+        if (r.lead == lead && trail >= r.first && trail <= r.last) return true;
+    return false;
+}
+
+std::optional<FormatReason> EntryNameFault(const std::string& name) {
+    if (!IsValidCp932(name)) return FormatReason::NameNotCp932;
+    for (unsigned char c : name)
+        if (c < 0x20) return FormatReason::NameControlByte;
+    if (name.empty() || name.find(':') != std::string::npos) return FormatReason::UnsafeName;  // drive, stream
+    const std::vector<std::string> parts = SplitEntryName(name);
+    for (const std::string& part : parts)
+        if (part.empty() || part == "." || part == "..") return FormatReason::UnsafeName;  // also leading '\', UNC
+    if (parts.size() > kMaxNameComponents) return FormatReason::NameTooDeep;
+    for (const std::string& part : parts) {
+        for (std::size_t i = 0; i < part.size(); ++i) {
+            if (mbcs::IsCp932LeadByte(static_cast<unsigned char>(part[i]))) {
+                ++i;
+            } else if (IsReservedChar(part[i])) {
+                return FormatReason::NameReservedChar;
+            }
+        }
+        // The last byte is never the second of a double-byte character here:
+        // no trail byte is a dot or a blank.
+        if (part.back() == '.' || part.back() == ' ') return FormatReason::NameTrailingDot;
+    }
+    for (const std::string& part : parts)
+        if (IsDeviceName(part)) return FormatReason::NameDevice;
+    return std::nullopt;
+}
+
+std::string EntryNameKey(const std::string& name) {
+    std::string key;
+    key.reserve(name.size());
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(name[i]);
+        if (mbcs::IsCp932LeadByte(c) && i + 1 < name.size()) {
+            const uint16_t folded = Fold(static_cast<uint16_t>(c << 8 | static_cast<unsigned char>(name[++i])));
+            key += static_cast<char>(folded >> 8);
+            key += static_cast<char>(folded & 0xFF);
+        } else if (IsSeparator(name[i])) {
+            key += '\\';
+        } else {
+            key += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : name[i];
+        }
+    }
+    return key;
+}
+
+std::optional<FormatReason> PlacementCheck::Add(const std::string& name) {
+    // Folding keeps every character's length: a folder's key is a leading
+    // part of the name's key, cut where the name has a separator.
+    const std::string key = EntryNameKey(name);
+    std::vector<std::string> folders;
+    std::size_t length = 0;
+    const std::vector<std::string> parts = SplitEntryName(name);
+    for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
+        length += (i == 0 ? 0 : 1) + parts[i].size();
+        folders.push_back(key.substr(0, length));
+        if (m_files.count(folders.back())) return FormatReason::PlacementConflict;
+    }
+    if (m_folders.count(key)) return FormatReason::PlacementConflict;
+    m_folders.insert(folders.begin(), folders.end());
+    m_files.insert(key);
+    return std::nullopt;
+}
+
+void PlacementCheck::Place(const std::string& name, uint64_t index, uint64_t end) {
+    if (const auto fault = Add(name)) throw FormatError(*fault, 0, index, name, end);
 }
 
 }  // namespace pkg

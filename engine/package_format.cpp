@@ -12,13 +12,21 @@ const char* ReasonText(FormatReason reason) {
     case FormatReason::ShortLengthWord: return "length word cut short by the end of the package";
     case FormatReason::NameTooLong: return "name too long (no terminating zero within 32768 bytes)";
     case FormatReason::ShortName: return "the package ends inside the entry name";
-    case FormatReason::UnsafeName: return "unsafe entry name";
+    case FormatReason::UnsafeName: return "unsafe entry name: it could leave the folder it is placed in";
+    case FormatReason::NameNotCp932: return "unsafe entry name: not valid code page 932";
+    case FormatReason::NameControlByte: return "unsafe entry name: it holds a control character";
+    case FormatReason::NameTooDeep: return "unsafe entry name: more than 256 folder levels";
+    case FormatReason::NameReservedChar: return "unsafe entry name: it holds one of < > \" | ? *";
+    case FormatReason::NameTrailingDot: return "unsafe entry name: a part of it ends in a dot or a blank";
+    case FormatReason::NameDevice: return "unsafe entry name: a device name such as CON, NUL or COM1";
     case FormatReason::ZlibInit: return "zlib initialisation failed";
     case FormatReason::ZlibData: return "zlib error in the compressed data";
     case FormatReason::ShortData: return "short read: the package ends inside the compressed data";
     case FormatReason::LengthMismatch: return "length mismatch: the compressed data does not end where the entry length says";
     case FormatReason::ShortChecksum: return "the package ends inside the checksum";
     case FormatReason::ChecksumMismatch: return "checksum mismatch";
+    case FormatReason::PlacementConflict:
+        return "the entry cannot be placed: a file and a folder of one name (case does not count on Windows)";
     }
     return "unknown format error";
 }

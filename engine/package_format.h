@@ -34,12 +34,19 @@ enum class FormatReason {
     NameTooLong,       // no terminating zero within the 32768-byte name buffer
     ShortName,         // the package ends inside a name
     UnsafeName,        // the name could climb out of the FILES folder
+    NameNotCp932,      // the name is no valid code page 932 text
+    NameControlByte,   // the name holds a byte below 0x20
+    NameTooDeep,       // the name has more than kMaxNameComponents components
+    NameReservedChar,  // the name holds < > " | ? or *
+    NameTrailingDot,   // a component ends in a dot or a blank
+    NameDevice,        // a component is a device name (CON, NUL, COM1...)
     ZlibInit,          // inflateInit_ refused the stream
     ZlibData,          // inflate returned neither Z_OK nor Z_STREAM_END
     ShortData,         // the package ends before the length word's count of data
     LengthMismatch,    // the zlib stream ended with declared bytes left, or took more
     ShortChecksum,     // the package ends inside the checksum
     ChecksumMismatch,  // the stored CRC-32 differs from the computed one
+    PlacementConflict, // the entry's folder is an earlier file, or its file an earlier folder
 };
 
 // Short English description of a reason, for tools and logs.

@@ -209,7 +209,7 @@ bool PackageReader::ReadEntry(EntrySink& sink) {
     ReadName(info, &high, &low, &run, &crc);
     AddToPosition64(&high, &low, -4);  // the checksum at the end
     // Refused before the sink sees the entry, so nothing of it is written.
-    if (!IsSafeEntryName(info.name)) Fail(FormatReason::UnsafeName, info);
+    if (const auto fault = EntryNameFault(info.name)) Fail(*fault, info);
 
     sink.BeginEntry(info);
     Inflate(sink, info, &high, &low, &run, &crc);

@@ -43,7 +43,7 @@ struct EntryInfo {
 class EntrySink {
 public:
     virtual ~EntrySink() = default;
-    // The name has passed IsSafeEntryName; nothing is inflated yet.
+    // The name has passed EntryNameFault; nothing is inflated yet.
     virtual void BeginEntry(const EntryInfo& info) = 0;
     // 1 to kBufferSize inflated bytes.
     virtual void Write(const unsigned char* data, std::size_t size) = 0;

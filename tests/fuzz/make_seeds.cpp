@@ -1,12 +1,15 @@
-// Writes the fuzz target's seed corpus: small valid packages made by the
+// Writes the fuzz targets' seed corpus: small valid packages made by the
 // writer, covering an empty package, stored and compressed entries, an
-// entry over several pieces, nested and Japanese names.
+// entry over several pieces, nested and Japanese names; and hostile ones:
+// streams that lenient inflaters accept and zlib refuses, with right
+// checksums, and a name Windows cannot write.
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "engine/package_memory.h"
 #include "fuzz_key.h"
+#include "tests/native/hostile_streams.h"
 
 namespace {
 
@@ -53,6 +56,34 @@ int main(int argc, char** argv) {
         // "ゾミ７\使い方.txt" in code page 932
         Add(w, "\x83\x5d\x83\x7e\x82\x56\\\x8e\x67\x82\xa2\x95\xfb.txt", "help text");
         ok &= Save(dir, "nested.kvub", out.bytes());
+    }
+    {
+        pkg::MemoryOutput out;
+        pkg::PackageWriter w(out, fuzzing::kKey);
+        Add(w, "APP\\first.txt", "sound before the hostile one");
+        const hostile::Bytes overrun = hostile::DynamicBlockStream(true);
+        w.AddCompressed("APP\\overrun.txt", overrun.data(), overrun.size());
+        ok &= Save(dir, "overrun.kvub", out.bytes());
+    }
+    {
+        pkg::MemoryOutput out;
+        pkg::PackageWriter w(out, fuzzing::kKey);
+        const hostile::Bytes sound = hostile::DynamicBlockStream(false);
+        w.AddCompressed("APP\\dynamic.txt", sound.data(), sound.size());
+        const hostile::Bytes reserved = hostile::ReservedLengthCodeStream();
+        w.AddCompressed("APP\\reserved.txt", reserved.data(), reserved.size());
+        ok &= Save(dir, "reserved.kvub", out.bytes());
+    }
+    {
+        // "APP\\trail.txt" made "APP\\trail.tx." once masked: the reader
+        // must refuse the name before it looks at the (now wrong) checksum.
+        pkg::MemoryOutput out;
+        pkg::PackageWriter w(out, fuzzing::kKey);
+        Add(w, "APP\\trail.txt", "x");
+        std::vector<unsigned char> bytes = out.bytes();
+        const std::size_t last = 8 + 8 + 12;  // the final 't' of the name
+        bytes[last] ^= static_cast<unsigned char>('t' ^ '.');
+        ok &= Save(dir, "trailing-dot.kvub", bytes);
     }
     if (!ok) {
         std::fprintf(stderr, "could not write the seeds into %s\n", dir.c_str());

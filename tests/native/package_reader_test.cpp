@@ -167,21 +167,34 @@ TEST(PackageNames, LongestNameIsAcceptedAndOneByteMoreIsNot) {
 }
 
 TEST(PackageNames, UnsafeNamesAreRefusedBeforeTheSinkSeesThem) {
-    const char* names[] = {
-        "",  "..\\evil.dll", "SYS\\..\\..\\evil.dll", "\\Windows\\evil.dll", "/etc/passwd",
-        "C:\\evil.dll", "C:evil.dll", "\\\\server\\share\\x", "SYS\\\\x", "SYS\\x\\",
-        "SYS\\file.txt:stream", "SYS\\CON", "SYS\\nul.txt", "COM1\\x", "SYS\\lpt9.log",
-        "SYS/../x", "SYS\\.\\x",
+    using R = FormatReason;
+    const struct {
+        std::string name;
+        FormatReason reason;
+    } cases[] = {
+        {"", R::UnsafeName}, {"..\\evil.dll", R::UnsafeName}, {"SYS\\..\\..\\evil.dll", R::UnsafeName},
+        {"\\Windows\\evil.dll", R::UnsafeName}, {"/etc/passwd", R::UnsafeName}, {"C:\\evil.dll", R::UnsafeName},
+        {"C:evil.dll", R::UnsafeName}, {"\\\\server\\share\\x", R::UnsafeName}, {"SYS\\\\x", R::UnsafeName},
+        {"SYS\\x\\", R::UnsafeName}, {"SYS\\file.txt:stream", R::UnsafeName}, {"SYS/../x", R::UnsafeName},
+        {"SYS\\.\\x", R::UnsafeName},
+        {"SYS\\CON", R::NameDevice}, {"SYS\\nul.txt", R::NameDevice}, {"COM1\\x", R::NameDevice},
+        {"SYS\\lpt9.log", R::NameDevice}, {"SYS\\CONIN$", R::NameDevice}, {"SYS\\conout$.txt", R::NameDevice},
+        {"SYS\\a\tb", R::NameControlByte}, {std::string("SYS\\a\x01", 6), R::NameControlByte},
+        {"SYS\\a<b", R::NameReservedChar}, {"SYS\\a>b", R::NameReservedChar}, {"SYS\\\"q\"", R::NameReservedChar},
+        {"SYS\\a|b", R::NameReservedChar}, {"SYS\\a?", R::NameReservedChar}, {"SYS\\*.*", R::NameReservedChar},
+        {"SYS\\file.", R::NameTrailingDot}, {"SYS.\\file", R::NameTrailingDot}, {"SYS\\file ", R::NameTrailingDot},
+        {"SYS\\\x83", R::NameNotCp932}, {"SYS\\\x85\x40", R::NameNotCp932}, {"SYS\\\xFF.txt", R::NameNotCp932},
+        {"SYS\\\x81\x20", R::NameNotCp932},
     };
-    for (const char* name : names) {
-        Bytes p = Package({RawEntry::Of("OK\\first", Zlib(ToBytes("1"))), RawEntry::Of(name, Zlib(ToBytes("2")))}, kKey);
+    for (const auto& c : cases) {
+        Bytes p = Package({RawEntry::Of("OK\\first", Zlib(ToBytes("1"))), RawEntry::Of(c.name, Zlib(ToBytes("2")))}, kKey);
         RecordingSink sink;
         auto err = Read(p, kKey, sink);
-        ASSERT_TRUE(err.has_value()) << name;
-        EXPECT_EQ(err->reason(), FormatReason::UnsafeName) << name;
+        ASSERT_TRUE(err.has_value()) << c.name;
+        EXPECT_EQ(err->reason(), c.reason) << c.name;
         EXPECT_EQ(err->entryIndex(), 1u);
-        EXPECT_EQ(err->entryName(), name);
-        EXPECT_EQ(sink.entries.size(), 1u) << name;  // only the first entry was begun
+        EXPECT_EQ(err->entryName(), c.name);
+        EXPECT_EQ(sink.entries.size(), 1u) << c.name;  // only the first entry was begun
     }
 }
 

@@ -1,16 +1,17 @@
-// updpkg's reading of a package file, with several workers and (where the
-// build has libdeflate) whole entries decoded at once, must judge every
-// package as the shared streaming reader does: the same verdict, the same
-// reason, entry and position, and the same bytes extracted.
+// updpkg's reading of a package file, with several workers, must judge
+// every package as the shared streaming reader does: the same verdict, the
+// same reason, entry and position, and the same bytes extracted; hostile
+// streams and names included.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 
+#include "hostile_streams.h"
 #include "package_test_util.h"
+#include "engine/entry_name.h"
 #include "tools/updpkg/read.h"
-#include "tools/updpkg/whole_entry.h"
 
 using namespace pkgtest;
 namespace fs = std::filesystem;
@@ -55,7 +56,7 @@ std::vector<Case> Cases() {
         {"bytes after the stream in the last piece", {RawEntry::Of("A\\t", Padded(small, small.size() + 3))}},
         {"stream ending exactly one piece long", {RawEntry::Of("A\\t", Padded(small, pkg::kBufferSize))}},
         {"stream ending a piece before the last", {RawEntry::Of("A\\t", Padded(small, pkg::kBufferSize + 1))}},
-        {"entry beyond the whole-entry limit", {RawEntry::Of("A\\big", Zlib(Noise(updpkg::kWholeEntryLimit + 1000, 3), 0))}},
+        {"entry of over 4 MiB", {RawEntry::Of("A\\big", Zlib(Noise((4u << 20) + 1000, 3), 0))}},
         {"damaged stream", {RawEntry::Of("APP\\a.txt", small), corrupt}},
         {"wrong checksum", {RawEntry::Of("APP\\a.txt", small), badSum}},
         {"preset dictionary", {RawEntry::Of("A\\d", fdict)}},
@@ -65,6 +66,20 @@ std::vector<Case> Cases() {
         {"unsafe name", {RawEntry::Of("APP\\..\\..\\evil.dll", small)}},
         {"length beyond the end", {RawEntry::Of("APP\\a.txt", small), tooLong}},
         {"another key", {RawEntry::Of("APP\\a.txt", small)}, 0},
+        {"code-length repeat past HLIT + HDIST",
+         {RawEntry::Of("APP\\a.txt", small), RawEntry::Of("APP\\o.txt", hostile::DynamicBlockStream(true))}},
+        {"reserved length code", {RawEntry::Of("APP\\r.txt", hostile::ReservedLengthCodeStream())}},
+        {"hand-made dynamic block", {RawEntry::Of("APP\\d.txt", hostile::DynamicBlockStream(false))}},
+        {"trailing dot", {RawEntry::Of("APP\\a.txt", small), RawEntry::Of("APP\\b.", small)}},
+        {"trailing blank in a folder", {RawEntry::Of("APP \\b.txt", small)}},
+        {"console device", {RawEntry::Of("APP\\CONOUT$", small)}},
+        {"control byte", {RawEntry::Of("APP\\a\x07.txt", small)}},
+        {"reserved character", {RawEntry::Of("APP\\a|b.txt", small)}},
+        {"no code page 932", {RawEntry::Of("APP\\\x85\x40.txt", small)}},
+        {"a file where a later entry needs a folder",
+         {RawEntry::Of("APP\\x", small), RawEntry::Of("APP\\y", small), RawEntry::Of("app\\X\\z", small)}},
+        {"a folder where a later entry is a file", {RawEntry::Of("APP\\Sub\\a", small), RawEntry::Of("app\\SUB", small)}},
+        {"too deep", {RawEntry::Of([] { std::string n = "A"; for (int i = 0; i < 16382; ++i) n += "\\A"; return n; }(), small)}},
     };
 }
 
@@ -73,8 +88,21 @@ struct Verdict {
     std::vector<std::pair<std::string, Bytes>> files;  // in package order
 };
 
+// SETUP.EXE: the reader, then the copy to the FILES folder, which fails
+// where Windows cannot place the entry after the earlier ones.
+class PlacingSink : public RecordingSink {
+public:
+    void EntryVerified(const pkg::EntryInfo& info) override {
+        m_layout.Place(info.name, info.index, info.end);
+        RecordingSink::EntryVerified(info);
+    }
+
+private:
+    pkg::PlacementCheck m_layout;
+};
+
 Verdict ByStreamingReader(const Bytes& package, uint32_t key) {
-    RecordingSink sink;
+    PlacingSink sink;
     Verdict v;
     v.error = Read(package, key, sink);
     for (const auto& e : sink.entries)
@@ -144,4 +172,21 @@ TEST(UpdpkgRead, JudgesEveryPackageAsTheStreamingReader) {
         }
     }
     fs::remove_all(dir);
+}
+
+TEST(UpdpkgRead, HostileFixturesAreWhatTheyClaim) {
+    // The hand-made streams: the sound one inflates to "AAAA", the others
+    // are refused by zlib as data errors although every checksum is right.
+    using hostile::DynamicBlockStream;
+    RecordingSink sink;
+    EXPECT_FALSE(Read(Package({RawEntry::Of("A\\d", DynamicBlockStream(false))}, kKey), kKey, sink).has_value());
+    ASSERT_EQ(sink.VerifiedCount(), 1u);
+    EXPECT_TRUE(sink.entries[0].data == ToBytes("AAAA"));
+    for (const Bytes& stream : {DynamicBlockStream(true), hostile::ReservedLengthCodeStream()}) {
+        RecordingSink s;
+        const auto error = Read(Package({RawEntry::Of("A\\o", stream)}, kKey), kKey, s);
+        ASSERT_TRUE(error.has_value());
+        EXPECT_EQ(error->reason(), pkg::FormatReason::ZlibData);
+        EXPECT_EQ(error->zlibCode(), Z_DATA_ERROR);
+    }
 }

@@ -1,6 +1,7 @@
 // The worker's extraction, file list and installation stages on real folders.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 
@@ -101,28 +102,39 @@ TEST(ExtractPackage, EveryFailureShowsItsBoxAndLeavesNoScratchFile) {
 }
 
 TEST(ExtractPackage, UnsafeNamesAreRefusedBeforeAnythingIsWritten) {
-    // A writer that refuses unsafe names cannot make these; patch a safe name
-    // of the same length into an unsafe one and fix the checksum by
-    // rebuilding through the raw-compressed path is not possible either, so
-    // build the entry by hand from the writer's own pieces: the reader must
-    // refuse the name before it inflates a byte.
-    WorkerWorld w;
-    auto bytes = WorkerWorld::Package(0, {{"AA\\escape.txt", "x"}});
-    // Entry name starts at offset 16 (header 8, two length words 8); key 0
-    // leaves the bytes unmasked. "AA\" becomes "..\" (same length).
-    bytes[16] = '.';
-    bytes[17] = '.';
-    w.PutPackage(bytes);
-    w.library.clear();
-    testutil::WriteFileBytes(w.product / "kvp2lib.dll", "");  // key 0
-    ScriptedPrompt prompt;
-    CCopyThread t;
-    std::string work;
-    EXPECT_EQ(t.ExtractPackage(work), FALSE);
-    ASSERT_EQ(prompt.Boxes().size(), 1u);
-    EXPECT_EQ(prompt.Boxes()[0].text, FormatErrorText());
-    EXPECT_FALSE(Exists(work + "\\escape.txt"));
-    EXPECT_FALSE(Exists(work + "\\FILES\\escape.txt"));
+    // The writer refuses these names, so a sound entry's name is patched into
+    // one of the same length. Key 0 leaves the bytes unmasked; the name
+    // starts at offset 16 (header 8, two length words 8). The checksum no
+    // longer fits, but the reader must refuse the name before it gets there.
+    const std::string sound = "AA\\escape.txt";
+    const std::string patched[] = {
+        "..\\escape.txt",                 // climbs out of FILES
+        "AA\\escape.tx.",                 // Windows would drop the dot
+        "AA\\escape.tx ",                 // and the blank
+        "AA\\CONIN$.txt",                 // a console device
+        "AA\\escape.t|t",                 // reserved characters
+        "AA\\escape.t?t",
+        std::string("AA\\escape.t\x01t"),  // a control byte
+        "AA\\escape.\x85\x40t",           // no code page 932 character
+    };
+    for (const std::string& name : patched) {
+        SCOPED_TRACE(name);
+        ASSERT_EQ(name.size(), sound.size());
+        WorkerWorld w;
+        auto bytes = WorkerWorld::Package(0, {{sound, "x"}});
+        std::copy(name.begin(), name.end(), bytes.begin() + 16);
+        w.PutPackage(bytes);
+        w.library.clear();
+        testutil::WriteFileBytes(w.product / "kvp2lib.dll", "");  // key 0
+        ScriptedPrompt prompt;
+        CCopyThread t;
+        std::string work;
+        EXPECT_EQ(t.ExtractPackage(work), FALSE);
+        ASSERT_EQ(prompt.Boxes().size(), 1u);
+        EXPECT_EQ(prompt.Boxes()[0].text, FormatErrorText());
+        EXPECT_FALSE(Exists(work + "\\escape.txt"));
+        EXPECT_FALSE(Exists(work + "\\FILES\\AA"));  // not even the folder
+    }
 }
 
 TEST(ExtractPackage, WithoutPackageTheProgramFolderIsTheWorkFolder) {

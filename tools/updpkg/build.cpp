@@ -1,9 +1,11 @@
 #include "tools/updpkg/build.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <condition_variable>
 #include <exception>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -43,12 +45,16 @@ void Walk(const std::string& folder, const std::string& entryPrefix, std::vector
         }
         const std::string component = ComponentToPackage(e.name, path);
         const std::string entryName = entryPrefix.empty() ? component : entryPrefix + "\\" + component;
+        if (keyPrefix.size() >= pkg::kMaxNameComponents) {
+            throw FileError("'" + path + "': more than " + std::to_string(pkg::kMaxNameComponents) + " folder levels");
+        }
         keyPrefix.push_back(component);
         if (e.kind == FolderEntry::Folder) {
             Walk(path, entryName, keyPrefix, out);
         } else {
-            if (!pkg::IsSafeEntryName(entryName)) {
-                throw FileError("'" + path + "': a package cannot carry this name (a device name such as CON or NUL, a ':' or a name of dots alone)");
+            // The reader's own rule, so that nothing is built that SETUP.EXE refuses.
+            if (const auto fault = pkg::EntryNameFault(entryName)) {
+                throw FileError("'" + path + "': a package cannot carry this name (" + pkg::ReasonText(*fault) + ")");
             }
             if (entryName.size() > pkg::kMaxNameLength) throw FileError("'" + path + "': the name is too long for a package");
             out.push_back({keyPrefix, {entryName, path, e.size}});
@@ -198,6 +204,34 @@ void WriteEntries(const std::vector<SourceFile>& files, const BuildOptions& o, p
     }
 }
 
+// Windows takes names that differ only in case (or in which of two codes of
+// one character they use) for one file: the later would replace the
+// earlier, or a file would stand where a folder must. Folders that differ
+// only in case merely merge, which loses nothing.
+void RefuseCaseCollisions(const std::vector<SourceFile>& files) {
+    std::map<std::string, const SourceFile*> fileKeys, folderKeys;
+    auto collide = [](const SourceFile* a, const SourceFile& b) {
+        throw FileError("'" + a->path + "' and '" + b.path +
+                        "' are one name on Windows, where case does not count; rename one of them");
+    };
+    for (const SourceFile& f : files) {
+        // Folding keeps every character's length: a folder's key is the
+        // same leading part of the file's key.
+        const std::string key = pkg::EntryNameKey(f.entryName);
+        std::size_t length = 0;
+        const std::vector<std::string> parts = SplitEntryName(f.entryName);
+        for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
+            length += (i == 0 ? 0 : 1) + parts[i].size();
+            const std::string folder = key.substr(0, length);
+            if (auto it = fileKeys.find(folder); it != fileKeys.end()) collide(it->second, f);
+            folderKeys.emplace(folder, &f);
+        }
+        if (auto it = folderKeys.find(key); it != folderKeys.end()) collide(it->second, f);
+        const auto [it, added] = fileKeys.emplace(key, &f);
+        if (!added) collide(it->second, f);
+    }
+}
+
 }  // namespace
 
 std::vector<SourceFile> CollectFiles(const std::string& folder) {
@@ -207,20 +241,27 @@ std::vector<SourceFile> CollectFiles(const std::string& folder) {
     Walk(folder, "", keyPrefix, walked);
     std::sort(walked.begin(), walked.end(), [](const Walked& a, const Walked& b) { return a.key < b.key; });
     std::vector<SourceFile> files;
-    for (Walked& w : walked) {
-        if (!files.empty() && files.back().entryName == w.file.entryName) {
-            throw FileError("'" + files.back().path + "' and '" + w.file.path + "' have the same code page 932 name");
-        }
-        files.push_back(std::move(w.file));
-    }
+    for (Walked& w : walked) files.push_back(std::move(w.file));
+    RefuseCaseCollisions(files);
     return files;
 }
 
 void BuildPackage(const BuildOptions& o) {
     const std::vector<SourceFile> files = CollectFiles(o.folder);
-    const std::string partial = o.output + ".partial";
+    for (const SourceFile& f : files) {
+        if (f.entryName.size() > pkg::kLongNameWarning) {
+            const std::string warning = "updpkg: warning: '" + f.path + "': the name is " +
+                                        std::to_string(f.entryName.size()) +
+                                        " bytes long; placed on Windows its path may pass 260 bytes\n";
+            std::fputs(warning.c_str(), stderr);
+        }
+    }
+    // A name of its own, created new: nothing planted beside the output is
+    // followed or overwritten.
+    std::unique_ptr<OutputFile> file = CreateUniqueFile(o.output + ".partial-");
+    const std::string partial = file->path();
     try {
-        OutputFile out(partial);
+        OutputFile& out = *file;
         FileOutput sink(out);
         pkg::PackageWriter writer(sink, o.key);
         try {
@@ -231,6 +272,7 @@ void BuildPackage(const BuildOptions& o) {
         out.Close();
         MoveReplacing(partial, o.output);
     } catch (...) {
+        file.reset();  // Windows removes no open file
         RemoveFileQuietly(partial);
         throw;
     }

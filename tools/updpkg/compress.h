@@ -1,8 +1,9 @@
 #pragma once
 // Deflate for updpkg build: whole files into one zlib stream each. libdeflate
 // where the build has it (several times faster than zlib at the same level),
-// zlib elsewhere; zlib's inflate reads both. Files too large to hold are
-// streamed through zlib.
+// zlib elsewhere; zlib's inflate reads both. With libdeflate, a file whose
+// start does not shrink is stored. Files too large to hold are streamed
+// through zlib.
 
 #include <cstddef>
 #include <functional>
@@ -25,8 +26,11 @@ public:
     void Compress(const unsigned char* data, std::size_t size, Bytes& out);
 
 private:
+    void FreeAll() noexcept;
     int m_level;
     void* m_libdeflate = nullptr;
+    void* m_probe = nullptr;  // level 1, for LooksIncompressible
+    void* m_store = nullptr;  // level 0
 };
 
 // Reads file to its end and hands the zlib stream to sink in pieces, with

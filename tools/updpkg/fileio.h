@@ -32,12 +32,14 @@ private:
     std::unique_ptr<Impl> m_impl;
 };
 
-// Created empty (an existing file is truncated). Close reports the errors
-// that only show when the data reaches the disk; the destructor closes
-// without a report.
+// Created empty. Replace truncates an existing file; New fails when
+// anything, a link included, stands at the path, so a planted link is never
+// followed. Close reports the errors that only show when the data reaches
+// the disk; the destructor closes without a report.
 class OutputFile {
 public:
-    explicit OutputFile(const std::string& path);
+    enum Mode { Replace, New };
+    explicit OutputFile(const std::string& path, Mode mode = Replace);
     ~OutputFile();
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
@@ -50,6 +52,8 @@ public:
 
 private:
     struct Impl;
+    OutputFile(std::string path, std::unique_ptr<Impl> impl);
+    friend std::unique_ptr<OutputFile> CreateUniqueFile(const std::string& prefix);
     std::string m_path;
     std::unique_ptr<Impl> m_impl;
 };
@@ -69,11 +73,36 @@ std::vector<FolderEntry> ListFolder(const std::string& path);
 // Whether path names an existing folder.
 bool IsFolder(const std::string& path);
 
-// Creates a folder and the missing ones above it; an existing folder is fine.
+// Creates a folder and the missing ones above it, one level after another;
+// an existing folder is fine.
 void MakeFolders(const std::string& path);
 
 // Moves a file to to, replacing a file there.
 void MoveReplacing(const std::string& from, const std::string& to);
+
+// Moves files to base/parts[0]/.../parts[n-1], replacing a file there and
+// creating the missing folders. Nothing below base is followed if it is a
+// link: a link among the folders is refused, a link at the file's place is
+// replaced by the file. The last folder stays open for the next file, since
+// the entries of one folder come together.
+class FolderPlacer {
+public:
+    explicit FolderPlacer(std::string base);
+    ~FolderPlacer();
+    FolderPlacer(const FolderPlacer&) = delete;
+    FolderPlacer& operator=(const FolderPlacer&) = delete;
+
+    void Place(const std::string& from, const std::vector<std::string>& parts);
+
+private:
+    struct Impl;
+    std::string m_base;
+    std::vector<std::string> m_folder;  // parts of the folder last placed in
+    std::unique_ptr<Impl> m_impl;
+};
+
+// A new file named prefix and a unique suffix, created as OutputFile::New.
+std::unique_ptr<OutputFile> CreateUniqueFile(const std::string& prefix);
 
 // Removals after a failure, when a second error would only hide the first.
 void RemoveFileQuietly(const std::string& path) noexcept;

@@ -6,7 +6,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstring>
+#include <random>
+#include <utility>
+#include <vector>
 
 #include "tools/updpkg/errors.h"
 #include "tools/updpkg/fileio.h"
@@ -29,6 +33,15 @@ public:
     Descriptor(const Descriptor&) = delete;
     Descriptor& operator=(const Descriptor&) = delete;
     int get() const { return m_fd; }
+    void reset(int fd) {
+        if (m_fd >= 0) ::close(m_fd);
+        m_fd = fd;
+    }
+    int Release() {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd;
+    }
     // Closes and reports the result; errno tells why it failed.
     bool Close() {
         const int fd = m_fd;
@@ -93,10 +106,27 @@ struct OutputFile::Impl {
     explicit Impl(int f) : fd(f) {}
 };
 
-OutputFile::OutputFile(const std::string& path) : m_path(path) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+OutputFile::OutputFile(const std::string& path, Mode mode) : m_path(path) {
+    const int how = mode == New ? O_EXCL | O_NOFOLLOW : O_TRUNC;
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | how, 0666);
     if (fd < 0) Fail("create", path, errno);
     m_impl = std::make_unique<Impl>(fd);
+}
+
+OutputFile::OutputFile(std::string path, std::unique_ptr<Impl> impl) : m_path(std::move(path)), m_impl(std::move(impl)) {}
+
+std::unique_ptr<OutputFile> CreateUniqueFile(const std::string& prefix) {
+    // Not mkstemp: its files are private (0600), a package is not.
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char suffix[16];
+        std::snprintf(suffix, sizeof suffix, "%06x", static_cast<unsigned>(random()) & 0xFFFFFFu);
+        const std::string path = prefix + suffix;
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd >= 0) return std::unique_ptr<OutputFile>(new OutputFile(path, std::make_unique<OutputFile::Impl>(fd)));
+        if (errno != EEXIST) Fail("create", path, errno);
+    }
+    Fail("create", prefix + "*", EEXIST);
 }
 
 OutputFile::~OutputFile() = default;
@@ -168,17 +198,68 @@ bool IsFolder(const std::string& path) {
 }
 
 void MakeFolders(const std::string& path) {
-    if (path.empty() || IsFolder(path)) return;
-    const std::string parent = ParentOf(path);
-    if (!parent.empty() && parent != path) MakeFolders(parent);
-    if (::mkdir(path.c_str(), 0777) != 0) {
-        const int error = errno;
-        if (error != EEXIST || !IsFolder(path)) Fail("create the folder", path, error);
+    // Up to the first folder that is there, then down creating the rest.
+    std::vector<std::string> missing;
+    for (std::string p = path; !p.empty() && !IsFolder(p);) {
+        missing.push_back(p);
+        const std::string parent = ParentOf(p);
+        if (parent == p) break;
+        p = parent;
+    }
+    for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+        if (::mkdir(it->c_str(), 0777) != 0) {
+            const int error = errno;
+            if (error != EEXIST || !IsFolder(*it)) Fail("create the folder", *it, error);
+        }
     }
 }
 
 void MoveReplacing(const std::string& from, const std::string& to) {
     if (::rename(from.c_str(), to.c_str()) != 0) Fail("write", to, errno);
+}
+
+struct FolderPlacer::Impl {
+    Descriptor folder;  // the folder of m_folder, or -1
+};
+
+FolderPlacer::FolderPlacer(std::string base) : m_base(std::move(base)), m_impl(std::make_unique<Impl>()) {}
+
+FolderPlacer::~FolderPlacer() = default;
+
+void FolderPlacer::Place(const std::string& from, const std::vector<std::string>& parts) {
+    const std::vector<std::string> folder(parts.begin(), parts.end() - 1);
+    if (m_impl->folder.get() < 0 || folder != m_folder) {
+        // Each folder is opened from the one above it without following a
+        // link, and held while the next is looked up, so that nothing can be
+        // swapped for a link between the check and the use.
+        m_impl->folder.reset(-1);
+        Descriptor dir(::open(m_base.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (dir.get() < 0) Fail("open the folder", m_base, errno);
+        std::string path = m_base;
+        for (const std::string& name : folder) {
+            const char* part = name.c_str();
+            path = JoinNative(path, name);
+            if (::mkdirat(dir.get(), part, 0777) != 0 && errno != EEXIST) Fail("create the folder", path, errno);
+            const int next = ::openat(dir.get(), part, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            if (next < 0) {
+                const int error = errno;
+                struct stat st;
+                if (::fstatat(dir.get(), part, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode)) {
+                    throw FileError("'" + path + "' is a link; updpkg never writes through a link");
+                }
+                Fail("open the folder", path, error);
+            }
+            dir.reset(next);
+        }
+        m_impl->folder.reset(dir.Release());
+        m_folder = folder;
+    }
+    // rename replaces a link at the file's place by the file itself.
+    if (::renameat(AT_FDCWD, from.c_str(), m_impl->folder.get(), parts.back().c_str()) != 0) {
+        std::string path = m_base;
+        for (const std::string& name : parts) path = JoinNative(path, name);
+        Fail("write", path, errno);
+    }
 }
 
 void RemoveFileQuietly(const std::string& path) noexcept { ::unlink(path.c_str()); }

@@ -5,6 +5,8 @@
 #include <io.h>
 
 #include <cstdio>
+#include <utility>
+#include <vector>
 
 #include "platform/filefind.h"
 #include "platform/handle.h"
@@ -70,10 +72,32 @@ struct OutputFile::Impl {
     platform::Handle handle;
 };
 
-OutputFile::OutputFile(const std::string& path) : m_path(path), m_impl(std::make_unique<Impl>()) {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+OutputFile::OutputFile(const std::string& path, Mode mode) : m_path(path), m_impl(std::make_unique<Impl>()) {
+    // CREATE_NEW fails on anything at the path, a link included.
+    const DWORD how = mode == New ? CREATE_NEW : CREATE_ALWAYS;
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, how, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) Fail("create", path, GetLastError());
     m_impl->handle.reset(h);
+}
+
+OutputFile::OutputFile(std::string path, std::unique_ptr<Impl> impl) : m_path(std::move(path)), m_impl(std::move(impl)) {}
+
+std::unique_ptr<OutputFile> CreateUniqueFile(const std::string& prefix) {
+    const unsigned long seed = GetCurrentProcessId() * 7919ul + GetTickCount();
+    for (unsigned long i = 0; i < 1000; ++i) {
+        char suffix[16];
+        std::snprintf(suffix, sizeof suffix, "%06lx", (seed + i) & 0xFFFFFFul);
+        const std::string path = prefix + suffix;
+        HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h != INVALID_HANDLE_VALUE) {
+            auto impl = std::make_unique<OutputFile::Impl>();
+            impl->handle.reset(h);
+            return std::unique_ptr<OutputFile>(new OutputFile(path, std::move(impl)));
+        }
+        const DWORD error = GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) Fail("create", path, error);
+    }
+    Fail("create", prefix + "*", ERROR_FILE_EXISTS);
 }
 
 OutputFile::~OutputFile() = default;
@@ -139,18 +163,55 @@ bool IsFolder(const std::string& path) {
 }
 
 void MakeFolders(const std::string& path) {
-    if (path.empty() || IsFolder(path)) return;
-    const std::string parent = ParentOf(path);
-    // A drive ("C:") or the root ends the climb.
-    if (!parent.empty() && parent != path && parent.back() != ':') MakeFolders(parent);
-    if (!CreateDirectoryA(path.c_str(), nullptr)) {
-        const DWORD error = GetLastError();
-        if (error != ERROR_ALREADY_EXISTS || !IsFolder(path)) Fail("create the folder", path, error);
+    // Up to the first folder that is there, then down creating the rest. A
+    // drive ("C:") or the root ends the climb.
+    std::vector<std::string> missing;
+    for (std::string p = path; !p.empty() && p.back() != ':' && !IsFolder(p);) {
+        missing.push_back(p);
+        const std::string parent = ParentOf(p);
+        if (parent == p) break;
+        p = parent;
+    }
+    for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+        if (!CreateDirectoryA(it->c_str(), nullptr)) {
+            const DWORD error = GetLastError();
+            if (error != ERROR_ALREADY_EXISTS || !IsFolder(*it)) Fail("create the folder", *it, error);
+        }
     }
 }
 
 void MoveReplacing(const std::string& from, const std::string& to) {
     if (!MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) Fail("write", to, GetLastError());
+}
+
+struct FolderPlacer::Impl {
+    bool ready = false;  // m_folder is there and no link
+};
+
+FolderPlacer::FolderPlacer(std::string base) : m_base(std::move(base)), m_impl(std::make_unique<Impl>()) {}
+
+FolderPlacer::~FolderPlacer() = default;
+
+void FolderPlacer::Place(const std::string& from, const std::vector<std::string>& parts) {
+    const std::vector<std::string> folder(parts.begin(), parts.end() - 1);
+    std::string path = m_base;
+    for (const std::string& name : folder) {
+        path = JoinNative(path, name);
+        if (m_impl->ready && folder == m_folder) continue;
+        if (!CreateDirectoryA(path.c_str(), nullptr)) {
+            const DWORD error = GetLastError();
+            const DWORD attributes = GetFileAttributesA(path.c_str());
+            if (error != ERROR_ALREADY_EXISTS || attributes == INVALID_FILE_ATTRIBUTES) Fail("create the folder", path, error);
+            if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+                throw FileError("'" + path + "' is a link; updpkg never writes through a link");
+            }
+            if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) Fail("create the folder", path, ERROR_ALREADY_EXISTS);
+        }
+    }
+    m_folder = folder;
+    m_impl->ready = true;
+    // MoveFileEx replaces a link at the file's place, not what it points to.
+    MoveReplacing(from, JoinNative(path, parts.back()));
 }
 
 void RemoveFileQuietly(const std::string& path) noexcept { DeleteFileA(path.c_str()); }

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/entry_name.h"
+
 namespace updpkg {
 
 // Separator of the system's paths.
@@ -31,9 +33,8 @@ std::string EntryNameToPath(const std::string& entryName);
 // without a form there are shown as \xNN. Never throws.
 std::string DisplayName(const std::string& entryName);
 
-// The components of an entry name, split at '\' and '/' that begin a
-// character (the second byte of a double-byte character is no separator).
-std::vector<std::string> SplitEntryName(const std::string& entryName);
+// The components of an entry name: the format module's rule.
+using pkg::SplitEntryName;
 
 // Whole texts (SETUP.INI) between UTF-8 and code page 932; false when a
 // character has no form in the target or the input is not valid.

@@ -10,11 +10,12 @@
 #include <mutex>
 #include <thread>
 
+#include "engine/entry_name.h"
 #include "tools/updpkg/errors.h"
 #include "tools/updpkg/fileio.h"
 #include "tools/updpkg/names.h"
+#include "tools/updpkg/placement.h"
 #include "tools/updpkg/progress.h"
-#include "tools/updpkg/whole_entry.h"
 
 namespace updpkg {
 
@@ -58,10 +59,8 @@ class ScratchSink : public pkg::EntrySink {
 public:
     ScratchSink(std::string scratch, const std::atomic<bool>& stop) : m_scratch(std::move(scratch)), m_stop(stop) {}
 
-    void BeginEntry(const pkg::EntryInfo& info) override {
-        if (m_scratch.empty()) return;
-        m_target = EntryNameToPath(info.name);
-        m_out = std::make_unique<OutputFile>(m_scratch);
+    void BeginEntry(const pkg::EntryInfo&) override {
+        if (!m_scratch.empty()) m_out = std::make_unique<OutputFile>(m_scratch, OutputFile::New);
     }
     void Write(const unsigned char* data, std::size_t size) override {
         if (m_stop.load(std::memory_order_relaxed)) throw Cancelled();
@@ -73,12 +72,10 @@ public:
     void EntryVerified(const pkg::EntryInfo& info) override { m_info = info; }
 
     const pkg::EntryInfo& info() const { return m_info; }
-    const std::string& target() const { return m_target; }
 
 private:
     std::string m_scratch;
     const std::atomic<bool>& m_stop;
-    std::string m_target;
     std::unique_ptr<OutputFile> m_out;
     pkg::EntryInfo m_info;
 };
@@ -115,23 +112,20 @@ private:
         bool ok = false;
         std::exception_ptr error;
         std::string scratch;
-        std::string target;
         pkg::EntryInfo info;
     };
 
     void Work() {
         try {
             InputFile file(m_o.package);
-            WholeEntryDecoder whole;
-            Bytes bytes;
             for (;;) {
-                uint64_t index, offset, length;
+                uint64_t index, offset;
                 {
                     std::unique_lock<std::mutex> lock(m_mutex);
                     m_changed.wait(lock, [&] { return m_stop || m_scanDone || m_nextIndex < m_committed + kReadAhead; });
-                    if (m_stop || !Dispatch(index, offset, length)) break;
+                    if (m_stop || !Dispatch(index, offset)) break;
                 }
-                Result r = ReadOne(file, index, offset, length, whole, bytes);
+                Result r = ReadOne(file, index, offset);
                 {
                     std::lock_guard<std::mutex> lock(m_mutex);
                     m_done.emplace(index, std::move(r));
@@ -152,11 +146,10 @@ private:
     }
 
     // Under the lock: the next entry's index and offset, found from the
-    // length words of the one before, and its whole length when it lies
-    // within the package (else 0). An entry whose length runs past the end,
-    // or whose length words are cut, is still handed out (its reader reports
-    // the fault) but ends the scan.
-    bool Dispatch(uint64_t& index, uint64_t& offset, uint64_t& length) {
+    // length words of the one before. An entry whose length runs past the
+    // end, or whose length words are cut, is still handed out (its reader
+    // reports the fault) but ends the scan.
+    bool Dispatch(uint64_t& index, uint64_t& offset) {
         if (m_scanDone) return false;
         if (m_nextOffset >= m_size) {
             m_scanDone = true;
@@ -170,45 +163,20 @@ private:
         const pkg::LengthWords got = pkg::ReadLengthWords(source, words, &count);
         if (got == pkg::LengthWords::End) throw FileError("'" + m_o.package + "' became shorter while it was read");
         index = m_nextIndex++;
-        length = 0;
         const uint64_t remaining = pkg::RemainingLength(words);
         if (got == pkg::LengthWords::Short || remaining > m_size - offset - 8) {
             m_scanDone = true;
         } else {
             m_nextOffset = offset + 8 + remaining;
-            length = 8 + remaining;
         }
         return true;
     }
 
-    Result ReadOne(InputFile& file, uint64_t index, uint64_t offset, uint64_t length, WholeEntryDecoder& whole,
-                   Bytes& bytes) {
+    Result ReadOne(InputFile& file, uint64_t index, uint64_t offset) {
         Result r;
         if (!m_temp.empty()) r.scratch = JoinNative(m_temp, std::to_string(index));
         try {
             file.Seek(offset);
-            if (WholeEntryDecoder::Available() && length != 0 && length - 8 <= kWholeEntryLimit) {
-                // Held whole: decoded at once when sound.
-                bytes.resize(static_cast<std::size_t>(length));
-                if (file.ReadFull(bytes.data(), bytes.size()) != bytes.size()) {
-                    throw FileError("'" + m_o.package + "' became shorter while it was read");
-                }
-                if (whole.Decode(bytes.data(), bytes.size(), m_o.key, offset, index, r.info)) {
-                    if (m_stop.load(std::memory_order_relaxed)) throw Cancelled();
-                    if (!r.scratch.empty()) {
-                        r.target = EntryNameToPath(r.info.name);
-                        OutputFile out(r.scratch);
-                        out.Write(whole.data(), whole.size());
-                        out.Close();
-                    }
-                    r.ok = true;
-                    return r;
-                }
-                // Else the streaming reader judges it from the file: a
-                // damaged entry may make it read on past the entry's end,
-                // as SETUP.EXE would.
-                file.Seek(offset);
-            }
             FileSource source(file);
             ReadStreaming(source, index, offset, r);
         } catch (const Cancelled&) {
@@ -225,7 +193,6 @@ private:
         ScratchSink sink(r.scratch, m_stop);
         if (!reader.ReadEntry(sink)) throw FileError("'" + m_o.package + "' became shorter while it was read");
         r.info = sink.info();
-        r.target = sink.target();
         r.ok = true;
     }
 
@@ -246,6 +213,8 @@ private:
                 continue;
             }
             try {
+                // What SETUP.EXE's copy to the FILES folder would refuse.
+                m_layout.Place(r.info.name, r.info.index, r.info.end);
                 if (!m_temp.empty()) Place(r);
                 ++m_summary.entries;
                 m_summary.bytes += r.info.uncompressedSize;
@@ -259,16 +228,7 @@ private:
         }
     }
 
-    void Place(const Result& r) {
-        const std::string destination = JoinNative(m_o.extractTo, r.target);
-        const std::string folder = ParentOf(destination);
-        // Entries of one folder come together; make each folder once.
-        if (folder != m_lastFolder) {
-            MakeFolders(folder);
-            m_lastFolder = folder;
-        }
-        MoveReplacing(r.scratch, destination);
-    }
+    void Place(const Result& r) { m_placer.Place(r.scratch, m_placement.Place(r.info.name)); }
 
     const ReadOptions& m_o;
     InputFile& m_scan;
@@ -286,7 +246,9 @@ private:
     std::exception_ptr m_error;
     unsigned m_running = 0;
     uint64_t m_position = pkg::kHeaderSize;
-    std::string m_lastFolder;
+    CasePlacement m_placement;
+    FolderPlacer m_placer{m_o.extractTo};
+    pkg::PlacementCheck m_layout;
     ReadSummary m_summary;
 };
 

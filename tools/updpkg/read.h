@@ -5,10 +5,10 @@
 // with its own file handle and its own reader (fixed buffers), and the
 // results are taken in package order, so the outcome is the one a single
 // reader from start to end would give: the first damaged entry is the one
-// reported, and nothing after it is placed. Where the build has libdeflate,
-// an entry of up to 4 MiB is read whole and decoded at once when it is
-// plainly sound (whole_entry.h); any other goes through the shared reader.
-// Memory is bounded by the entry limits, whatever the package's size.
+// reported, and nothing after it is placed. Every entry goes through the
+// shared reader, with the zlib SETUP.EXE uses, so the verdict is SETUP.EXE's.
+// Extraction places the entries as Windows would (placement.h) and never
+// writes through a link.
 
 #include <cstdint>
 #include <functional>
