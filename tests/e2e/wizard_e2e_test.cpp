@@ -68,6 +68,7 @@ TEST(WizardEndToEnd, SuccessfulUpdate) {
     EXPECT_EQ(r.pages[2].texts[0], Finish(" のアップデートは正常に終了しました。"));
     EXPECT_TRUE(w.Installed());
     EXPECT_FALSE(Exists(WorkFolder()));
+    EXPECT_EQ(r.exitCode, 0u);  // ERROR_SUCCESS
 }
 
 TEST(WizardEndToEnd, OutcomesOtherThanSuccess) {
@@ -79,17 +80,18 @@ TEST(WizardEndToEnd, OutcomesOtherThanSuccess) {
         bool lockReadme;
         std::string box;
         std::string finish;
+        DWORD status;  // the process exit status
     } cases[] = {
         {"already current", "update\\Zomi7.EXE", false, false, false,
-         Sjis("最新バージョンがインストールされています。"), Finish(" のアップデートは行われませんでした。")},
+         Sjis("最新バージョンがインストールされています。"), Finish(" のアップデートは行われませんでした。"), 1638},
         {"product running", "installed\\Zomi7.EXE", false, true, false,
          kProduct + Sjis(" が実行中です。\n") + kProduct + Sjis(" を閉じてから、セットアップを起動してください。"),
-         Finish(" のアップデートは正常に終了しませんでした。\n改めてセットアップを実行する必要があります。")},
+         Finish(" のアップデートは正常に終了しませんでした。\n改めてセットアップを実行する必要があります。"), 1603},
         {"damaged package", "installed\\Zomi7.EXE", true, false, false,
          Sjis("更新するファイルの取得に失敗しました。\nアップデートプログラムが壊れているか、アップデート対象製品が正しくない可能性があります。"),
-         Finish(" のアップデートは正常に終了しませんでした。\n改めてセットアップを実行する必要があります。")},
+         Finish(" のアップデートは正常に終了しませんでした。\n改めてセットアップを実行する必要があります。"), 1603},
         {"locked destination, cancelled", "installed\\Zomi7.EXE", false, false, true, "",
-         Finish(" のアップデートは正常に終了しませんでした。\n改めてセットアップを実行する必要があります。")},
+         Finish(" のアップデートは正常に終了しませんでした。\n改めてセットアップを実行する必要があります。"), 1602},
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -136,5 +138,6 @@ TEST(WizardEndToEnd, OutcomesOtherThanSuccess) {
         EXPECT_EQ(r.pages[2].texts[0], c.finish);
         EXPECT_FALSE(w.Installed());
         EXPECT_FALSE(Exists(WorkFolder()));
+        EXPECT_EQ(r.exitCode, c.status);
     }
 }
