@@ -13,7 +13,10 @@ thread_local int t_pendingAnswer = 0;
 BOOL CALLBACK PressInBox(HWND hwnd, LPARAM) {
     char cls[16] = {};
     ::GetClassNameA(hwnd, cls, sizeof cls);
-    if (lstrcmpA(cls, "#32770") != 0 || !::IsWindowVisible(hwnd)) return TRUE;
+    // A message box is a dialog with its text in static 0xFFFF; the wizard
+    // sheet, a dialog too, has none.
+    if (lstrcmpA(cls, "#32770") != 0 || !::IsWindowVisible(hwnd) || !::GetDlgItem(hwnd, 0xFFFF))
+        return TRUE;
     ::PostMessageA(hwnd, WM_COMMAND, MAKEWPARAM(t_pendingAnswer, BN_CLICKED), 0);
     return FALSE;
 }
