@@ -4,9 +4,11 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <mutex>
 #include <string>
 
+#include "app/CommandLine.h"
 #include "app/SetupInfo.h"
 #include "checks/ProductCheck.h"
 
@@ -44,6 +46,15 @@ public:
     CSetupInfo m_info;
     std::string m_strAppDir;
     CCopyThread* m_pCopyThread = nullptr;
+
+    // This run's options (start-up writes them before the worker exists).
+    CommandLine m_options;
+    std::string m_strInstallDirOption;  // /dir, full path; empty without it
+    // Facts for the exit status, written by the worker.
+    std::atomic<bool> m_bWorkerStarted{false};
+    std::atomic<bool> m_bProductNotFound{false};  // no install folder without a person to ask
+    // The process exit status, set when start-up ends.
+    int m_nExitStatus = 0;
 
     // Tests: the module whose folder is the program's own (default: this exe).
     std::string m_strModulePathOverride;

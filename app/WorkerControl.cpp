@@ -3,6 +3,7 @@
 #include "engine/CopyThread.h"
 
 CCopyThread* CSetupApp::StartCopyThread() {
+    m_bWorkerStarted = true;
     m_pCopyThread = platform::BeginThread<CCopyThread>(THREAD_PRIORITY_NORMAL, 0);
     // No worker means no update: the finish page must not read the 0 of
     // "nothing has run yet" as success.

@@ -11,6 +11,7 @@
 #include "checks/product_facts.h"
 #include "platform/file.h"
 #include "platform/handle.h"
+#include "platform/log.h"
 #include "platform/mbcs.h"
 #include "platform/prompt.h"
 #include "util/path.h"
@@ -69,6 +70,7 @@ int CProductCheck::CheckNotRunning() {
         more = ::Process32Next(snapshot.get(), &entry);
     }
     snapshot.reset();
+    platform::Log(running ? "check: ZOMI7.EXE is running" : "check: ZOMI7.EXE is not running");
     if (!running) return 1;
 
     std::string text = kRunningText;
@@ -78,6 +80,22 @@ int CProductCheck::CheckNotRunning() {
 }
 
 int CProductCheck::FindInstallFolder(std::string& targetDir) {
+    CSetupApp& app = GetApp();
+    // An administrator's /dir comes first and alone: a wrong one is not
+    // second-guessed from the registry.
+    if (!app.m_strInstallDirOption.empty()) {
+        targetDir = app.m_strInstallDirOption;
+        if (EndsWithBackslash(targetDir) && targetDir.size() > 3) targetDir.pop_back();
+        if (HasReadableVersion(targetDir)) {
+            platform::Log("check: install folder (/dir): " + targetDir);
+            return 1;
+        }
+        platform::Log("check: no Zomi7.EXE with a readable version in /dir " + targetDir + ": product not found");
+        app.m_bProductNotFound = true;
+        targetDir.clear();
+        return 0;
+    }
+
     std::string path = ReadRegistryString(HKEY_LOCAL_MACHINE, kAppPathsKey, nullptr, "");
 
     // The value usually names the executable itself: keep its folder.
@@ -92,19 +110,26 @@ int CProductCheck::FindInstallFolder(std::string& targetDir) {
     if (EndsWithBackslash(path) && path.size() > 3) path.pop_back();
     targetDir = path;
 
+    const char* how = "App Paths";
     if (targetDir.empty()) {
         std::string systemDir = "<SYSTEMDIR>";
         GetApp().ExpandMacros(systemDir);
         targetDir = JoinPath(JoinPath(systemDir.substr(0, 3), "Program Files"), kDefaultFolderName);
+        how = "default folder";
     }
+    platform::Log(std::string("check: install folder (") + how + "): " + targetDir);
 
     // The user is not told why the dialog comes back: it is asked again until
     // a folder with a readable executable is chosen, or cancelled.
     while (!HasReadableVersion(targetDir)) {
+        platform::Log("check: no Zomi7.EXE with a readable version in " + targetDir);
         if (!BrowseInstallFolder(targetDir)) {
+            // Nobody to ask: the product is not there, as far as this run can tell.
+            if (platform::GetPrompt().AnswersItself()) app.m_bProductNotFound = true;
             targetDir.clear();
             return 0;
         }
+        platform::Log("check: install folder (folder dialog): " + targetDir);
     }
     return 1;
 }
@@ -113,8 +138,7 @@ int CProductCheck::BrowseInstallFolder(std::string& targetDir) {
     std::string title = kFolderQuestion;
     GetApp().ExpandMacros(title);
     std::string chosen;
-    if (!platform::GetPrompt().BrowseForFolder(platform::GetMainWindow(), title, BIF_RETURNONLYFSDIRS,
-                                               chosen)) {
+    if (!platform::AppBrowseForFolder(title, BIF_RETURNONLYFSDIRS, chosen)) {
         targetDir.clear();
         return 0;
     }
@@ -125,7 +149,12 @@ int CProductCheck::BrowseInstallFolder(std::string& targetDir) {
 int CProductCheck::CheckVersion() {
     VS_FIXEDFILEINFO info;
     if (!ReadFileVersion(JoinPath(GetApp().GetTargetDir(), kExeName), &info)) return 0;
-    if (product::NeedsUpdate(info.dwFileVersionMS, info.dwFileVersionLS)) return 1;
+    const bool older = product::NeedsUpdate(info.dwFileVersionMS, info.dwFileVersionLS);
+    platform::Log("check: installed version " + std::to_string(HIWORD(info.dwFileVersionMS)) + "." +
+                  std::to_string(LOWORD(info.dwFileVersionMS)) + "." +
+                  std::to_string(HIWORD(info.dwFileVersionLS)) + "." +
+                  std::to_string(LOWORD(info.dwFileVersionLS)) + (older ? ", older than 7.5.2.0" : ", current"));
+    if (older) return 1;
     platform::AppMessageBox(product::kUpToDateText, kMessageStyle);
     return 0;
 }

@@ -4,6 +4,7 @@
 
 #include "app/SetupApp.h"
 #include "engine/install_transaction.h"
+#include "platform/log.h"
 #include "util/fs.h"
 
 CCopyThread::CCopyThread() {
@@ -28,7 +29,8 @@ void CCopyThread::SetCurrentFile(const std::string& file) {
 namespace {
 
 // How long each stage took, as a line of debug output ("SETUP.EXE stage 2:
-// 1234.5 ms") for whoever watches it: the installation benchmark does.
+// 1234.5 ms") for whoever watches it (the installation benchmark does) and
+// the same line in the log.
 class StageClock {
 public:
     StageClock() {
@@ -43,8 +45,10 @@ public:
                                     static_cast<double>(m_frequency.QuadPart)
                               : 0.0;
         char line[64];
-        std::snprintf(line, sizeof line, "SETUP.EXE stage %s: %.1f ms\n", stage, ms);
-        ::OutputDebugStringA(line);
+        std::snprintf(line, sizeof line, "SETUP.EXE stage %s: %.1f ms", stage, ms);
+        platform::Log(line);
+        std::string debugLine = line;
+        ::OutputDebugStringA((debugLine + "\n").c_str());
         m_start = now;
     }
 
@@ -87,6 +91,7 @@ DWORD CCopyThread::Run() {
     if (!app.m_info.m_strPackage.empty() && !workFolder.empty()) RemoveDirectoryTree(workFolder);
     clock.Lap("clean-up");
 
+    platform::Log("worker exit code " + std::to_string(result == 1 ? 0 : result == 16 ? 16 : -1));
     switch (result) {
         case 1: return 0;
         case 16: return 16;

@@ -8,6 +8,7 @@
 #include "engine/messages.h"
 #include "engine/package_reader.h"
 #include "platform/file.h"
+#include "platform/log.h"
 #include "platform/prompt.h"
 #include "platform/timing.h"
 #include "util/fs.h"
@@ -58,6 +59,7 @@ public:
         m_layout.Place(info.name, info.index, info.end);
         if (!CopyFileCreatingPath(m_scratch, JoinPath(m_files, info.name), FALSE))
             throw PlaceFailed{::GetLastError()};
+        platform::Log("placed: " + info.name + " (" + std::to_string(info.uncompressedSize) + " bytes)");
         m_progress.nPos = static_cast<LONG>(static_cast<uint32_t>(info.end) >> 16);
     }
 
@@ -114,6 +116,7 @@ int CCopyThread::ExtractPackage(std::string& workFolder) {
         platform::File package(JoinPath(app.GetAppDir(), app.m_info.m_strPackage),
                                platform::File::modeRead | platform::File::shareDenyWrite);
         m_progress.nMax = static_cast<LONG>(static_cast<uint32_t>(package.GetLength()) >> 16);
+        platform::Log("package: " + package.GetFilePath() + ", " + std::to_string(package.GetLength()) + " bytes");
 
         FileSource source(package);
         pkg::PackageReader reader(source, key);

@@ -29,6 +29,7 @@
 #include "engine/messages.h"
 #include "platform/file.h"
 #include "platform/handle.h"
+#include "platform/log.h"
 #include "platform/mbcs.h"
 #include "platform/prompt.h"
 #include "platform/timing.h"
@@ -314,6 +315,7 @@ bool Undo(const journal::Journal& j, UndoFailure& failure) {
             if (!DeleteAnyFile(r.dest)) return fail(r.dest);
         }
         if (staged && !DeleteAnyFile(r.path)) return fail(r.path);
+        platform::Log("rolled back: " + r.dest);
     }
     for (auto it = j.records.rbegin(); it != j.records.rend(); ++it) {
         if (it->kind == Record::Staged && Exists(it->path) && !DeleteAnyFile(it->path))
@@ -504,6 +506,7 @@ private:
                 if (Ask(why) != IDRETRY) return false;
             }
             ++m_worker.m_progress.nPos;
+            platform::Log("staged: " + item.dest + " (" + item.staged + ")");
             Step("staged", i);
         }
         return true;
@@ -571,6 +574,7 @@ private:
                 if (!err) break;
                 if (Ask(GetSystemErrorText(err)) != IDRETRY) return false;
             }
+            platform::Log("committed: " + r.dest);
             Step("committed", index++);
         }
         return true;

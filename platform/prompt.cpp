@@ -4,6 +4,8 @@
 
 #include <atomic>
 
+#include "platform/log.h"
+#include "platform/log_format.h"
 #include "platform/strings.h"
 
 namespace platform {
@@ -12,6 +14,7 @@ namespace {
 SystemPrompt g_systemPrompt;
 std::atomic<Prompt*> g_prompt{nullptr};
 std::atomic<HWND> g_mainWindow{nullptr};
+std::atomic<bool> g_personCancelled{false};
 constexpr UINT kAppTitleId = 57344;
 }  // namespace
 
@@ -60,9 +63,29 @@ std::string GetAppTitle() { return LoadResString(kAppTitleId); }
 
 int AppMessageBox(const std::string& text, UINT style) {
     const DWORD saved = ::GetLastError();
-    int answer = GetPrompt().MessageBox(GetMainWindow(), GetAppTitle(), text, style);
+    Prompt& prompt = GetPrompt();
+    Log(logfmt::BoxRecord(text, style));
+    int answer = prompt.MessageBox(GetMainWindow(), GetAppTitle(), text, style);
+    Log(logfmt::AnswerRecord(answer, prompt.AnswersItself()));
+    if (answer == IDCANCEL && !prompt.AnswersItself()) g_personCancelled.store(true);
     ::SetLastError(saved);
     return answer;
 }
+
+bool AppBrowseForFolder(const std::string& title, UINT flags, std::string& path) {
+    Prompt& prompt = GetPrompt();
+    Log("folder dialog: " + title);
+    const bool chosen = prompt.BrowseForFolder(GetMainWindow(), title, flags, path);
+    if (chosen) {
+        Log("answer: " + path);
+    } else {
+        Log(prompt.AnswersItself() ? "answer: none (not shown without a person)" : "answer: Cancel");
+        if (!prompt.AnswersItself()) g_personCancelled.store(true);
+    }
+    return chosen;
+}
+
+bool PersonCancelled() { return g_personCancelled.load(); }
+void ResetPersonCancelled() { g_personCancelled.store(false); }
 
 }  // namespace platform

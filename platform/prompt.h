@@ -20,6 +20,9 @@ public:
     // item without a file-system path) with path emptied.
     virtual bool BrowseForFolder(HWND owner, const std::string& title, UINT flags,
                                  std::string& path) = 0;
+    // True for a prompt that answers by itself (unattended runs): a Cancel it
+    // gives is not a person's.
+    virtual bool AnswersItself() const { return false; }
 };
 
 // The real windows.
@@ -46,6 +49,17 @@ std::string GetAppTitle();
 
 // The application's message box: caption = application title, owner = main
 // window. Keeps the caller's last-error code intact across the box.
+// Every box and its answer go to the log (when there is one).
 int AppMessageBox(const std::string& text, UINT style);
+
+// The folder dialog through the prompt in use, owned by the main window, and
+// logged with its answer.
+bool AppBrowseForFolder(const std::string& title, UINT flags, std::string& path);
+
+// Whether a person has pressed Cancel in a box or cancelled the folder dialog
+// since start-up (or the last reset): the difference between "the user
+// cancelled" and "it failed" in the exit status.
+bool PersonCancelled();
+void ResetPersonCancelled();
 
 }  // namespace platform

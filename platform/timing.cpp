@@ -10,7 +10,9 @@ namespace {
 std::atomic<unsigned> g_divisor{1};
 }
 
-void Pause(unsigned ms) { ::Sleep(ms / (g_divisor.load() ? g_divisor.load() : 1)); }
+unsigned ScaledDuration(unsigned ms) { return ms / (g_divisor.load() ? g_divisor.load() : 1); }
+
+void Pause(unsigned ms) { ::Sleep(ScaledDuration(ms)); }
 
 void SetPauseDivisor(unsigned divisor) { g_divisor.store(divisor ? divisor : 1); }
 

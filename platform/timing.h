@@ -7,6 +7,9 @@ namespace platform {
 // Sleeps ms milliseconds, divided by the divisor that tests may set.
 void Pause(unsigned ms);
 
+// ms as the pauses count it: ms / divisor (for timers that stand for a pause).
+unsigned ScaledDuration(unsigned ms);
+
 // Tests: every pause lasts ms / divisor (at least 0). 1 restores real time.
 void SetPauseDivisor(unsigned divisor);
 

@@ -15,4 +15,9 @@ public:
     // String id of the outcome text for an exit code: 0 updated, 16 not
     // needed, anything else failed.
     static UINT OutcomeStringId(DWORD exitCode);
+
+    // /passive: Finish is pressed this long after the page appears.
+    static constexpr UINT kPassiveFinishMs = 3000;
+    static constexpr UINT_PTR kPassiveTimerId = 2;
+    void OnTimer(UINT_PTR id) override;
 };

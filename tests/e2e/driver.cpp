@@ -53,6 +53,19 @@ BOOL CALLBACK EnumTop(HWND h, LPARAM lp) {
     return TRUE;
 }
 
+struct AnyCtx {
+    DWORD pid;
+    std::vector<std::string>* classes;
+};
+
+BOOL CALLBACK EnumAny(HWND h, LPARAM lp) {
+    auto* ctx = reinterpret_cast<AnyCtx*>(lp);
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(h, &pid);
+    if (pid == ctx->pid) ctx->classes->push_back(ClassOf(h));
+    return TRUE;
+}
+
 }  // namespace
 
 const Control* Window::Find(int id) const {
@@ -97,10 +110,11 @@ bool Press(HWND top, int id) {
     return true;
 }
 
-bool Process::Start(const std::string& program) {
+bool Process::Start(const std::string& program, const std::string& arguments) {
     STARTUPINFOA si{};
     si.cb = sizeof si;
     std::string cmd = "\"" + program + "\"";
+    if (!arguments.empty()) cmd += " " + arguments;
     const size_t slash = program.find_last_of("\\/");
     const std::string dir = slash == std::string::npos ? std::string(".") : program.substr(0, slash);
     return ::CreateProcessA(program.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr,
@@ -132,6 +146,13 @@ DWORD Process::ExitCode() const {
 void Process::Kill() {
     ::TerminateProcess(m_pi.hProcess, 99);
     ::WaitForSingleObject(m_pi.hProcess, 5000);
+}
+
+std::vector<std::string> Process::AllTopLevelClasses() const {
+    std::vector<std::string> out;
+    AnyCtx ctx{m_pi.dwProcessId, &out};
+    ::EnumWindows(EnumAny, reinterpret_cast<LPARAM>(&ctx));
+    return out;
 }
 
 std::vector<Window> Process::Windows() const {

@@ -39,8 +39,9 @@ struct Window {
 
 class Process {
 public:
-    // Starts program (its own folder as the current folder).
-    bool Start(const std::string& program);
+    // Starts program (its own folder as the current folder) with the given
+    // command-line arguments (as they follow the quoted program name).
+    bool Start(const std::string& program, const std::string& arguments = "");
     ~Process();
     Process() = default;
     Process(const Process&) = delete;
@@ -53,6 +54,8 @@ public:
     DWORD ExitCode() const;
     void Kill();
 
+    // The class of every top-level window of the process, hidden ones too.
+    std::vector<std::string> AllTopLevelClasses() const;
     // Visible top-level windows of the process, read now.
     std::vector<Window> Windows() const;
     // Waits up to ms for a visible top-level window that satisfies pred.

@@ -65,5 +65,6 @@ TEST(Startup, IncompleteDescriptionShowsOneBoxThenEnds) {
             ended = p.WaitExit(50);
         }
         EXPECT_TRUE(ended);
+        EXPECT_EQ(p.ExitCode(), 1620u);  // ERROR_INSTALL_PACKAGE_INVALID
     }
 }

@@ -1,83 +1,16 @@
 // The whole program as a user runs it under Wine: SETUP.EXE on a medium laid
 // out by the test, a fake installed product, the wizard driven from outside.
 #include <gtest/gtest.h>
-#include <zlib.h>
 
-#include "../win/app_paths.h"
-#include "../win/fixture_paths.h"
-#include "../win/test_util.h"
-#include "engine/package_memory.h"
-#include "wizard_run.h"
+#include "e2e_world.h"
 
 using testutil::Exists;
 using testutil::ReadFileBytes;
 using testutil::Sjis;
 
+using namespace e2e;
+
 namespace {
-
-std::string BinDir() { return testfix::FixturePath(""); }
-std::string Sample(const std::string& rel) { return BinDir() + "..\\samples\\" + rel; }
-
-std::string WorkFolder() {
-    char t[MAX_PATH];
-    GetTempPathA(MAX_PATH, t);
-    return std::string(t) + "KVUPDATE";
-}
-
-const std::string kProduct = Sjis("ゾミ表");  // 表 ends in byte 0x5C
-
-// A medium (SETUP.EXE, SETUP.INI, a package) and an installed product
-// registered under App Paths.
-class World {
-public:
-    testutil::ScratchDir medium{Sjis("upd_e2e_medium_ソ")};
-    testutil::ScratchDir product{Sjis("upd_e2e_product_表")};
-    testutil::AppPathsEntry appPaths;
-
-    explicit World(const std::string& installed = "installed\\Zomi7.EXE") {
-        EXPECT_TRUE(CopyFileA((BinDir() + "SETUP.EXE").c_str(), (medium / "SETUP.EXE").c_str(), FALSE));
-        EXPECT_TRUE(CopyFileA(Sample(installed).c_str(), (product / "Zomi7.EXE").c_str(), FALSE));
-        EXPECT_TRUE(CopyFileA(Sample("installed\\kvp2lib.dll").c_str(), (product / "kvp2lib.dll").c_str(), FALSE));
-        testutil::WriteFileBytes(product / "readme.txt", "old readme");
-        EXPECT_TRUE(appPaths.Set(product / "Zomi7.EXE"));
-        testutil::WriteFileBytes(medium / "SETUP.INI",
-                                 "[PRODUCT]\r\nPRODUCT_NAME=" + kProduct +
-                                     "\r\nPRODUCT_VERSION=7.5.2.0\r\nPACKAGE=UPDATE.PKG\r\n"
-                                     "[COMPONENTS]\r\nAPP=APP,<TARGETDIR>,1\r\nHELP=HELP,<TARGETDIR>\\HELP,2\r\n");
-        testutil::RemoveTree(WorkFolder());
-    }
-    ~World() { testutil::RemoveTree(WorkFolder()); }
-
-    uint32_t Key() {
-        std::string lib = ReadFileBytes(product / "kvp2lib.dll");
-        return static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(lib.data()), static_cast<uInt>(lib.size())));
-    }
-    void PutPackage(bool damage = false) {
-        pkg::MemoryOutput out;
-        pkg::PackageWriter w(out, Key());
-        auto add = [&](const std::string& name, const std::string& data) {
-            w.AddData(name, reinterpret_cast<const unsigned char*>(data.data()), data.size());
-        };
-        add("APP\\readme.txt", "new readme");
-        add("APP\\bin\\tool.dat", std::string(70000, 't'));
-        add(Sjis("HELP\\使い方.txt"), "help");
-        auto bytes = out.bytes();
-        if (damage) bytes[bytes.size() / 2] ^= 0x5A;
-        testutil::WriteFileBytes(medium / "UPDATE.PKG", std::string(bytes.begin(), bytes.end()));
-    }
-    bool Installed() {
-        return ReadFileBytes(product / "readme.txt") == "new readme" &&
-               ReadFileBytes(product / "bin\\tool.dat") == std::string(70000, 't') &&
-               ReadFileBytes(product / Sjis("HELP\\使い方.txt")) == "help";
-    }
-    driver::RunReport Run(std::vector<int> answers = {}) {
-        driver::RunOptions o;
-        o.setupExe = medium / "SETUP.EXE";
-        o.boxAnswers = std::move(answers);
-        o.timeoutMs = 60000;
-        return driver::RunWizard(o);
-    }
-};
 
 std::string Finish(const std::string& utf8) { return kProduct + Sjis(utf8); }
 
@@ -142,6 +75,7 @@ TEST(WizardEndToEnd, SuccessfulUpdate) {
     EXPECT_EQ(r.pages[2].texts[0], Finish(" のアップデートは正常に終了しました。"));
     EXPECT_TRUE(w.Installed());
     EXPECT_FALSE(Exists(WorkFolder()));
+    EXPECT_EQ(r.exitCode, 0u);  // ERROR_SUCCESS
 }
 
 TEST(WizardEndToEnd, OutcomesOtherThanSuccess) {
@@ -153,17 +87,18 @@ TEST(WizardEndToEnd, OutcomesOtherThanSuccess) {
         bool lockReadme;
         std::string box;
         std::string finish;
+        DWORD status;  // the process exit status
     } cases[] = {
         {"already current", "update\\Zomi7.EXE", false, false, false,
-         Sjis("最新バージョンがインストールされています。"), Finish(" のアップデートは行われませんでした。")},
+         Sjis("最新バージョンがインストールされています。"), Finish(" のアップデートは行われませんでした。"), 1638},
         {"product running", "installed\\Zomi7.EXE", false, true, false,
          kProduct + Sjis(" が実行中です。\n") + kProduct + Sjis(" を閉じてから、セットアップを起動してください。"),
-         Finish(" のアップデートは正常に終了しませんでした。\n改めてセットアップを実行する必要があります。")},
+         Finish(" のアップデートは正常に終了しませんでした。\n改めてセットアップを実行する必要があります。"), 1603},
         {"damaged package", "installed\\Zomi7.EXE", true, false, false,
          Sjis("更新するファイルの取得に失敗しました。\nアップデートプログラムが壊れているか、アップデート対象製品が正しくない可能性があります。"),
-         Finish(" のアップデートは正常に終了しませんでした。\n改めてセットアップを実行する必要があります。")},
+         Finish(" のアップデートは正常に終了しませんでした。\n改めてセットアップを実行する必要があります。"), 1603},
         {"locked destination, cancelled", "installed\\Zomi7.EXE", false, false, true, "",
-         Finish(" のアップデートは正常に終了しませんでした。\n改めてセットアップを実行する必要があります。")},
+         Finish(" のアップデートは正常に終了しませんでした。\n改めてセットアップを実行する必要があります。"), 1602},
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -210,5 +145,6 @@ TEST(WizardEndToEnd, OutcomesOtherThanSuccess) {
         EXPECT_EQ(r.pages[2].texts[0], c.finish);
         EXPECT_FALSE(w.Installed());
         EXPECT_FALSE(Exists(WorkFolder()));
+        EXPECT_EQ(r.exitCode, c.status);
     }
 }

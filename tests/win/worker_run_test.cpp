@@ -2,9 +2,12 @@
 // it, on real folders with a fake installed product.
 #include <gtest/gtest.h>
 
+#include "app/ExitStatus.h"
 #include "app_paths.h"
 #include "engine/CopyThread.h"
 #include "fixture_paths.h"
+#include "platform/log.h"
+#include "platform/unattended_prompt.h"
 #include "scripted_prompt.h"
 #include "worker_world.h"
 
@@ -223,4 +226,61 @@ TEST(WorkerControl, PollSeesNoWorkerThenRunningThenTheEnd) {
     EXPECT_EQ(w.app.m_nExitCode, 5u);
     CloseHandle(release);
     w.ExpectInstalled();
+}
+
+// Without a person: a file that stays locked is retried for the bounded time,
+// then the update is cancelled and rolled back, and the log tells it all.
+TEST(WorkerRun, UnattendedRetriesALockedFileThenRollsBack) {
+    RunWorld w;
+    w.PutStandardPackage();
+    testutil::WriteFileBytes(w.product / "new.txt", "old");
+    HANDLE locked = CreateFileA((w.product / "new.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(locked, INVALID_HANDLE_VALUE);
+    testutil::ScratchDir logs("upd_w_logs");
+    ASSERT_TRUE(platform::OpenLog(logs / "u.log"));
+    platform::ResetPersonCancelled();
+
+    // A hundredth of real time, so the counts below do not hang on the
+    // tick count's steps.
+    platform::SetPauseDivisor(100);
+    platform::UnattendedPrompt prompt(0);
+    platform::Prompt* previous = platform::SetPrompt(&prompt);
+    const unsigned long long start = platform::ScaledTickCount();
+    Finished f = RunWorker();
+    const unsigned long long took = platform::ScaledTickCount() - start;
+    platform::SetPrompt(previous);
+    CloseHandle(locked);
+    platform::CloseLog();
+
+    EXPECT_EQ(f.code, static_cast<DWORD>(-1));
+    EXPECT_GE(took, platform::UnattendedPrompt::kRetryBoundMs);
+    // Its own Cancel is no person's: the run failed rather than was cancelled.
+    EXPECT_FALSE(platform::PersonCancelled());
+    exitstatus::RunFacts facts;
+    facts.workerRan = true;
+    facts.workerCode = f.code;
+    facts.productNotFound = w.app.m_bProductNotFound;
+    facts.cancelledByUser = platform::PersonCancelled();
+    EXPECT_EQ(exitstatus::ProcessExitStatus(facts), 1603);
+    // Nothing changed.
+    EXPECT_EQ(ReadFileBytes(w.product / "new.txt"), "old");
+    EXPECT_FALSE(Exists(w.product / "lib"));
+    EXPECT_FALSE(Exists(w.product / "HELP"));
+
+    const std::string log = ReadFileBytes(logs / "u.log");
+    auto count = [&log](const std::string& s) {
+        size_t n = 0;
+        for (size_t p = log.find(s); p != std::string::npos; p = log.find(s, p + 1)) ++n;
+        return n;
+    };
+    // Every 2 s within 30 s: about 15 Retries (timer granularity aside),
+    // then one Cancel, each box logged before its answer.
+    EXPECT_GE(count(" answer: Retry (automatic)\r\n"), 8u) << log;
+    EXPECT_LE(count(" answer: Retry (automatic)\r\n"), 16u) << log;
+    EXPECT_EQ(count(" answer: Cancel (automatic)\r\n"), 1u);
+    EXPECT_EQ(count(" box 0x35: "), count(" answer: "));
+    EXPECT_NE(log.find(" staged: " + (w.product / "lib\\deep\\x.dat")), std::string::npos);
+    EXPECT_NE(log.find(" rolled back: "), std::string::npos);
+    EXPECT_NE(log.find(" placed: APP\\new.txt (3 bytes)\r\n"), std::string::npos);
+    EXPECT_NE(log.find(" worker exit code -1\r\n"), std::string::npos);
 }

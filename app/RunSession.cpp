@@ -1,0 +1,94 @@
+#include "app/RunSession.h"
+
+#include <windows.h>
+
+#include <cstdlib>
+
+#include "app/SetupApp.h"
+#include "platform/log.h"
+#include "platform/prompt.h"
+#include "platform/timing.h"
+
+namespace {
+
+constexpr unsigned kPassiveBoxMs = 2000;  // how long /passive shows each box
+constexpr unsigned kPollMs = 50;
+
+const char kVersion[] = "7.5.2.0";  // the version this update brings
+
+std::string FullPath(const std::string& path) {
+    char buf[MAX_PATH] = {};
+    const DWORD n = ::GetFullPathNameA(path.c_str(), MAX_PATH, buf, nullptr);
+    return n > 0 && n < MAX_PATH ? std::string(buf, n) : path;
+}
+
+}  // namespace
+
+std::vector<std::string> ProcessArguments() {
+    std::vector<std::string> args;
+    for (int i = 1; i < __argc; ++i) args.emplace_back(__argv[i] ? __argv[i] : "");
+    return args;
+}
+
+CRunSession::~CRunSession() {
+    if (m_prompt) platform::SetPrompt(m_previousPrompt);
+}
+
+bool CRunSession::Begin() {
+    const CommandLine& options = m_app.m_options;
+    platform::ResetPersonCancelled();
+    if (IsUnattended(options.mode)) {
+        m_prompt = std::make_unique<platform::UnattendedPrompt>(
+            options.mode == RunMode::Passive ? kPassiveBoxMs : 0);
+        m_previousPrompt = platform::SetPrompt(m_prompt.get());
+    }
+    if (!options.logFile.empty() && !platform::OpenLog(options.logFile)) {
+        m_facts.start = exitstatus::Start::LogFailed;
+        return false;
+    }
+    platform::Log(std::string("SETUP.EXE ") + kVersion + ", command line: " + ::GetCommandLineA());
+    if (!options.error.empty()) {
+        platform::Log("usage error: " + options.error);
+        m_facts.start = exitstatus::Start::UsageError;
+        // Under /quiet the prompt logs the box and shows nothing.
+        platform::AppMessageBox(UsageErrorText(), MB_OK | MB_ICONEXCLAMATION);
+        return false;
+    }
+    if (options.help) {
+        m_facts.start = exitstatus::Start::Help;
+        platform::AppMessageBox(UsageText(), MB_OK | MB_ICONINFORMATION);
+        return false;
+    }
+    if (!options.installDir.empty()) m_app.m_strInstallDirOption = FullPath(options.installDir);
+    return true;
+}
+
+void CRunSession::AnotherInstanceRunning() {
+    platform::Log("another SETUP.EXE is running");
+    m_facts.start = exitstatus::Start::AlreadyRunning;
+}
+
+void CRunSession::LogDescription() {
+    const CSetupInfo& info = m_app.m_info;
+    platform::Log("SETUP.INI: PRODUCT_NAME=" + info.m_strProductName +
+                  ", PRODUCT_VERSION=" + info.m_strProductVersion + ", PACKAGE=" + info.m_strPackage);
+    for (const auto& c : info.m_components)
+        platform::Log("SETUP.INI: component " + c->pszSource + " -> " + c->pszDest + ", " +
+                      std::to_string(c->nValue));
+}
+
+void CRunSession::RunWorkerWithoutWindow() {
+    if (!m_app.StartCopyThread()) return;
+    while (m_app.PollCopyThread()) platform::Pause(kPollMs);
+}
+
+int CRunSession::End() {
+    m_facts.workerRan = m_app.m_bWorkerStarted;
+    m_facts.workerCode = m_app.m_nExitCode;
+    m_facts.productNotFound = m_app.m_bProductNotFound;
+    m_facts.cancelledByUser = platform::PersonCancelled();
+    const int status = exitstatus::ProcessExitStatus(m_facts);
+    platform::Log("exit status " + exitstatus::Describe(status));
+    platform::CloseLog();
+    return status;
+}

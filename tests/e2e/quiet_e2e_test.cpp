@@ -1,0 +1,307 @@
+// SETUP.EXE run as a deployment tool runs it under Wine: /quiet, /passive,
+// /log, /dir and the exit status that tells the outcome.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "e2e_world.h"
+
+using namespace e2e;
+using testutil::Exists;
+
+namespace {
+
+// Code page 932 to UTF-8, as the log writes texts.
+std::string Utf8(const std::string& sjis) {
+    int wn = MultiByteToWideChar(932, 0, sjis.data(), static_cast<int>(sjis.size()), nullptr, 0);
+    std::wstring w(static_cast<size_t>(wn), L'\0');
+    MultiByteToWideChar(932, 0, sjis.data(), static_cast<int>(sjis.size()), w.data(), wn);
+    int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), wn, nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, w.data(), wn, out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+struct Outcome {
+    bool ended = false;
+    DWORD status = 0;
+    std::set<std::string> windowClasses;  // every top-level window seen while it ran
+};
+
+// Runs SETUP.EXE with arguments and no input, looking for windows throughout.
+Outcome RunUnattended(const std::string& exe, const std::string& args, DWORD timeoutMs = 60000) {
+    Outcome o;
+    driver::Process p;
+    if (!p.Start(exe, args)) return o;
+    const DWORD start = GetTickCount();
+    while (!(o.ended = p.WaitExit(5)) && GetTickCount() - start < timeoutMs) {
+        for (auto& c : p.AllTopLevelClasses()) o.windowClasses.insert(c);
+    }
+    if (o.ended) o.status = p.ExitCode();
+    return o;
+}
+
+// The log's lines without their timestamps, after checking the form of each:
+// a byte-order mark, CRLF ends, "YYYY-MM-DD hh:mm:ss.mmm " in front.
+std::vector<std::string> LogLines(const std::string& path) {
+    std::string bytes = ReadFileBytes(path);
+    std::vector<std::string> lines;
+    EXPECT_EQ(bytes.rfind("\xEF\xBB\xBF", 0), 0u) << "no byte-order mark";
+    if (bytes.size() < 3) return lines;
+    size_t pos = 3;
+    while (pos < bytes.size()) {
+        size_t end = bytes.find("\r\n", pos);
+        EXPECT_NE(end, std::string::npos) << "a line without CRLF";
+        if (end == std::string::npos) break;
+        std::string line = bytes.substr(pos, end - pos);
+        EXPECT_EQ(line.find('\n'), std::string::npos);
+        const bool stamped = line.size() >= 24 && line[4] == '-' && line[7] == '-' && line[10] == ' ' &&
+                             line[13] == ':' && line[16] == ':' && line[19] == '.' && line[23] == ' ' &&
+                             isdigit(static_cast<unsigned char>(line[22]));
+        EXPECT_TRUE(stamped) << line;
+        lines.push_back(stamped ? line.substr(24) : line);
+        pos = end + 2;
+    }
+    return lines;
+}
+
+// The log as it grows: SETUP.EXE holds it open for writing.
+std::string ReadGrowing(const std::string& path) {
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return std::string();
+    std::string out(1 << 16, '\0');
+    DWORD got = 0;
+    ReadFile(h, out.data(), static_cast<DWORD>(out.size()), &got, nullptr);
+    CloseHandle(h);
+    out.resize(got);
+    return out;
+}
+
+bool Has(const std::vector<std::string>& lines, const std::string& line) {
+    for (auto& l : lines)
+        if (l == line) return true;
+    return false;
+}
+bool HasPrefix(const std::vector<std::string>& lines, const std::string& prefix) {
+    for (auto& l : lines)
+        if (l.rfind(prefix, 0) == 0) return true;
+    return false;
+}
+std::string Dump(const std::vector<std::string>& lines) {
+    std::string s;
+    for (auto& l : lines) s += l + "\n";
+    return s;
+}
+
+}  // namespace
+
+TEST(Unattended, QuietSuccessThenAlreadyCurrentWithTheirLogs) {
+    World w;
+    w.PutPackage();
+    const std::string exe = w.medium / "SETUP.EXE";
+    // A relative log file lies in the current folder (the medium's here).
+    Outcome o = RunUnattended(exe, "/quiet /log u.log");
+    ASSERT_TRUE(o.ended);
+    EXPECT_EQ(o.status, 0u);
+    EXPECT_TRUE(o.windowClasses.empty()) << *o.windowClasses.begin();
+    EXPECT_TRUE(w.Installed());
+    EXPECT_FALSE(Exists(WorkFolder()));
+
+    auto lines = LogLines(w.medium / "u.log");
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines[0].rfind("SETUP.EXE 7.5.2.0, command line: ", 0), 0u) << lines[0];
+    EXPECT_NE(lines[0].find("/quiet /log u.log"), std::string::npos);
+    EXPECT_TRUE(Has(lines, "SETUP.INI: PRODUCT_NAME=" + Utf8(kProduct) +
+                               ", PRODUCT_VERSION=7.5.2.0, PACKAGE=UPDATE.PKG")) << Dump(lines);
+    EXPECT_TRUE(Has(lines, "SETUP.INI: component HELP -> <TARGETDIR>\\HELP, 2"));
+    EXPECT_TRUE(Has(lines, "check: ZOMI7.EXE is not running"));
+    // Japanese paths in full, as UTF-8.
+    EXPECT_TRUE(Has(lines, "check: install folder (App Paths): " + Utf8(w.product.path()))) << Dump(lines);
+    EXPECT_TRUE(Has(lines, "check: installed version 7.5.1.0, older than 7.5.2.0"));
+    for (const char* stage : {"1", "2", "3", "4", "clean-up"})
+        EXPECT_TRUE(HasPrefix(lines, std::string("SETUP.EXE stage ") + stage + ": ")) << stage;
+    EXPECT_FALSE(HasPrefix(lines, "box "));
+    EXPECT_EQ(lines.back(), "exit status 0 ERROR_SUCCESS (updated)");
+
+    // The same medium again, the product now at the new version: already
+    // current, one box, logged with its answer.
+    ASSERT_TRUE(CopyFileA(Sample("update\\Zomi7.EXE").c_str(), (w.product / "Zomi7.EXE").c_str(), FALSE));
+    o = RunUnattended(exe, "-QUIET -Log u.log");
+    ASSERT_TRUE(o.ended);
+    EXPECT_EQ(o.status, 1638u);
+    EXPECT_TRUE(o.windowClasses.empty());
+    lines = LogLines(w.medium / "u.log");
+    EXPECT_TRUE(Has(lines, "check: installed version 7.5.2.0, current")) << Dump(lines);
+    EXPECT_TRUE(Has(lines, "box 0x30: " + Utf8(Sjis("最新バージョンがインストールされています。"))));
+    EXPECT_TRUE(Has(lines, "answer: OK (automatic)"));
+    EXPECT_EQ(lines.back(), "exit status 1638 ERROR_PRODUCT_VERSION (already current, nothing changed)");
+}
+
+TEST(Unattended, QuietFailuresTellWhy) {
+    struct Case {
+        const char* name;
+        bool damaged, noAppPaths, incompleteIni, running;
+        std::string args;
+        DWORD status;
+    } cases[] = {
+        {"damaged package", true, false, false, false, "/quiet /log u.log", 1603},
+        {"product running", false, false, false, true, "/quiet /log u.log", 1603},
+        {"SETUP.INI incomplete", false, false, true, false, "/quiet /log u.log", 1620},
+        {"not found without /dir", false, true, false, false, "/quiet /log u.log", 1605},
+        {"a /dir without the product", false, false, false, false, "/quiet /log u.log /dir .", 1605},
+        {"bad options", false, false, false, false, "/quiet /log u.log /silent", 1639},
+        {"log cannot be created", false, false, false, false, "/quiet /log no_such_folder\\u.log", 1622},
+    };
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        World w;
+        w.PutPackage(c.damaged);
+        if (c.noAppPaths) RegDeleteTreeA(HKEY_LOCAL_MACHINE, testutil::kAppPathsKey);
+        if (c.incompleteIni) testutil::WriteFileBytes(w.medium / "SETUP.INI", "[PRODUCT]\r\nPRODUCT_NAME=x\r\n");
+        PROCESS_INFORMATION pi{};
+        HANDLE stop = nullptr;
+        if (c.running) {
+            // A stand-in program running under a name that holds "zomi7.exe".
+            std::string copy = w.product / "myzomi7.exe";
+            CopyFileA((BinDir() + "fixture_app.exe").c_str(), copy.c_str(), FALSE);
+            stop = CreateEventA(nullptr, TRUE, FALSE, "upd_quiet_running_stop");
+            STARTUPINFOA si{};
+            si.cb = sizeof si;
+            std::string cmd = "\"" + copy + "\" upd_quiet_running_stop";
+            ASSERT_TRUE(CreateProcessA(copy.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+        }
+        Outcome o = RunUnattended(w.medium / "SETUP.EXE", c.args);
+        if (stop) {
+            SetEvent(stop);
+            WaitForSingleObject(pi.hProcess, 10000);
+            CloseHandle(pi.hProcess);
+            CloseHandle(pi.hThread);
+            CloseHandle(stop);
+        }
+        ASSERT_TRUE(o.ended);
+        EXPECT_EQ(o.status, c.status);
+        EXPECT_TRUE(o.windowClasses.empty()) << *o.windowClasses.begin();
+        // Nothing changed.
+        EXPECT_EQ(ReadFileBytes(w.product / "readme.txt"), "old readme");
+        EXPECT_FALSE(Exists(w.product / "bin"));
+        if (c.status == 1622) {
+            EXPECT_FALSE(Exists(w.medium / "u.log"));
+            continue;
+        }
+        auto lines = LogLines(w.medium / "u.log");
+        ASSERT_FALSE(lines.empty());
+        EXPECT_EQ(lines.back().rfind("exit status " + std::to_string(c.status) + " ERROR_", 0), 0u) << Dump(lines);
+        if (c.damaged) {
+            // A box of two lines: the second as a continuation of the entry.
+            EXPECT_TRUE(Has(lines, "box 0x30: " + Utf8(Sjis("更新するファイルの取得に失敗しました。")))) << Dump(lines);
+            EXPECT_TRUE(Has(lines, "| " + Utf8(Sjis("アップデートプログラムが壊れているか、アップデート対象製品が正しくない可能性があります。"))));
+        }
+        if (c.running) {
+            EXPECT_TRUE(Has(lines, "check: ZOMI7.EXE is running"));
+        }
+        if (c.noAppPaths) {
+            EXPECT_TRUE(HasPrefix(lines, "check: install folder (default folder): ")) << Dump(lines);
+            EXPECT_TRUE(HasPrefix(lines, "folder dialog: "));
+            EXPECT_TRUE(Has(lines, "answer: none (not shown without a person)"));
+        }
+        if (c.status == 1639) {
+            EXPECT_TRUE(Has(lines, "usage error: unknown option: /silent")) << Dump(lines);
+            EXPECT_TRUE(Has(lines, "box 0x30: " + Utf8(Sjis("コマンドラインが正しくありません。"))));
+            EXPECT_TRUE(HasPrefix(lines, "| " + Utf8(Sjis("使い方: SETUP.EXE [/quiet | /passive]"))));
+        }
+    }
+}
+
+TEST(Unattended, QuietWithARightDirNeedsNoRegistry) {
+    World w;
+    w.PutPackage();
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, testutil::kAppPathsKey);
+    Outcome o = RunUnattended(w.medium / "SETUP.EXE", "/quiet /log u.log /dir \"" + w.product.path() + "\"");
+    ASSERT_TRUE(o.ended);
+    EXPECT_EQ(o.status, 0u);
+    EXPECT_TRUE(w.Installed());
+    auto lines = LogLines(w.medium / "u.log");
+    EXPECT_TRUE(Has(lines, "check: install folder (/dir): " + Utf8(w.product.path()))) << Dump(lines);
+}
+
+TEST(Unattended, QuietRetriesALockedFileUntilItIsReleased) {
+    World w;
+    w.PutPackage();
+    HANDLE locked = CreateFileA((w.product / "readme.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(locked, INVALID_HANDLE_VALUE);
+    driver::Process p;
+    ASSERT_TRUE(p.Start(w.medium / "SETUP.EXE", "/quiet /log u.log"));
+    // Released once the first Retry/Cancel box is in the log.
+    bool asked = false;
+    for (int i = 0; i < 600 && !asked && p.Running(); ++i) {
+        Sleep(20);
+        asked = ReadGrowing(w.medium / "u.log").find("answer: Retry (automatic)") != std::string::npos;
+    }
+    CloseHandle(locked);
+    EXPECT_TRUE(asked);
+    ASSERT_TRUE(p.WaitExit(60000));
+    EXPECT_EQ(p.ExitCode(), 0u);
+    EXPECT_TRUE(w.Installed());
+    auto lines = LogLines(w.medium / "u.log");
+    EXPECT_TRUE(HasPrefix(lines, "box 0x35: ")) << Dump(lines);
+}
+
+TEST(Unattended, UsageBoxesOutsideQuiet) {
+    struct Case {
+        const char* args;
+        bool error;
+        DWORD status;
+    } cases[] = {
+        {"/?", false, 0},
+        {"/passive /dir", true, 1639},
+    };
+    testutil::ScratchDir medium(Sjis("upd_e2e_usage"));
+    const std::string exe = medium / "SETUP.EXE";
+    ASSERT_TRUE(CopyFileA((BinDir() + "SETUP.EXE").c_str(), exe.c_str(), FALSE));
+    const std::string usage = Sjis(
+        "使い方: SETUP.EXE [/quiet | /passive] [/log ファイル] [/dir フォルダ]\n\n/quiet\t画面を表示せずに更新します。\n"
+        "/passive\t進行状況だけを表示し、確認を求めません。\n/log\t経過をファイルに記録します。\n/dir\tインストール先のフォルダを指定します。");
+    for (auto& c : cases) {
+        SCOPED_TRACE(c.args);
+        driver::Process p;
+        ASSERT_TRUE(p.Start(exe, c.args));
+        driver::Window box;
+        ASSERT_TRUE(p.WaitWindow(20000, [](const driver::Window& w) { return w.IsMessageBox(); }, &box));
+        EXPECT_EQ(box.caption, Sjis("アップデートウィザード"));
+        // The static text's tabs are shown as Wine's box keeps them.
+        EXPECT_EQ(box.MessageText(), (c.error ? Sjis("コマンドラインが正しくありません。\n\n") : "") + usage);
+        EXPECT_NE(box.Find(IDOK), nullptr);
+        EXPECT_EQ(box.Find(IDCANCEL), nullptr);
+        driver::Press(box.hwnd, IDOK);
+        ASSERT_TRUE(p.WaitExit(20000));
+        EXPECT_EQ(p.ExitCode(), c.status);
+    }
+}
+
+TEST(Unattended, PassiveRunsToTheEndWithTheWizardShown) {
+    // Already current: the one run shows the wizard, a box that answers
+    // itself, and the finish page that closes by itself.
+    World w("update\\Zomi7.EXE");
+    w.PutPackage();
+    driver::Process p;
+    ASSERT_TRUE(p.Start(w.medium / "SETUP.EXE", "/passive"));
+    bool wizardSeen = false, boxSeen = false, finishSeen = false;
+    const DWORD start = GetTickCount();
+    while (!p.WaitExit(20) && GetTickCount() - start < 60000) {
+        for (auto& win : p.Windows()) {
+            if (win.IsMessageBox()) {
+                boxSeen |= win.MessageText() == Sjis("最新バージョンがインストールされています。");
+            } else {
+                wizardSeen |= win.Find(IDCANCEL) != nullptr;  // the sheet's Cancel
+                finishSeen |= win.FindText(kProduct + Sjis(" のアップデートは行われませんでした。")) != nullptr;
+            }
+        }
+    }
+    ASSERT_FALSE(p.Running());
+    EXPECT_EQ(p.ExitCode(), 1638u);
+    EXPECT_TRUE(wizardSeen);
+    EXPECT_TRUE(boxSeen);
+    EXPECT_TRUE(finishSeen);
+    EXPECT_EQ(ReadFileBytes(w.product / "readme.txt"), "old readme");
+}
