@@ -4,11 +4,14 @@
 # followed by `cp -r` of the same content on the same machine in the same
 # run. Stage times come from the worker's own record (its debug output:
 # "SETUP.EXE stage N: T ms"). Not part of the tests.
-#   bench/setup_bench.sh [ROUNDS]        (default 3; medians are printed)
+#   bench/setup_bench.sh [ROUNDS] [OTHER_SETUP.EXE]
+# ROUNDS defaults to 3; medians are printed. OTHER_SETUP.EXE (e.g. a build of
+# an earlier commit) runs in the same rounds, alternating, for a comparison.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 rounds=${1:-3}
+other=${2:+$(realpath "$2")}
 
 ./scripts/install-deps.sh
 cmake --preset win32 >/dev/null
@@ -60,8 +63,8 @@ for i in range(100):  # incompressible data: 100 files
 for i in range(99):  # small files
     put("DATA/conf/s%03d.ini" % i, b"[s]\r\nkey=%d\r\n" % i)
 PY
-  cp "$samples/update/Zomi7.EXE" "$files/APP/"
 fi
+cp "$samples/update/Zomi7.EXE" "$files/APP/"
 count=$(find "$files" -type f | wc -l)
 bytes=$(du -sb "$files" | cut -f1)
 echo "tree: $count files, $(calc "$bytes / 1048576") MiB, three components"
@@ -92,7 +95,9 @@ rm -f "$zip_file"
 (cd "$files" && zip -qr -6 "$zip_file" .)
 
 declare -A t
-for r in $(seq "$rounds"); do
+# One wizard run of the SETUP.EXE in the medium; its stage times under label.
+run_setup() {
+  local label=$1 t0 t1 s
   install_product
   sync
   t0=$(date +%s.%N)
@@ -100,11 +105,19 @@ for r in $(seq "$rounds"); do
     "$medium/wizdrive.exe" "$(winpath "$medium/SETUP.EXE")" >"$work/run.out" 2>"$work/run.err" || true
   t1=$(date +%s.%N)
   grep -q 'ended: yes' "$work/run.out" || { echo "setup-bench: the wizard did not end" >&2; cat "$work/run.out" >&2; exit 1; }
-  cmp -s "$product/Zomi7.EXE" "$samples/update/Zomi7.EXE" || { echo "setup-bench: not updated" >&2; exit 1; }
+  cmp -s "$product/Zomi7.EXE" "$files/APP/Zomi7.EXE" || { echo "setup-bench: not updated" >&2; exit 1; }
   for s in 2 3 4; do
-    t[s$s]+="$(grep -a -o "SETUP.EXE stage $s: [0-9.]* ms" "$work/run.err" | awk '{print $4 / 1000}') "
+    t[$label$s]+="$(grep -a -o "SETUP.EXE stage $s: [0-9.]* ms" "$work/run.err" | awk '{print $4 / 1000}') "
   done
-  t[whole]+="$(awk "BEGIN {print $t1 - $t0}") "
+  t[${label}whole]+="$(awk "BEGIN {print $t1 - $t0}") "
+}
+for r in $(seq "$rounds"); do
+  cp build/win32/bin/SETUP.EXE "$medium/SETUP.EXE"
+  run_setup s
+  if [ -n "$other" ]; then
+    cp "$other" "$medium/SETUP.EXE"
+    run_setup o
+  fi
 
   dest=$work/dest
   rm -rf "$dest" "$work/unzipped"
@@ -119,14 +132,20 @@ for r in $(seq "$rounds"); do
 done
 
 m() { printf '%s\n' ${t[$1]} | median; }
-s2=$(m s2) s3=$(m s3) s4=$(m s4) whole=$(m whole) base=$(m unzipcp)
-# Stages 2 and 4 each end with a fixed 1000 ms pause (the user reads the page).
-net=$(calc "$s2 + $s3 + $s4 - 2")
-echo "median of $rounds rounds, seconds:"
-echo "  stage 2 extraction:   $(calc "$s2")"
-echo "  stage 3 file list:    $(calc "$s3")"
-echo "  stage 4 installation: $(calc "$s4")"
-echo "  stages 2-4 without the two 1 s pauses: $net"
-echo "  whole wizard run (Wine start-up included): $(calc "$whole")"
-echo "  unzip -q + cp -r:     $(calc "$base")"
-echo "  ratio (stages 2-4 net / unzip+cp): $(calc "$net / $base")"
+base=$(m unzipcp)
+report() {  # label, title
+  local s2 s3 s4 whole net
+  s2=$(m "${1}2") s3=$(m "${1}3") s4=$(m "${1}4") whole=$(m "${1}whole")
+  # Stages 2 and 4 each end with a fixed 1000 ms pause (the user reads the page).
+  net=$(calc "$s2 + $s3 + $s4 - 2")
+  echo "$2, median of $rounds rounds, seconds:"
+  echo "  stage 2 extraction:   $(calc "$s2")"
+  echo "  stage 3 file list:    $(calc "$s3")"
+  echo "  stage 4 installation: $(calc "$s4")"
+  echo "  stages 2-4 without the two 1 s pauses: $net"
+  echo "  whole wizard run (Wine start-up included): $(calc "$whole")"
+  echo "  ratio (stages 2-4 net / unzip+cp): $(calc "$net / $base")"
+}
+report s "this build (build/win32/bin/SETUP.EXE)"
+[ -n "$other" ] && report o "other SETUP.EXE ($other)"
+echo "unzip -q + cp -r, median: $(calc "$base") s"
