@@ -1,9 +1,17 @@
 #include "app/SetupApp.h"
+#include "app/SingleInstance.h"
+#include "app/messages.h"
 #include "platform/prompt.h"
 #include "res/resource.h"
 #include "wizard/SetupSheet.h"
 
 int CSetupApp::InitInstance() {
+    // Before anything is read or written: a second instance only says so.
+    CSingleInstance instance;
+    if (!instance.Acquire()) {
+        platform::AppMessageBox(app_text::kAlreadyRunning, MB_ICONEXCLAMATION | MB_OK);
+        return FALSE;
+    }
     InitAppDir();
 
     // The sheet makes itself the main window when its window is created.

@@ -1,6 +1,7 @@
 #include "engine/CopyThread.h"
 
 #include "app/SetupApp.h"
+#include "engine/unexpected_error.h"
 #include "util/fs.h"
 
 CCopyThread::CCopyThread() {
@@ -25,7 +26,29 @@ void CCopyThread::SetCurrentFile(const std::string& file) {
 DWORD CCopyThread::Run() {
     CSetupApp& app = GetApp();
     std::string workFolder;
+    int result = 0;
+    // No exception ends the worker unseen or skips its clean-up.
+    try {
+        result = RunStages(workFolder);
+    } catch (...) {
+        const DWORD lastError = ::GetLastError();
+        ShowUnexpectedError(ErrorCodeOf(std::current_exception(), lastError));
+        result = 0;
+    }
 
+    // The temporary work folder goes whatever happened. Without a package the
+    // work folder is the program's own, which is never removed.
+    m_workFolderHold.Release();
+    if (!app.m_info.m_strPackage.empty() && !workFolder.empty()) RemoveDirectoryTree(workFolder);
+
+    switch (result) {
+        case 1: return 0;
+        case 16: return 16;
+        default: return static_cast<DWORD>(-1);
+    }
+}
+
+int CCopyThread::RunStages(std::string& workFolder) {
     m_progress.nStage = 1;
     int result = CheckProduct();
     if (result == 0) {
@@ -42,16 +65,7 @@ DWORD CCopyThread::Run() {
             }
         }
     }
-
-    // The temporary work folder goes whatever happened. Without a package the
-    // work folder is the program's own, which is never removed.
-    if (!app.m_info.m_strPackage.empty() && !workFolder.empty()) RemoveDirectoryTree(workFolder);
-
-    switch (result) {
-        case 1: return 0;
-        case 16: return 16;
-        default: return static_cast<DWORD>(-1);
-    }
+    return result;
 }
 
 int CCopyThread::CheckProduct() {

@@ -1,11 +1,10 @@
 // Stage 2: the package, unpacked entry by entry into the work folder's FILES
 // folder through a scratch file.
-#include <cstdio>
-
 #include "app/SetupApp.h"
 #include "engine/CopyThread.h"
 #include "engine/messages.h"
 #include "engine/package_reader.h"
+#include "engine/unexpected_error.h"
 #include "platform/file.h"
 #include "platform/prompt.h"
 #include "platform/timing.h"
@@ -40,8 +39,9 @@ struct PlaceFailed {
 // there to its place below FILES.
 class ScratchSink : public pkg::EntrySink {
 public:
-    ScratchSink(const std::string& scratch, const std::string& filesFolder, COPYPROGRESS& progress)
-        : m_scratch(scratch), m_files(filesFolder), m_progress(progress) {}
+    ScratchSink(const std::string& scratch, const std::string& filesFolder, COPYPROGRESS& progress,
+                CPlacedFiles& placed)
+        : m_scratch(scratch), m_files(filesFolder), m_progress(progress), m_placed(placed) {}
 
     void BeginEntry(const pkg::EntryInfo&) override {
         m_out.Open(m_scratch, platform::File::modeCreate | platform::File::modeWrite |
@@ -53,7 +53,8 @@ public:
     void EndData(const pkg::EntryInfo&) override { m_out.Close(); }
     void EntryVerified(const pkg::EntryInfo& info) override {
         if (m_out.IsOpen()) m_out.Close();
-        if (!CopyFileCreatingPath(m_scratch, JoinPath(m_files, info.name), FALSE))
+        const std::string destination = JoinPath(m_files, info.name);
+        if (!CopyFileCreatingPath(m_scratch, destination, FALSE) || !m_placed.Record(destination))
             throw PlaceFailed{::GetLastError()};
         m_progress.nPos = static_cast<LONG>(static_cast<uint32_t>(info.end) >> 16);
     }
@@ -62,6 +63,7 @@ private:
     std::string m_scratch;
     std::string m_files;
     COPYPROGRESS& m_progress;
+    CPlacedFiles& m_placed;
     platform::File m_out;
 };
 
@@ -95,6 +97,12 @@ int CCopyThread::ExtractPackage(std::string& workFolder) {
             return FALSE;
         }
     }
+    // Made afresh as the program's own: never an old folder reused.
+    if (!m_workFolderHold.Create(workFolder)) {
+        ShowSystemError(::GetLastError());
+        return FALSE;
+    }
+    m_placed.Begin();
     const std::string filesFolder = JoinPath(workFolder, "FILES");
     if (!CreateDirectoryPath(filesFolder)) {
         ShowSystemError(::GetLastError());
@@ -102,7 +110,7 @@ int CCopyThread::ExtractPackage(std::string& workFolder) {
     }
 
     const uint32_t key = app.m_productCheck.GetLibraryCrc();
-    const std::string scratch = CreateTempFileName();
+    const std::string scratch = CreateTempFileNameIn(workFolder);
 
     int ok = FALSE;
     try {
@@ -114,16 +122,14 @@ int CCopyThread::ExtractPackage(std::string& workFolder) {
         FileSource source(package);
         pkg::PackageReader reader(source, key);
         reader.ReadHeader();
-        ScratchSink sink(scratch, filesFolder, m_progress);
+        ScratchSink sink(scratch, filesFolder, m_progress, m_placed);
         while (reader.ReadEntry(sink)) {
         }
         platform::Pause(kClosingPauseMs);
         package.Close();
         ok = TRUE;
     } catch (const platform::FileException& e) {
-        char text[512];
-        std::snprintf(text, sizeof text, engine_text::kPrepareErrorFormat, static_cast<long>(e.error));
-        platform::AppMessageBox(text, MB_ICONSTOP | MB_OK);
+        ShowUnexpectedError(e.error);
     } catch (const pkg::FormatError&) {
         platform::AppMessageBox(engine_text::kPackageFormatError, MB_ICONEXCLAMATION | MB_OK);
     } catch (const PlaceFailed&) {

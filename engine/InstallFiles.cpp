@@ -1,5 +1,6 @@
 // The file list of the components and its installation.
 #include <iterator>
+#include <vector>
 
 #include "app/SetupApp.h"
 #include "engine/CopyThread.h"
@@ -44,6 +45,12 @@ bool WaitForCopyToSettle(const std::string& source, const std::string& dest, std
     }
 }
 
+std::vector<std::string> SourcesOf(const std::list<std::unique_ptr<CCopyItem>>& files) {
+    std::vector<std::string> sources;
+    for (const auto& item : files) sources.push_back(item->m_strSource);
+    return sources;
+}
+
 }  // namespace
 
 int CCopyThread::BuildFileList(std::string workFolder) {
@@ -68,6 +75,11 @@ int CCopyThread::BuildFileList(std::string workFolder) {
             (*it)->m_strDest = dest;
         }
     }
+    // From a package, only what extraction placed is installed.
+    if (!m_placed.Accepts(SourcesOf(m_files))) {
+        platform::AppMessageBox(engine_text::kPackageFormatError, MB_ICONEXCLAMATION | MB_OK);
+        return FALSE;
+    }
     return TRUE;
 }
 
@@ -79,6 +91,10 @@ int CCopyThread::CollectFiles(std::string folder, std::string root) {
         more = find.FindNextFile();
         if (find.IsDots()) continue;
         const std::string path = find.GetFilePath();
+        if (find.IsReparsePoint()) {  // never followed, never listed
+            m_placed.NoteLink();
+            continue;
+        }
         if (find.IsDirectory()) {
             if (!CollectFiles(path, root)) return FALSE;
             continue;

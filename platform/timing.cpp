@@ -8,9 +8,15 @@ namespace platform {
 
 namespace {
 std::atomic<unsigned> g_divisor{1};
+std::atomic<PauseHook> g_hook{nullptr};
+}  // namespace
+
+void Pause(unsigned ms) {
+    if (PauseHook hook = g_hook.load()) hook(ms);
+    ::Sleep(ms / (g_divisor.load() ? g_divisor.load() : 1));
 }
 
-void Pause(unsigned ms) { ::Sleep(ms / (g_divisor.load() ? g_divisor.load() : 1)); }
+void SetPauseHook(PauseHook hook) { g_hook.store(hook); }
 
 void SetPauseDivisor(unsigned divisor) { g_divisor.store(divisor ? divisor : 1); }
 
