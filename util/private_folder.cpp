@@ -67,9 +67,11 @@ bool IsProcessElevated() {
            reinterpret_cast<TOKEN_ELEVATION*>(info.data())->TokenIsElevated != 0;
 }
 
+std::vector<unsigned char> PrivateFolderAcl() { return FullControlAcl(Owners()); }
+
 BOOL CPrivateFolder::Create(const std::string& path) {
     m_folder.reset();
-    Bytes acl = FullControlAcl(Owners());
+    Bytes acl = PrivateFolderAcl();
     if (acl.empty()) {
         if (::GetLastError() == ERROR_SUCCESS) ::SetLastError(ERROR_INVALID_SID);
         return FALSE;

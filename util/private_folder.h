@@ -6,11 +6,15 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "platform/handle.h"
 
 // Whether the process runs with an elevated (administrator) token.
 bool IsProcessElevated();
+
+// The folder's ACL as Create gives it (see there); empty on failure.
+std::vector<unsigned char> PrivateFolderAcl();
 
 class CPrivateFolder {
 public:
