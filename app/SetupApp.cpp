@@ -5,6 +5,7 @@
 #include "app/setup_description.h"
 #include "platform/mbcs.h"
 #include "platform/prompt.h"
+#include "platform/system_library.h"
 #include "util/path.h"
 
 namespace {
@@ -26,11 +27,9 @@ CSetupApp::~CSetupApp() = default;
 
 void CSetupApp::InitAppDir() {
     std::string module = m_strModulePathOverride;
-    if (module.empty()) {
-        char buf[MAX_PATH] = {};
-        DWORD n = ::GetModuleFileNameA(nullptr, buf, MAX_PATH);
-        module.assign(buf, n < MAX_PATH ? n : 0);
-    }
+    // Read whole however long: a cut path would put the program's folder,
+    // and so SETUP.INI, somewhere else.
+    if (module.empty()) module = platform::GetModulePath(nullptr);
     // A program directly in a drive root has its last backslash at index 2:
     // keep "C:\"; otherwise keep the folder before the last backslash.
     size_t pos = mbcs::ReverseFind(module, '\\');

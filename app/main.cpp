@@ -4,6 +4,19 @@
 
 #include "app/RunSession.h"
 #include "app/SetupApp.h"
+#include "platform/dll_search.h"
+
+namespace {
+
+// The program runs elevated from a folder it does not own: DLLs loaded by
+// bare name must come from the system folder alone, from before the first
+// of the program's own static constructors on.
+struct RestrictDllSearchFirst {
+    RestrictDllSearchFirst() { platform::RestrictDllSearch(); }
+};
+RestrictDllSearchFirst g_restrictDllSearch __attribute__((init_priority(101)));
+
+}  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     CSetupApp& app = GetApp();

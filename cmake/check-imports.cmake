@@ -1,9 +1,15 @@
-# Fails when EXE imports a DLL that is not part of Windows: SETUP.EXE runs
-# from an update medium, beside nothing but its SETUP.INI and package.
+# Fails when EXE imports a DLL that Windows might take from elsewhere than
+# the system folder. SETUP.EXE runs elevated from a folder it does not own
+# (a medium, a downloads folder): a DLL it imports is looked for there first
+# unless Windows always loads it from the system folder. Allowed are the
+# known DLLs (HKLM\SYSTEM\CurrentControlSet\Control\Session Manager\KnownDLLs,
+# and ntdll, which is always loaded first) and comctl32, which the manifest
+# binds to the side-by-side Common Controls 6. Everything else (version.dll,
+# for one) is loaded at run time from the system folder by full path.
 #   cmake -DOBJDUMP=... -DEXE=... -P check-imports.cmake
 cmake_minimum_required(VERSION 3.25)
-set(system_dlls advapi32 comctl32 comdlg32 gdi32 kernel32 msvcrt ole32 oleaut32
-    shell32 shlwapi user32 version ws2_32 bcrypt ntdll)
+set(system_dlls advapi32 comctl32 comdlg32 gdi32 imm32 kernel32 msvcrt ole32 oleaut32
+    shell32 shlwapi user32 ws2_32 ntdll)
 execute_process(COMMAND ${OBJDUMP} -p ${EXE} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "${OBJDUMP} could not read ${EXE}")
@@ -22,6 +28,6 @@ foreach(line IN LISTS lines)
   endif()
 endforeach()
 if(foreign)
-  message(FATAL_ERROR "${EXE} imports DLLs that Windows does not have: ${foreign}")
+  message(FATAL_ERROR "${EXE} imports DLLs that may be taken from beside it: ${foreign}")
 endif()
 message(STATUS "${EXE}: system DLLs only")

@@ -4,6 +4,7 @@
 
 #include "app/SetupApp.h"
 #include "engine/install_transaction.h"
+#include "engine/unexpected_error.h"
 #include "platform/log.h"
 #include "util/fs.h"
 
@@ -61,8 +62,33 @@ private:
 DWORD CCopyThread::Run() {
     CSetupApp& app = GetApp();
     std::string workFolder;
-    StageClock clock;
+    int result = 0;
+    // No exception ends the worker unseen or skips its clean-up.
+    try {
+        result = RunStages(workFolder);
+    } catch (...) {
+        const DWORD lastError = ::GetLastError();
+        ShowUnexpectedError(ErrorCodeOf(std::current_exception(), lastError));
+        result = 0;
+    }
 
+    // The temporary work folder goes whatever happened. Without a package the
+    // work folder is the program's own, which is never removed.
+    StageClock clock;
+    m_workFolderHold.Release();
+    if (!app.m_info.m_strPackage.empty() && !workFolder.empty()) RemoveDirectoryTree(workFolder);
+    clock.Lap("clean-up");
+
+    platform::Log("worker exit code " + std::to_string(result == 1 ? 0 : result == 16 ? 16 : -1));
+    switch (result) {
+        case 1: return 0;
+        case 16: return 16;
+        default: return static_cast<DWORD>(-1);
+    }
+}
+
+int CCopyThread::RunStages(std::string& workFolder) {
+    StageClock clock;
     m_progress.nStage = 1;
     int result = CheckProduct();
     clock.Lap("1");
@@ -85,18 +111,7 @@ DWORD CCopyThread::Run() {
             }
         }
     }
-
-    // The temporary work folder goes whatever happened. Without a package the
-    // work folder is the program's own, which is never removed.
-    if (!app.m_info.m_strPackage.empty() && !workFolder.empty()) RemoveDirectoryTree(workFolder);
-    clock.Lap("clean-up");
-
-    platform::Log("worker exit code " + std::to_string(result == 1 ? 0 : result == 16 ? 16 : -1));
-    switch (result) {
-        case 1: return 0;
-        case 16: return 16;
-        default: return static_cast<DWORD>(-1);
-    }
+    return result;
 }
 
 int CCopyThread::CheckProduct() {

@@ -10,7 +10,9 @@
 #include <mutex>
 #include <string>
 
+#include "engine/placed_files.h"
 #include "platform/thread.h"
+#include "util/private_folder.h"
 
 // The worker's progress. The numbers are single 32-bit words written by the
 // worker alone and read without a lock (atomic only so that the compiler
@@ -55,4 +57,12 @@ public:
 
     COPYPROGRESS m_progress;
     std::list<std::unique_ptr<CCopyItem>> m_files;
+
+    // The temporary work folder, the program's own from its creation in
+    // stage 2 to the clean-up, and what extraction placed in it.
+    CPrivateFolder m_workFolderHold;
+    CPlacedFiles m_placed;
+
+private:
+    int RunStages(std::string& workFolder);
 };

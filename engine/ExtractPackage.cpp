@@ -1,12 +1,11 @@
 // Stage 2: the package, unpacked entry by entry into the work folder's FILES
 // folder through a scratch file.
-#include <cstdio>
-
 #include "app/SetupApp.h"
 #include "engine/CopyThread.h"
 #include "engine/entry_name.h"
 #include "engine/messages.h"
 #include "engine/package_reader.h"
+#include "engine/unexpected_error.h"
 #include "platform/file.h"
 #include "platform/log.h"
 #include "platform/prompt.h"
@@ -42,8 +41,9 @@ struct PlaceFailed {
 // there to its place below FILES.
 class ScratchSink : public pkg::EntrySink {
 public:
-    ScratchSink(const std::string& scratch, const std::string& filesFolder, COPYPROGRESS& progress)
-        : m_scratch(scratch), m_files(filesFolder), m_progress(progress) {}
+    ScratchSink(const std::string& scratch, const std::string& filesFolder, COPYPROGRESS& progress,
+                CPlacedFiles& placed)
+        : m_scratch(scratch), m_files(filesFolder), m_progress(progress), m_placed(placed) {}
 
     void BeginEntry(const pkg::EntryInfo&) override {
         m_out.Open(m_scratch, platform::File::modeCreate | platform::File::modeWrite |
@@ -57,7 +57,8 @@ public:
         if (m_out.IsOpen()) m_out.Close();
         // Refused before the copy, as updpkg refuses it, rather than by it.
         m_layout.Place(info.name, info.index, info.end);
-        if (!CopyFileCreatingPath(m_scratch, JoinPath(m_files, info.name), FALSE))
+        const std::string destination = JoinPath(m_files, info.name);
+        if (!CopyFileCreatingPath(m_scratch, destination, FALSE) || !m_placed.Record(destination))
             throw PlaceFailed{::GetLastError()};
         platform::Log("placed: " + info.name + " (" + std::to_string(info.uncompressedSize) + " bytes)");
         m_progress.nPos = static_cast<LONG>(static_cast<uint32_t>(info.end) >> 16);
@@ -67,6 +68,7 @@ private:
     std::string m_scratch;
     std::string m_files;
     COPYPROGRESS& m_progress;
+    CPlacedFiles& m_placed;
     platform::File m_out;
     pkg::PlacementCheck m_layout;
 };
@@ -101,6 +103,12 @@ int CCopyThread::ExtractPackage(std::string& workFolder) {
             return FALSE;
         }
     }
+    // Made afresh as the program's own: never an old folder reused.
+    if (!m_workFolderHold.Create(workFolder)) {
+        ShowSystemError(::GetLastError());
+        return FALSE;
+    }
+    m_placed.Begin();
     const std::string filesFolder = JoinPath(workFolder, "FILES");
     if (!CreateDirectoryPath(filesFolder)) {
         ShowSystemError(::GetLastError());
@@ -108,7 +116,7 @@ int CCopyThread::ExtractPackage(std::string& workFolder) {
     }
 
     const uint32_t key = app.m_productCheck.GetLibraryCrc();
-    const std::string scratch = CreateTempFileName();
+    const std::string scratch = CreateTempFileNameIn(workFolder);
 
     int ok = FALSE;
     try {
@@ -121,16 +129,14 @@ int CCopyThread::ExtractPackage(std::string& workFolder) {
         FileSource source(package);
         pkg::PackageReader reader(source, key);
         reader.ReadHeader();
-        ScratchSink sink(scratch, filesFolder, m_progress);
+        ScratchSink sink(scratch, filesFolder, m_progress, m_placed);
         while (reader.ReadEntry(sink)) {
         }
         platform::Pause(kClosingPauseMs);
         package.Close();
         ok = TRUE;
     } catch (const platform::FileException& e) {
-        char text[512];
-        std::snprintf(text, sizeof text, engine_text::kPrepareErrorFormat, static_cast<long>(e.error));
-        platform::AppMessageBox(text, MB_ICONSTOP | MB_OK);
+        ShowUnexpectedError(e.error);
     } catch (const pkg::FormatError&) {
         platform::AppMessageBox(engine_text::kPackageFormatError, MB_ICONEXCLAMATION | MB_OK);
     } catch (const PlaceFailed&) {

@@ -1,5 +1,6 @@
 // The file list of the components and its installation.
 #include <iterator>
+#include <vector>
 
 #include "app/SetupApp.h"
 #include "engine/CopyThread.h"
@@ -8,6 +9,16 @@
 #include "platform/filefind.h"
 #include "platform/prompt.h"
 #include "util/path.h"
+
+namespace {
+
+std::vector<std::string> SourcesOf(const std::list<std::unique_ptr<CCopyItem>>& files) {
+    std::vector<std::string> sources;
+    for (const auto& item : files) sources.push_back(item->m_strSource);
+    return sources;
+}
+
+}  // namespace
 
 int CCopyThread::BuildFileList(std::string workFolder) {
     CSetupApp& app = GetApp();
@@ -31,6 +42,11 @@ int CCopyThread::BuildFileList(std::string workFolder) {
             (*it)->m_strDest = dest;
         }
     }
+    // From a package, only what extraction placed is installed.
+    if (!m_placed.Accepts(SourcesOf(m_files))) {
+        platform::AppMessageBox(engine_text::kPackageFormatError, MB_ICONEXCLAMATION | MB_OK);
+        return FALSE;
+    }
     return TRUE;
 }
 
@@ -42,6 +58,10 @@ int CCopyThread::CollectFiles(std::string folder, std::string root) {
         more = find.FindNextFile();
         if (find.IsDots()) continue;
         const std::string path = find.GetFilePath();
+        if (find.IsReparsePoint()) {  // never followed, never listed
+            m_placed.NoteLink();
+            continue;
+        }
         if (find.IsDirectory()) {
             if (!CollectFiles(path, root)) return FALSE;
             continue;

@@ -1,5 +1,7 @@
 #include "platform/propsheet.h"
 
+#include "platform/common_controls.h"
+
 namespace platform {
 
 namespace {
@@ -134,8 +136,7 @@ PropertySheet::PropertySheet(UINT captionId, HWND parent, UINT startPage) {
 
 INT_PTR PropertySheet::DoModal() {
     // The progress bar and the other common controls must be registered.
-    INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
-    ::InitCommonControlsEx(&icc);
+    InitCommonControlClasses(ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES);
 
     m_pageHeaders.clear();
     for (PropertyPage* page : m_pages) m_pageHeaders.push_back(page->GetPageHeader());
@@ -147,7 +148,7 @@ INT_PTR PropertySheet::DoModal() {
     INT_PTR result = -1;
     {
         WindowsHook hook(WH_CBT, &PropertySheet::CbtHook);
-        if (hook) result = ::PropertySheetA(&m_psh);
+        if (hook) result = RunPropertySheet(&m_psh);
     }
     t_creatingSheet = nullptr;
     return result;

@@ -8,11 +8,17 @@ namespace platform {
 
 namespace {
 std::atomic<unsigned> g_divisor{1};
-}
+std::atomic<PauseHook> g_hook{nullptr};
+}  // namespace
 
 unsigned ScaledDuration(unsigned ms) { return ms / (g_divisor.load() ? g_divisor.load() : 1); }
 
-void Pause(unsigned ms) { ::Sleep(ScaledDuration(ms)); }
+void Pause(unsigned ms) {
+    if (PauseHook hook = g_hook.load()) hook(ms);
+    ::Sleep(ScaledDuration(ms));
+}
+
+void SetPauseHook(PauseHook hook) { g_hook.store(hook); }
 
 void SetPauseDivisor(unsigned divisor) { g_divisor.store(divisor ? divisor : 1); }
 

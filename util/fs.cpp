@@ -19,7 +19,9 @@ constexpr std::size_t kMinFolderPath = 4;
 // renamed nor swapped for a link between the check and the walk.
 platform::Handle OpenFolderItself(const std::string& folder) {
     return platform::Handle(::CreateFileA(
-        folder.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+        // FILE_LIST_DIRECTORY: a handle for attributes alone takes no part
+        // in sharing, so it would not keep a deleting open away.
+        folder.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
 }
 
@@ -46,8 +48,12 @@ std::string CreateTempFileName() {
         ::SetLastError(ERROR_BUFFER_OVERFLOW);
         return std::string();
     }
+    return CreateTempFileNameIn(folder);
+}
+
+std::string CreateTempFileNameIn(const std::string& folder) {
     char name[MAX_PATH];
-    if (!::GetTempFileNameA(folder, "kvc", 0, name)) return std::string();
+    if (!::GetTempFileNameA(folder.c_str(), "kvc", 0, name)) return std::string();
     return name;
 }
 
@@ -81,19 +87,6 @@ BOOL DeleteFilesRecursive(const std::string& folder, std::list<std::string>& lis
         }
     }
     list.push_back(folder);
-    return TRUE;
-}
-
-BOOL RemoveDirectoryTree(const std::string& path) {
-    if (path.size() < kMinFolderPath) {
-        ::SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    std::list<std::string> folders;
-    if (!DeleteFilesRecursive(path, folders)) return FALSE;
-    for (const std::string& folder : folders) {
-        if (!::RemoveDirectoryA(folder.c_str())) return FALSE;
-    }
     return TRUE;
 }
 

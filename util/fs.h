@@ -10,6 +10,9 @@
 // Creates a unique empty file named "kvc....tmp" in the temporary folder and
 // returns its path; "" on failure. The caller deletes the file.
 std::string CreateTempFileName();
+// The same in the given folder (the program's private work folder, where
+// nobody else can swap the file between its writing and its copying).
+std::string CreateTempFileNameIn(const std::string& folder);
 
 // Deletes every file below folder and appends its folders to list deepest
 // first (every folder after the folders below it, folder itself last).
@@ -19,8 +22,14 @@ std::string CreateTempFileName();
 // folders removes the link and nothing it points to.
 BOOL DeleteFilesRecursive(const std::string& folder, std::list<std::string>& list);
 
-// Deletes a folder with everything in it. Refuses paths under 4 bytes (a
-// drive root). A missing folder gives FALSE with ERROR_PATH_NOT_FOUND.
+// Deletes a folder with everything in it, completely or not at all: names
+// that end in a dot or a blank are removed too, a link is removed as a link
+// and never entered, and each entry is deleted through a handle that shares
+// no write access. Refuses paths under 4 bytes (a drive root); a file at
+// path gives ERROR_DIRECTORY. A missing folder gives FALSE with
+// ERROR_PATH_NOT_FOUND; any failure below it keeps its own error. Stops at
+// the first entry that cannot be deleted (a read-only file: attributes are
+// not changed first); what was deleted before stays deleted.
 BOOL RemoveDirectoryTree(const std::string& path);
 
 // Creates a folder (given without a trailing backslash) and every missing

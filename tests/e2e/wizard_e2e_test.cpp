@@ -148,3 +148,82 @@ TEST(WizardEndToEnd, OutcomesOtherThanSuccess) {
         EXPECT_EQ(r.exitCode, c.status);
     }
 }
+
+namespace {
+const std::string kAlreadyRunning = Sjis("アップデートウィザードはすでに実行中です。");
+}
+
+TEST(WizardEndToEnd, TwoInstancesStartedTogether) {
+    World w;
+    w.PutPackage();
+    driver::Process a, b;
+    ASSERT_TRUE(a.Start(w.medium / "SETUP.EXE"));
+    ASSERT_TRUE(b.Start(w.medium / "SETUP.EXE"));
+    // One of them says that the other runs, and nothing else.
+    driver::Process* boxed = nullptr;
+    driver::Window box;
+    const DWORD start = GetTickCount();
+    while (!boxed && GetTickCount() - start < 30000) {
+        for (driver::Process* p : {&a, &b}) {
+            for (auto& win : p->Windows())
+                if (win.IsMessageBox()) {
+                    boxed = p;
+                    box = win;
+                }
+        }
+        Sleep(30);
+    }
+    ASSERT_NE(boxed, nullptr);
+    driver::Process& other = boxed == &a ? b : a;
+    EXPECT_EQ(box.caption, Sjis("アップデートウィザード"));
+    EXPECT_EQ(box.MessageText(), kAlreadyRunning);
+    EXPECT_NE(box.Find(IDOK), nullptr);
+    EXPECT_EQ(box.Find(IDCANCEL), nullptr);
+    EXPECT_EQ(boxed->Windows().size(), 1u);  // no wizard of its own
+    driver::Press(box.hwnd, IDOK);
+    EXPECT_TRUE(boxed->WaitExit(10000));
+    // The other one updates as if it were alone.
+    driver::RunOptions o;
+    o.timeoutMs = 60000;
+    auto r = driver::DriveWizard(other, o);
+    ExpectWizardShape(r);
+    EXPECT_TRUE(r.boxes.empty());
+    ASSERT_EQ(r.pages.size(), 3u);
+    ASSERT_EQ(r.pages[2].texts.size(), 1u);
+    EXPECT_EQ(r.pages[2].texts[0], Finish(" のアップデートは正常に終了しました。"));
+    EXPECT_TRUE(w.Installed());
+    EXPECT_FALSE(Exists(WorkFolder()));
+}
+
+TEST(WizardEndToEnd, PlantedVersionDllIsNeverLoaded) {
+    // Under Wine the test runs with WINEDLLOVERRIDES=version=n,b (see the
+    // test's properties): Wine's own order prefers its built-in DLL, native
+    // first is the order of Windows, where a DLL beside the program wins.
+    World w("update\\Zomi7.EXE");  // current already: the version is read, then the run ends
+    w.PutPackage();
+    const std::string marker = w.medium / "planted_dll_loaded.txt";
+    ASSERT_TRUE(CopyFileA((BinDir() + "planted\\version.dll").c_str(), (w.medium / "version.dll").c_str(), FALSE));
+    // The plant works: a program that imports version.dll loads it.
+    const std::string user = w.medium / "fixture_version_user.exe";
+    ASSERT_TRUE(CopyFileA((BinDir() + "fixture_version_user.exe").c_str(), user.c_str(), FALSE));
+    {
+        driver::Process p;
+        ASSERT_TRUE(p.Start(user));
+        EXPECT_TRUE(p.WaitExit(20000));
+    }
+    ASSERT_TRUE(Exists(marker));
+    DeleteFileA(marker.c_str());
+
+    auto r = w.Run();
+    ExpectWizardShape(r);
+    ASSERT_EQ(r.boxes.size(), 1u);  // the version was read through the system's version.dll
+    EXPECT_EQ(r.boxes[0].text, Sjis("最新バージョンがインストールされています。"));
+    // Wine's own system DLLs import version.dll, and with native first Wine
+    // takes it from beside the program for them before the program's first
+    // line (Windows loads their imports as known DLLs): only Windows shows
+    // that nothing loads the plant. Wine shows the program's own use above.
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    if (!GetProcAddress(ntdll, "wine_get_version")) {
+        EXPECT_FALSE(Exists(marker));
+    }
+}

@@ -109,12 +109,17 @@ bool SaveWindowShot(HWND hwnd, const std::string& path) {
 }
 
 RunReport RunWizard(const RunOptions& options) {
-    RunReport report;
     Process p;
     if (!p.Start(options.setupExe)) {
+        RunReport report;
         report.problems.push_back("SETUP.EXE could not be started");
         return report;
     }
+    return DriveWizard(p, options);
+}
+
+RunReport DriveWizard(Process& p, const RunOptions& options) {
+    RunReport report;
     report.started = true;
     size_t nextAnswer = 0;
     std::string lastPage;

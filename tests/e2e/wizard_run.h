@@ -50,6 +50,8 @@ struct RunOptions {
 };
 
 RunReport RunWizard(const RunOptions& options);
+// The same for a SETUP.EXE already started (options.setupExe unused).
+RunReport DriveWizard(Process& p, const RunOptions& options);
 
 // Saves the screen area of a window as a 24-bit BMP.
 bool SaveWindowShot(HWND hwnd, const std::string& path);

@@ -7,12 +7,9 @@
 #include <map>
 #include <stdexcept>
 
-#include "app_paths.h"
-#include "engine/CopyThread.h"
 #include "engine/install_transaction.h"
-#include "fixture_paths.h"
+#include "run_world.h"
 #include "scripted_prompt.h"
-#include "worker_world.h"
 
 using testutil::Exists;
 using testutil::ReadFileBytes;
@@ -63,25 +60,6 @@ std::vector<std::string> Leftovers(const std::string& folder) {
             out.push_back(name);
     }
     return out;
-}
-
-struct Finished {
-    DWORD code;
-    LONG stage, pos, max;
-};
-
-Finished RunWorker() {
-    CCopyThread* t = platform::BeginThread<CCopyThread>();
-    EXPECT_NE(t, nullptr);
-    if (!t) return {};
-    EXPECT_EQ(WaitForSingleObject(t->ThreadHandle(), 60000), WAIT_OBJECT_0);
-    Finished f{};
-    GetExitCodeThread(t->ThreadHandle(), &f.code);
-    f.stage = t->GetProgress()->nStage;
-    f.pos = t->GetProgress()->nPos;
-    f.max = t->GetProgress()->nMax;
-    delete t;
-    return f;
 }
 
 // An installed Zomi7 7.5.1 with a few files, and an update medium without

@@ -3,67 +3,14 @@
 #include <gtest/gtest.h>
 
 #include "app/ExitStatus.h"
-#include "app_paths.h"
-#include "engine/CopyThread.h"
-#include "fixture_paths.h"
 #include "platform/log.h"
 #include "platform/unattended_prompt.h"
+#include "run_world.h"
 #include "scripted_prompt.h"
-#include "worker_world.h"
 
 using testutil::Exists;
 using testutil::ReadFileBytes;
 using testutil::Sjis;
-
-namespace {
-
-// The world with an installed product (a real version resource) registered
-// under App Paths, a package for it, and two components.
-class RunWorld : public WorkerWorld {
-public:
-    testutil::AppPathsEntry appPaths;
-
-    explicit RunWorld(const char* installedVersion = "fixture_ver_7_5_1_65535.exe") {
-        EXPECT_TRUE(CopyFileA(testfix::FixturePath(installedVersion).c_str(), (product / "Zomi7.EXE").c_str(),
-                              FALSE));
-        EXPECT_TRUE(appPaths.Set(product / "Zomi7.EXE"));
-        app.SetTargetDir("");
-        AddComponent("APP", "<TARGETDIR>");
-        AddComponent("HELP", "<TARGETDIR>\\HELP");
-    }
-    void PutStandardPackage() {
-        PutPackage(Package(Key(), {{"APP\\new.txt", "new"},
-                                   {"APP\\lib\\deep\\x.dat", std::string(100000, 'x')},
-                                   {Sjis("HELP\\使い方.txt"), "help"}}));
-    }
-    void ExpectInstalled() {
-        EXPECT_EQ(ReadFileBytes(product / "new.txt"), "new");
-        EXPECT_EQ(ReadFileBytes(product / "lib\\deep\\x.dat"), std::string(100000, 'x'));
-        EXPECT_EQ(ReadFileBytes(product / Sjis("HELP\\使い方.txt")), "help");
-    }
-};
-
-struct Finished {
-    DWORD code;
-    LONG stage, pos, max;
-};
-
-// Runs one worker thread to its end and reads what it left.
-Finished RunWorker() {
-    CCopyThread* t = platform::BeginThread<CCopyThread>();
-    EXPECT_NE(t, nullptr);
-    if (!t) return {};
-    EXPECT_EQ(WaitForSingleObject(t->ThreadHandle(), 60000), WAIT_OBJECT_0);
-    Finished f{};
-    GetExitCodeThread(t->ThreadHandle(), &f.code);
-    f.stage = t->GetProgress()->nStage;
-    f.pos = t->GetProgress()->nPos;
-    f.max = t->GetProgress()->nMax;
-    delete t;
-    return f;
-}
-
-}  // namespace
 
 TEST(WorkerRun, SuccessfulUpdate) {
     RunWorld w;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/package_format.h"
+#include "platform/dll_search.h"
 #include "platform/mbcs.h"
 #include "tools/updpkg/build.h"
 #include "tools/updpkg/cli.h"
@@ -88,6 +89,8 @@ std::string Describe(const pkg::FormatError& e) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // The vendor runs it from folders full of other people's files.
+    platform::RestrictDllSearch();
     std::vector<std::string> args(argv + 1, argv + argc);
     Options o;
     try {

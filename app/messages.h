@@ -1,0 +1,10 @@
+#pragma once
+// Messages of the application shell, in code page 932.
+
+namespace app_text {
+
+// "アップデートウィザードはすでに実行中です。" (the update wizard is already running)
+inline constexpr char kAlreadyRunning[] =
+    "\x83\x41\x83\x62\x83\x76\x83\x66\x81\x5b\x83\x67\x83\x45\x83\x42\x83\x55\x81\x5b\x83\x68\x82\xcd\x82\xb7\x82\xc5\x82\xc9\x8e\xc0\x8d\x73\x92\x86\x82\xc5\x82\xb7\x81\x42";
+
+}  // namespace app_text

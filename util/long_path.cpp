@@ -1,0 +1,22 @@
+#include "util/long_path.h"
+
+#include <windows.h>
+
+std::wstring ExtendedPath(const std::string& path) {
+    std::wstring wide;
+    const int n = ::MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
+    if (n > 0) {
+        wide.resize(static_cast<size_t>(n));
+        ::MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), wide.data(), n);
+    }
+    if (wide.rfind(L"\\\\?\\", 0) == 0) return wide;
+    for (wchar_t& c : wide)
+        if (c == L'/') c = L'\\';
+    const bool drive = wide.size() >= 3 && wide[1] == L':' && wide[2] == L'\\';
+    const bool unc = wide.size() > 2 && wide[0] == L'\\' && wide[1] == L'\\';
+    const std::size_t keep = drive ? 3 : 1;
+    while (wide.size() > keep && wide.back() == L'\\') wide.pop_back();
+    if (drive) return L"\\\\?\\" + wide;
+    if (unc) return L"\\\\?\\UNC\\" + wide.substr(2);
+    return wide;
+}
