@@ -213,6 +213,25 @@ TEST(Unattended, QuietFailuresTellWhy) {
     }
 }
 
+TEST(Unattended, QuietSecondInstanceSaysSoInItsLog) {
+    // Another SETUP.EXE is running: the test holds the program's mutex.
+    World w;
+    w.PutPackage();
+    HANDLE other = CreateMutexA(nullptr, TRUE, "Global\\Zomi7.UpdateWizard.SETUP");
+    ASSERT_NE(other, nullptr);
+    Outcome o = RunUnattended(w.medium / "SETUP.EXE", "/quiet /log u.log");
+    CloseHandle(other);
+    ASSERT_TRUE(o.ended);
+    EXPECT_EQ(o.status, 1618u);
+    EXPECT_TRUE(o.windowClasses.empty()) << *o.windowClasses.begin();
+    EXPECT_EQ(ReadFileBytes(w.product / "readme.txt"), "old readme");
+    EXPECT_FALSE(Exists(WorkFolder()));
+    auto lines = LogLines(w.medium / "u.log");
+    EXPECT_TRUE(Has(lines, "box 0x30: " + Utf8(Sjis("アップデートウィザードはすでに実行中です。")))) << Dump(lines);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back().rfind("exit status 1618 ERROR_", 0), 0u) << Dump(lines);
+}
+
 TEST(Unattended, QuietWithARightDirNeedsNoRegistry) {
     World w;
     w.PutPackage();

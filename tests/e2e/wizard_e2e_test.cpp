@@ -182,6 +182,7 @@ TEST(WizardEndToEnd, TwoInstancesStartedTogether) {
     EXPECT_EQ(boxed->Windows().size(), 1u);  // no wizard of its own
     driver::Press(box.hwnd, IDOK);
     EXPECT_TRUE(boxed->WaitExit(10000));
+    EXPECT_EQ(boxed->ExitCode(), 1618u);  // ERROR_INSTALL_ALREADY_RUNNING
     // The other one updates as if it were alone.
     driver::RunOptions o;
     o.timeoutMs = 60000;
@@ -193,6 +194,7 @@ TEST(WizardEndToEnd, TwoInstancesStartedTogether) {
     EXPECT_EQ(r.pages[2].texts[0], Finish(" のアップデートは正常に終了しました。"));
     EXPECT_TRUE(w.Installed());
     EXPECT_FALSE(Exists(WorkFolder()));
+    EXPECT_EQ(r.exitCode, 0u);
 }
 
 TEST(WizardEndToEnd, PlantedVersionDllIsNeverLoaded) {
