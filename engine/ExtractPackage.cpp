@@ -37,8 +37,9 @@ struct PlaceFailed {
     DWORD error;
 };
 
-// Inflated bytes go to the scratch file; a verified entry is copied from
-// there to its place below FILES.
+// Inflated bytes go to the scratch file in the private work folder; a
+// verified entry is renamed from there to its place below FILES (one write of
+// its bytes, not two), and the scratch file is made afresh.
 class ScratchSink : public pkg::EntrySink {
 public:
     ScratchSink(const std::string& scratch, const std::string& filesFolder, COPYPROGRESS& progress,
@@ -55,11 +56,16 @@ public:
     void EndData(const pkg::EntryInfo&) override { m_out.Close(); }
     void EntryVerified(const pkg::EntryInfo& info) override {
         if (m_out.IsOpen()) m_out.Close();
-        // Refused before the copy, as updpkg refuses it, rather than by it.
+        // Refused before the rename, as updpkg refuses it, rather than by it.
         m_layout.Place(info.name, info.index, info.end);
         const std::string destination = JoinPath(m_files, info.name);
-        if (!CopyFileCreatingPath(m_scratch, destination, FALSE) || !m_placed.Record(destination))
+        if (!MoveFileCreatingPath(m_scratch, destination) || !m_placed.Record(destination))
             throw PlaceFailed{::GetLastError()};
+        // The scratch name is held again at once, as the temporary-name
+        // service left it: nothing else takes it between two entries.
+        m_out.Open(m_scratch, platform::File::modeCreate | platform::File::modeWrite |
+                                  platform::File::shareExclusive);
+        m_out.Close();
         platform::Log("placed: " + info.name + " (" + std::to_string(info.uncompressedSize) + " bytes)");
         m_progress.nPos = static_cast<LONG>(static_cast<uint32_t>(info.end) >> 16);
     }

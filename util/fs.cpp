@@ -115,15 +115,35 @@ BOOL CreateDirectoryPath(const std::string& path) {
     return TRUE;
 }
 
-BOOL CopyFileCreatingPath(const std::string& source, const std::string& destination,
-                          BOOL failIfExists) {
-    if (::CopyFileA(source.c_str(), destination.c_str(), failIfExists)) return TRUE;
+namespace {
+
+// Runs put(source, destination); when the destination's folder is missing,
+// creates it and runs it once more. A failure of that second attempt is shown
+// to the user (the system's text), the last error kept as put left it.
+template <typename Put>
+BOOL PutCreatingPath(const std::string& source, const std::string& destination, Put put) {
+    if (put(source.c_str(), destination.c_str())) return TRUE;
     if (::GetLastError() != ERROR_PATH_NOT_FOUND) return FALSE;
     if (!CreateDirectoryPath(PathBeforeLastBackslash(destination))) return FALSE;
-    if (::CopyFileA(source.c_str(), destination.c_str(), failIfExists)) return TRUE;
+    if (put(source.c_str(), destination.c_str())) return TRUE;
     const DWORD err = ::GetLastError();
     platform::AppMessageBox(GetSystemErrorText(err), MB_OK | MB_ICONEXCLAMATION);
     // The caller builds its own report from the last error: keep the copy's.
     ::SetLastError(err);
     return FALSE;
+}
+
+}  // namespace
+
+BOOL CopyFileCreatingPath(const std::string& source, const std::string& destination,
+                          BOOL failIfExists) {
+    return PutCreatingPath(source, destination, [failIfExists](const char* from, const char* to) {
+        return ::CopyFileA(from, to, failIfExists) != FALSE;
+    });
+}
+
+BOOL MoveFileCreatingPath(const std::string& source, const std::string& destination) {
+    return PutCreatingPath(source, destination, [](const char* from, const char* to) {
+        return ::MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != FALSE;
+    });
 }

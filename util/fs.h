@@ -43,3 +43,7 @@ BOOL CreateDirectoryPath(const std::string& path);
 // the box.
 BOOL CopyFileCreatingPath(const std::string& source, const std::string& destination,
                           BOOL failIfExists);
+
+// The same for a rename on one volume: the destination is replaced when it
+// exists (MoveFileExA with MOVEFILE_REPLACE_EXISTING).
+BOOL MoveFileCreatingPath(const std::string& source, const std::string& destination);
