@@ -39,7 +39,8 @@ struct PlaceFailed {
 
 // Inflated bytes go to the scratch file in the private work folder; a
 // verified entry is renamed from there to its place below FILES (one write of
-// its bytes, not two), and the scratch file is made afresh.
+// its bytes, not two); the next entry makes the scratch file afresh, and it is
+// held again from the end of the package until the clean-up.
 class ScratchSink : public pkg::EntrySink {
 public:
     ScratchSink(const std::string& scratch, const std::string& filesFolder, COPYPROGRESS& progress,
@@ -53,19 +54,17 @@ public:
     void Write(const unsigned char* data, std::size_t size) override {
         m_out.Write(data, static_cast<UINT>(size));
     }
-    void EndData(const pkg::EntryInfo&) override { m_out.Close(); }
+    void EndData(const pkg::EntryInfo&) override {
+        m_out.GetInformation(m_written);
+        m_out.Close();
+    }
     void EntryVerified(const pkg::EntryInfo& info) override {
-        if (m_out.IsOpen()) m_out.Close();
+        if (m_out.IsOpen()) EndData(info);
         // Refused before the rename, as updpkg refuses it, rather than by it.
         m_layout.Place(info.name, info.index, info.end);
         const std::string destination = JoinPath(m_files, info.name);
-        if (!MoveFileCreatingPath(m_scratch, destination) || !m_placed.Record(destination))
-            throw PlaceFailed{::GetLastError()};
-        // The scratch name is held again at once, as the temporary-name
-        // service left it: nothing else takes it between two entries.
-        m_out.Open(m_scratch, platform::File::modeCreate | platform::File::modeWrite |
-                                  platform::File::shareExclusive);
-        m_out.Close();
+        if (!MoveFileCreatingPath(m_scratch, destination)) throw PlaceFailed{::GetLastError()};
+        m_placed.Record(m_written);
         platform::Log("placed: " + info.name + " (" + std::to_string(info.uncompressedSize) + " bytes)");
         m_progress.nPos = static_cast<LONG>(static_cast<uint32_t>(info.end) >> 16);
     }
@@ -76,6 +75,7 @@ private:
     COPYPROGRESS& m_progress;
     CPlacedFiles& m_placed;
     platform::File m_out;
+    BY_HANDLE_FILE_INFORMATION m_written{};  // of the entry's bytes in the scratch file
     pkg::PlacementCheck m_layout;
 };
 
@@ -138,6 +138,9 @@ int CCopyThread::ExtractPackage(std::string& workFolder) {
         ScratchSink sink(scratch, filesFolder, m_progress, m_placed);
         while (reader.ReadEntry(sink)) {
         }
+        // The scratch name stays the program's until the clean-up deletes it.
+        platform::File(scratch, platform::File::modeCreate | platform::File::modeWrite |
+                                    platform::File::shareExclusive);
         platform::Pause(kClosingPauseMs);
         package.Close();
         ok = TRUE;

@@ -147,15 +147,18 @@ DWORD FlushFile(const std::string& path) {
 }
 
 // Everything written to the volume with this root ("C:\") on disk, in one
-// call (an elevated process may flush a whole volume). false where that is
-// not possible: not elevated, a network drive, a system that does not flush
-// volumes (Wine).
-bool FlushVolume(const std::string& root) {
-    if (root.size() < 2 || root[1] != ':') return false;
+// call (an elevated process may flush a whole volume).
+enum class VolumeFlush { Done, Unsupported, NotPossible };
+VolumeFlush FlushVolume(const std::string& root) {
+    if (root.size() < 2 || root[1] != ':') return VolumeFlush::NotPossible;
     const std::string device = std::string("\\\\.\\") + root.substr(0, 2);
     platform::Handle h(::CreateFileA(device.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                      nullptr, OPEN_EXISTING, 0, nullptr));
-    return h && ::FlushFileBuffers(h.get());
+    if (!h) return VolumeFlush::NotPossible;  // not elevated, a network drive
+    if (::FlushFileBuffers(h.get())) return VolumeFlush::Done;
+    const DWORD err = ::GetLastError();
+    return err == ERROR_INVALID_FUNCTION || err == ERROR_NOT_SUPPORTED ? VolumeFlush::Unsupported
+                                                                        : VolumeFlush::NotPossible;
 }
 
 // The journal, replaced as a whole: written and flushed beside itself, then
@@ -581,16 +584,20 @@ private:
     }
 
     // Each destination volume flushed at once where the system allows it,
-    // else each new file.
+    // else each new file. A system that has no volume flush at all (Wine,
+    // whose Linux file systems write a file's data before a rename that
+    // replaces it) is left to itself: a flush per file there costs more than
+    // the copy.
     bool FlushCommitted() {
-        std::map<std::string, bool> flushed;  // upper-cased volume root -> whole volume done
+        std::map<std::string, bool> flushed;  // upper-cased volume root -> nothing more to do
         for (const journal::Record& r : m_journal.records) {
             if (r.kind != journal::Record::Commit) continue;
             char root[MAX_PATH] = {};
             const bool known = ::GetVolumePathNameA(r.dest.c_str(), root, MAX_PATH) != FALSE;
             const std::string key = known ? Upper(root) : std::string();
             auto volume = flushed.find(key);
-            if (volume == flushed.end()) volume = flushed.emplace(key, known && FlushVolume(root)).first;
+            if (volume == flushed.end())
+                volume = flushed.emplace(key, known && FlushVolume(root) != VolumeFlush::NotPossible).first;
             if (volume->second) continue;
             for (;;) {
                 m_worker.SetCurrentFile(r.dest);

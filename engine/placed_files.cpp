@@ -28,10 +28,14 @@ void CPlacedFiles::Begin() {
 bool CPlacedFiles::Record(const std::string& path) {
     BY_HANDLE_FILE_INFORMATION info;
     if (!ReadInfo(path, info)) return false;
+    Record(info);
+    return true;
+}
+
+void CPlacedFiles::Record(const BY_HANDLE_FILE_INFORMATION& info) {
     State& state = m_files[Key{info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow}];
     state.size = SizeOf(info);
     state.written = info.ftLastWriteTime;
-    return true;
 }
 
 bool CPlacedFiles::Matches(const std::string& path, std::set<Key>& listed) const {

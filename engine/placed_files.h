@@ -20,6 +20,9 @@ public:
     // with its identity, size and time as they are now. false when the file
     // cannot be read back (last error set).
     bool Record(const std::string& path);
+    // The same from what the handle that wrote the file reported (its
+    // identity stays with it through a rename), without opening it again.
+    void Record(const BY_HANDLE_FILE_INFORMATION& info);
 
     // Stage 3 met a link at path: it was not followed, and a record in use
     // refuses the whole list.

@@ -68,6 +68,10 @@ void File::Write(const void* buffer, UINT count) {
     if (written != count) throw FileException(ERROR_DISK_FULL);
 }
 
+void File::GetInformation(BY_HANDLE_FILE_INFORMATION& info) const {
+    if (!::GetFileInformationByHandle(CheckedHandle(), &info)) throw FileException(::GetLastError());
+}
+
 ULONGLONG File::GetLength() const {
     LARGE_INTEGER size;
     if (!::GetFileSizeEx(CheckedHandle(), &size)) ThrowLastError();

@@ -52,6 +52,8 @@ public:
     // Writes all count bytes (a short write throws ERROR_DISK_FULL).
     void Write(const void* buffer, UINT count);
     ULONGLONG GetLength() const;
+    // Identity, size and times of the open file, from its handle.
+    void GetInformation(BY_HANDLE_FILE_INFORMATION& info) const;
     ULONGLONG GetPosition() const;
     ULONGLONG Seek(LONGLONG offset, DWORD from);  // FILE_BEGIN, FILE_CURRENT, FILE_END
     void Close();
