@@ -100,6 +100,9 @@ run_setup() {
   local label=$1 t0 t1 s
   install_product
   sync
+  # Wine keeps its desktop on the X server it first met: the session of the
+  # programs above ends before the wizard gets a display of its own.
+  PATH=/usr/lib/wine:$PATH wineserver -w 2>/dev/null || true
   t0=$(date +%s.%N)
   WINEDEBUG=-all,+debugstr xvfb-run -a -s "-screen 0 1024x768x24" "$root/cmake/wine-run.sh" \
     "$medium/wizdrive.exe" "$(winpath "$medium/SETUP.EXE")" >"$work/run.out" 2>"$work/run.err" || true

@@ -108,6 +108,10 @@ else
   rm -rf "$shots"; mkdir -p "$shots"
   cp build/win32/bin/wizdrive.exe "$demo/"
   winpath() { echo "Z:$1" | tr / '\\'; }
+  # Wine keeps its desktop on the X server it first met, and the programs
+  # above ran under a virtual display of their own that is gone now: let
+  # their Wine session end before the wizard gets its display.
+  PATH=/usr/lib/wine:$PATH wineserver -w 2>/dev/null || true
   report=$(xvfb-run -a -s "-screen 0 1024x768x24" "$root/cmake/wine-run.sh" "$demo/wizdrive.exe" \
              "$(winpath "$medium/SETUP.EXE")" --shots "$(winpath "$shots")" 2>/dev/null \
              | tr -d '\r' | iconv -f CP932 -t UTF-8 || true)
