@@ -84,8 +84,9 @@ bool IsFolder(const std::string& path) {
     const DWORD a = Attributes(path);
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
-void SetAttributes(const std::string& path, DWORD attributes) {
-    ::SetFileAttributesA(path.c_str(), attributes ? attributes : FILE_ATTRIBUTE_NORMAL);
+// No attribute at all is spelled FILE_ATTRIBUTE_NORMAL.
+bool SetAttributes(const std::string& path, DWORD attributes) {
+    return ::SetFileAttributesA(path.c_str(), attributes ? attributes : FILE_ATTRIBUTE_NORMAL) != FALSE;
 }
 std::string Upper(std::string s) {
     mbcs::MakeUpper(s);
@@ -103,9 +104,7 @@ std::string ParentFolder(const std::string& path) {
 // Deletes a file whatever its attributes; false with the last error set.
 bool DeleteAnyFile(const std::string& path) {
     const DWORD a = Attributes(path);
-    if (a != INVALID_FILE_ATTRIBUTES && (a & kClearedAttributes))
-        ::SetFileAttributesA(path.c_str(), a & ~kClearedAttributes ? a & ~kClearedAttributes
-                                                                    : FILE_ATTRIBUTE_NORMAL);
+    if (a != INVALID_FILE_ATTRIBUTES && (a & kClearedAttributes)) SetAttributes(path, a & ~kClearedAttributes);
     return ::DeleteFileA(path.c_str()) != FALSE;
 }
 
@@ -553,9 +552,7 @@ private:
             const DWORD a = Attributes(r.dest);
             if (a == INVALID_FILE_ATTRIBUTES) return ::GetLastError();
             if (a & FILE_ATTRIBUTE_DIRECTORY) return ERROR_ACCESS_DENIED;
-            if ((a & kClearedAttributes) && !::SetFileAttributesA(r.dest.c_str(), (a & ~kClearedAttributes)
-                                                                                     ? a & ~kClearedAttributes
-                                                                                     : FILE_ATTRIBUTE_NORMAL))
+            if ((a & kClearedAttributes) && !SetAttributes(r.dest, a & ~kClearedAttributes))
                 return ::GetLastError();
             if (!::MoveFileExA(r.dest.c_str(), r.backup.c_str(), MOVEFILE_WRITE_THROUGH)) {
                 const DWORD err = ::GetLastError();

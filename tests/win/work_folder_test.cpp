@@ -21,11 +21,6 @@ using testutil::Sjis;
 
 namespace {
 
-std::string FormatErrorText() {
-    return Sjis("更新するファイルの取得に失敗しました。\nアップデートプログラムが壊れているか、"
-                "アップデート対象製品が正しくない可能性があります。");
-}
-
 // Wine's ntdll exports its version; Windows' does not.
 bool RunningUnderWine() {
     HMODULE ntdll = ::GetModuleHandleA("ntdll.dll");

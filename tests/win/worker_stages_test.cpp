@@ -13,18 +13,6 @@ using testutil::Exists;
 using testutil::ReadFileBytes;
 using testutil::Sjis;
 
-namespace {
-
-std::string FormatErrorText() {
-    return Sjis("更新するファイルの取得に失敗しました。\nアップデートプログラムが壊れているか、"
-                "アップデート対象製品が正しくない可能性があります。");
-}
-std::string FilesNotFoundText() {
-    return Sjis("更新するファイルがみつかりません。\nアップデートプログラムが壊れている可能性があります。");
-}
-
-}  // namespace
-
 TEST(ExtractPackage, PlacesEveryEntryBelowFiles) {
     WorkerWorld w;
     std::string big(200000, '\0');

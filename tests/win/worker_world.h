@@ -14,6 +14,15 @@
 #include "platform/timing.h"
 #include "test_util.h"
 
+// The engine's boxes as the tests expect them, spelled out once.
+inline std::string FormatErrorText() {
+    return testutil::Sjis("更新するファイルの取得に失敗しました。\nアップデートプログラムが壊れているか、"
+                          "アップデート対象製品が正しくない可能性があります。");
+}
+inline std::string FilesNotFoundText() {
+    return testutil::Sjis("更新するファイルがみつかりません。\nアップデートプログラムが壊れている可能性があります。");
+}
+
 class WorkerWorld {
 public:
     testutil::ScratchDir program{"upd_w_program"};

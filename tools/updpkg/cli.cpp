@@ -118,6 +118,18 @@ std::string UsageText(const std::string& command) {
     return text;
 }
 
+bool SplitOption(const std::string& arg, std::string& name, std::string& value) {
+    const std::size_t equals = arg.find('=');
+    if (arg.compare(0, 2, "--") != 0 || equals == std::string::npos) {
+        name = arg;
+        value.clear();
+        return false;
+    }
+    name = arg.substr(0, equals);
+    value = arg.substr(equals + 1);
+    return true;
+}
+
 Options ParseCommandLine(const std::vector<std::string>& args) {
     Options o;
     if (args.empty()) throw UsageError("no command given", "");
@@ -153,13 +165,8 @@ Options ParseCommandLine(const std::vector<std::string>& args) {
             optionsEnded = true;
             continue;
         }
-        std::string name = arg, value;
-        bool inlineValue = false;
-        if (arg.compare(0, 2, "--") == 0 && arg.find('=') != std::string::npos) {
-            name = arg.substr(0, arg.find('='));
-            value = arg.substr(arg.find('=') + 1);
-            inlineValue = true;
-        }
+        std::string name, value;
+        const bool inlineValue = SplitOption(arg, name, value);
         const OptionInfo* option = nullptr;
         for (const OptionInfo& s : kOptions) {
             if (name == s.name) option = &s;

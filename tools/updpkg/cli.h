@@ -28,6 +28,10 @@ Options ParseCommandLine(const std::vector<std::string>& args);
 // command.
 std::string UsageText(const std::string& command);
 
+// One argument that starts with "-": its option name, and the value given
+// with it as "--name=value" (true) or none (false).
+bool SplitOption(const std::string& arg, std::string& name, std::string& value);
+
 // 1 to 8 hexadecimal digits, with or without 0x; nothing else.
 std::optional<uint32_t> ParseKey(const std::string& text);
 

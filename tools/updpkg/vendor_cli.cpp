@@ -93,13 +93,8 @@ VendorOptions ParseVendorCommandLine(const std::vector<std::string>& args) {
             ended = true;
             continue;
         }
-        std::string name = arg, value;
-        bool inlineValue = false;
-        if (arg.compare(0, 2, "--") == 0 && arg.find('=') != std::string::npos) {
-            name = arg.substr(0, arg.find('='));
-            value = arg.substr(arg.find('=') + 1);
-            inlineValue = true;
-        }
+        std::string name, value;
+        const bool inlineValue = SplitOption(arg, name, value);
         bool needsValue = false;
         for (const char* w : withValue) needsValue = needsValue || name == w;
         if (!needsValue && name != "--force" && name != "--json") throw UsageError("unknown option '" + arg + "'", cmd);
