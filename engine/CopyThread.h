@@ -65,4 +65,6 @@ public:
 
 private:
     int RunStages(std::string& workFolder);
+
+    bool m_listAccepted = true;  // every listed file was one extraction placed
 };

@@ -7,9 +7,11 @@
 #include "engine/package_reader.h"
 #include "engine/unexpected_error.h"
 #include "platform/file.h"
+#include "platform/handle.h"
 #include "platform/log.h"
 #include "platform/prompt.h"
 #include "platform/timing.h"
+#include "util/file_facts.h"
 #include "util/fs.h"
 #include "util/path.h"
 #include "util/syserr.h"
@@ -20,10 +22,12 @@ constexpr unsigned kClosingPauseMs = 1000;
 
 // The package file as the reader's byte source; read failures arrive as
 // platform::FileException.
-class FileSource : public pkg::ByteSource {
+class FileSource : public pkg::ReadAheadSource {
 public:
     explicit FileSource(platform::File& file) : m_file(file) {}
-    std::size_t Read(void* buffer, std::size_t size) override {
+
+protected:
+    std::size_t ReadRaw(void* buffer, std::size_t size) override {
         return m_file.Read(buffer, static_cast<UINT>(size));
     }
 
@@ -38,9 +42,10 @@ struct PlaceFailed {
 };
 
 // Inflated bytes go to the scratch file in the private work folder; a
-// verified entry is renamed from there to its place below FILES (one write of
-// its bytes, not two); the next entry makes the scratch file afresh, and it is
-// held again from the end of the package until the clean-up.
+// verified entry is renamed from there to its place below FILES through the
+// handle that wrote it (one write of its bytes, and no second open); the
+// next entry makes the scratch file afresh, and it is held again from the
+// end of the package until the clean-up.
 class ScratchSink : public pkg::EntrySink {
 public:
     ScratchSink(const std::string& scratch, const std::string& filesFolder, COPYPROGRESS& progress,
@@ -48,24 +53,33 @@ public:
         : m_scratch(scratch), m_files(filesFolder), m_progress(progress), m_placed(placed) {}
 
     void BeginEntry(const pkg::EntryInfo&) override {
-        m_out.Open(m_scratch, platform::File::modeCreate | platform::File::modeWrite |
-                                  platform::File::shareExclusive);
+        m_out.reset(::CreateFileA(m_scratch.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!m_out) throw platform::FileException(::GetLastError());
     }
     void Write(const unsigned char* data, std::size_t size) override {
-        m_out.Write(data, static_cast<UINT>(size));
-    }
-    void EndData(const pkg::EntryInfo&) override {
-        m_out.GetInformation(m_written);
-        m_out.Close();
+        DWORD written = 0;
+        if (!::WriteFile(m_out.get(), data, static_cast<DWORD>(size), &written, nullptr))
+            throw platform::FileException(::GetLastError());
+        if (written != size) throw platform::FileException(ERROR_DISK_FULL);
     }
     void EntryVerified(const pkg::EntryInfo& info) override {
-        if (m_out.IsOpen()) EndData(info);
         // Refused before the rename, as updpkg refuses it, rather than by it.
         m_layout.Place(info.name, info.index, info.end);
+        // A time set through the handle is one the file system leaves alone
+        // when the handle closes; a time it keeps itself may move then, and
+        // the file would no longer match what is recorded of it.
+        FILETIME now;
+        ::GetSystemTimeAsFileTime(&now);
+        FileFacts written;
+        if (!::SetFileTime(m_out.get(), nullptr, nullptr, &now) || !ReadFileFacts(m_out.get(), written))
+            throw platform::FileException(::GetLastError());
         const std::string destination = JoinPath(m_files, info.name);
-        if (!MoveFileCreatingPath(m_scratch, destination)) throw PlaceFailed{::GetLastError()};
-        m_placed.Record(m_written);
-        platform::Log("placed: " + info.name + " (" + std::to_string(info.uncompressedSize) + " bytes)");
+        if (!RenameOpenFileCreatingPath(m_out.get(), destination)) throw PlaceFailed{::GetLastError()};
+        m_out.reset();
+        m_placed.Record(destination, written);
+        if (platform::LogIsOpen())
+            platform::Log("placed: " + info.name + " (" + std::to_string(info.uncompressedSize) + " bytes)");
         m_progress.nPos = static_cast<LONG>(static_cast<uint32_t>(info.end) >> 16);
     }
 
@@ -74,8 +88,7 @@ private:
     std::string m_files;
     COPYPROGRESS& m_progress;
     CPlacedFiles& m_placed;
-    platform::File m_out;
-    BY_HANDLE_FILE_INFORMATION m_written{};  // of the entry's bytes in the scratch file
+    platform::Handle m_out;
     pkg::PlacementCheck m_layout;
 };
 

@@ -1,6 +1,5 @@
 // The file list of the components and its installation.
 #include <iterator>
-#include <vector>
 
 #include "app/SetupApp.h"
 #include "engine/CopyThread.h"
@@ -10,20 +9,11 @@
 #include "platform/prompt.h"
 #include "util/path.h"
 
-namespace {
-
-std::vector<std::string> SourcesOf(const std::list<std::unique_ptr<CCopyItem>>& files) {
-    std::vector<std::string> sources;
-    for (const auto& item : files) sources.push_back(item->m_strSource);
-    return sources;
-}
-
-}  // namespace
-
 int CCopyThread::BuildFileList(std::string workFolder) {
     CSetupApp& app = GetApp();
     m_progress.nMax = 0;
     m_progress.nPos = 0;
+    m_listAccepted = true;
 
     for (const auto& component : app.m_info.m_components) {
         std::string source = JoinPath(JoinPath(workFolder, "FILES"), component->pszSource);
@@ -42,8 +32,10 @@ int CCopyThread::BuildFileList(std::string workFolder) {
             (*it)->m_strDest = dest;
         }
     }
-    // From a package, only what extraction placed is installed.
-    if (!m_placed.Accepts(SourcesOf(m_files))) {
+    // From a package, only what extraction placed is installed: here by
+    // the listing's names, sizes and times, before anything is copied;
+    // staging confirms each file on the handle it takes it from.
+    if (!m_listAccepted || m_placed.LinkSeen()) {
         platform::AppMessageBox(engine_text::kPackageFormatError, MB_ICONEXCLAMATION | MB_OK);
         return FALSE;
     }
@@ -66,6 +58,7 @@ int CCopyThread::CollectFiles(std::string folder, std::string root) {
             if (!CollectFiles(path, root)) return FALSE;
             continue;
         }
+        if (!m_placed.Lists(path, find.GetLength(), find.GetLastWriteTime())) m_listAccepted = false;
         auto item = std::make_unique<CCopyItem>();
         item->m_strSource = path;
         std::string relative = path.substr(std::min(root.size(), path.size()));

@@ -25,8 +25,10 @@
 #include "app/SetupApp.h"
 #include "checks/product_facts.h"
 #include "engine/CopyThread.h"
+#include "engine/folder_names.h"
 #include "engine/install_journal.h"
 #include "engine/messages.h"
+#include "engine/stage_file.h"
 #include "platform/file.h"
 #include "platform/handle.h"
 #include "platform/log.h"
@@ -37,16 +39,11 @@
 #include "util/syserr.h"
 
 namespace install {
-
 namespace {
 
 constexpr char kJournalName[] = "KVUPDATE.JNL";
 constexpr char kJournalCopySuffix[] = ".new";
-constexpr unsigned kPollMs = 50;
 constexpr unsigned kClosingPauseMs = 1000;
-// A copy that does not settle within this long counts as failed: a file
-// system that keeps coarser times than the source's would never match.
-constexpr unsigned long long kSettleLimitMs = 30000;
 // A journal is a few hundred bytes per file; anything near this is not ours.
 constexpr ULONGLONG kJournalLimit = 64ull << 20;
 constexpr DWORD kClearedAttributes =
@@ -93,14 +90,6 @@ std::string Upper(std::string s) {
     return s;
 }
 
-// The folder above path; "C:\" (not "C:", the drive's current folder) for a
-// file in a drive's root.
-std::string ParentFolder(const std::string& path) {
-    std::string parent = PathBeforeLastBackslash(path);
-    if (parent.size() == 2 && parent[1] == ':') parent += '\\';
-    return parent;
-}
-
 // Deletes a file whatever its attributes; false with the last error set.
 bool DeleteAnyFile(const std::string& path) {
     const DWORD a = Attributes(path);
@@ -110,30 +99,6 @@ bool DeleteAnyFile(const std::string& path) {
 
 void DeleteIfThere(const std::string& path) {
     if (Exists(path)) DeleteAnyFile(path);
-}
-
-// Waits until dest shows source's size and modification time. On failure
-// why holds the reason to show the user.
-bool WaitForCopyToSettle(const std::string& source, const std::string& dest, std::string& why) {
-    const unsigned long long deadline = platform::ScaledTickCount() + kSettleLimitMs;
-    platform::FileStatus src;
-    while (!platform::File::GetStatus(source, src)) {
-        if (platform::ScaledTickCount() >= deadline) {
-            why = std::string(engine_text::kSourceStatusUnreadable) + source;
-            return false;
-        }
-        platform::Pause(kPollMs);
-    }
-    platform::FileStatus dst;
-    for (;;) {
-        if (platform::File::GetStatus(dest, dst) && dst.size == src.size && dst.mtime == src.mtime)
-            return true;
-        if (platform::ScaledTickCount() >= deadline) {
-            why = std::string(engine_text::kCopyNotSettled) + dest;
-            return false;
-        }
-        platform::Pause(kPollMs);
-    }
 }
 
 // Data of a file on disk.
@@ -399,11 +364,16 @@ private:
         };
         std::map<std::string, Volume> volumes;  // by upper-cased root
         std::map<std::string, std::string> rootOf;  // folder -> upper-cased root
+        // The update's own files are moved where they lie on the
+        // destination's volume, which takes no room there.
+        std::string movedFrom;  // upper-cased root of the work folder; "" when everything is copied
+        if (m_worker.m_placed.Active()) {
+            VolumeSpace space;
+            if (g_spaceQuery(ParentFolder(m_items.front().source), space)) movedFrom = Upper(space.root);
+        }
         for (const Item& item : m_items) {
-            platform::FileStatus status;
-            if (!platform::File::GetStatus(item.source, status)) continue;  // staging will say why
             std::string folder = ParentFolder(item.dest);
-            while (!folder.empty() && !IsFolder(folder)) folder = ParentFolder(folder);
+            while (!folder.empty() && !m_names.IsFolder(folder)) folder = ParentFolder(folder);
             if (folder.empty()) continue;
             auto known = rootOf.find(folder);
             if (known == rootOf.end()) {
@@ -413,6 +383,9 @@ private:
                 volumes.emplace(key, Volume{space, 0});
                 known = rootOf.emplace(folder, key).first;
             }
+            if (known->second == movedFrom) continue;
+            platform::FileStatus status;
+            if (!platform::File::GetStatus(item.source, status)) continue;  // staging will say why
             Volume& volume = volumes[known->second];
             const ULONGLONG cluster = volume.space.clusterBytes ? volume.space.clusterBytes : 1;
             volume.need += (status.size + cluster - 1) / cluster * cluster;
@@ -431,12 +404,12 @@ private:
     }
 
     // A number for name(dest, n) that names nothing yet.
-    static bool FreeNumber(std::string (*name)(const std::string&, unsigned), const std::string& dest,
-                           unsigned first, unsigned step, std::string& out) {
+    bool FreeNumber(std::string (*name)(const std::string&, unsigned), const std::string& dest, unsigned first,
+                    unsigned step, std::string& out) {
         unsigned n = first;
         for (unsigned tries = 0; tries < kNameTries; ++tries, n += step) {
             out = name(dest, n);
-            if (!Exists(out)) return true;
+            if (!m_names.Exists(out)) return true;
         }
         ::SetLastError(ERROR_FILE_EXISTS);
         return false;
@@ -449,11 +422,13 @@ private:
             Item& item = m_items[i];
             while (!FreeNumber(journal::StagedName, item.dest, i, step, item.staged)) {
                 if (Ask(GetSystemErrorText(::GetLastError())) != IDRETRY) return false;
+                m_names = FolderNames();  // look again
             }
+            m_names.Add(item.staged, FILE_ATTRIBUTE_NORMAL);
             m_journal.records.push_back({journal::Record::Staged, item.staged, item.dest, {}, 0});
             // Missing folders above the destination, outermost first.
             std::vector<std::string> missing;
-            for (std::string f = ParentFolder(item.dest); !f.empty() && !IsFolder(f); f = ParentFolder(f)) {
+            for (std::string f = ParentFolder(item.dest); !f.empty() && !m_names.IsFolder(f); f = ParentFolder(f)) {
                 if (!planned.insert(Upper(f)).second) break;
                 missing.push_back(f);
             }
@@ -484,31 +459,26 @@ private:
         return true;
     }
 
-    // The staged copy: never the source's read-only attribute (files from a
-    // CD are read-only), checked against the source.
-    static bool StageOne(const Item& item, std::string& why) {
-        if (!::CopyFileA(item.source.c_str(), item.staged.c_str(), TRUE)) {
-            why = GetSystemErrorText(::GetLastError());
-            return false;
-        }
-        const DWORD a = Attributes(item.staged);
-        if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_READONLY))
-            SetAttributes(item.staged, a & ~FILE_ATTRIBUTE_READONLY);
-        return WaitForCopyToSettle(item.source, item.staged, why);
-    }
-
     bool StageAll() {
+        // Files of the update's own work folder go away afterwards: they are
+        // moved into place where they lie on the destination's volume.
+        const bool mayMove = m_worker.m_placed.Active();
         for (unsigned i = 0; i < m_items.size(); ++i) {
             const Item& item = m_items[i];
             for (;;) {
                 m_worker.SetCurrentFile(item.dest);
                 std::string why;
-                if (StageOne(item, why)) break;
+                const StageResult result = StageFile(item.source, item.staged, m_worker.m_placed, mayMove, why);
+                if (result == StageResult::Done) break;
                 DeleteIfThere(item.staged);  // a part-made copy goes before the next try
+                if (result == StageResult::Refused) {
+                    platform::AppMessageBox(engine_text::kPackageFormatError, MB_ICONEXCLAMATION | MB_OK);
+                    return false;
+                }
                 if (Ask(why) != IDRETRY) return false;
             }
             ++m_worker.m_progress.nPos;
-            platform::Log("staged: " + item.dest + " (" + item.staged + ")");
+            if (platform::LogIsOpen()) platform::Log("staged: " + item.dest + " (" + item.staged + ")");
             Step("staged", i);
         }
         return true;
@@ -535,7 +505,7 @@ private:
         for (unsigned i : order) {
             const Item& item = m_items[i];
             journal::Record r{journal::Record::Commit, item.staged, item.dest, {}, 0};
-            const DWORD a = Attributes(item.dest);
+            const DWORD a = m_names.Attributes(item.dest);
             if (a != INVALID_FILE_ATTRIBUTES) {
                 // With no free name the commit's move reports the clash.
                 FreeNumber(journal::BackupName, item.dest, i, step, r.backup);
@@ -545,11 +515,12 @@ private:
         }
     }
 
-    // 0, or the error that stopped this commit. Safe to repeat after a
-    // failure: a file already moved aside is not moved again.
-    static DWORD CommitOne(const journal::Record& r) {
-        if (!r.backup.empty() && !(Exists(r.backup) && !Exists(r.dest))) {
-            const DWORD a = Attributes(r.dest);
+    // 0, or the error that stopped this commit. The first try goes by the
+    // plan; a later one looks at what is on disk, so that a file already
+    // moved aside is not moved again.
+    static DWORD CommitOne(const journal::Record& r, bool first) {
+        if (!r.backup.empty() && (first || !(Exists(r.backup) && !Exists(r.dest)))) {
+            const DWORD a = first ? r.attributes : Attributes(r.dest);
             if (a == INVALID_FILE_ATTRIBUTES) return ::GetLastError();
             if (a & FILE_ATTRIBUTE_DIRECTORY) return ERROR_ACCESS_DENIED;
             if ((a & kClearedAttributes) && !SetAttributes(r.dest, a & ~kClearedAttributes))
@@ -568,13 +539,13 @@ private:
         unsigned index = 0;
         for (const journal::Record& r : m_journal.records) {
             if (r.kind != journal::Record::Commit) continue;
-            for (;;) {
+            for (bool first = true;; first = false) {
                 m_worker.SetCurrentFile(r.dest);
-                const DWORD err = CommitOne(r);
+                const DWORD err = CommitOne(r, first);
                 if (!err) break;
                 if (Ask(GetSystemErrorText(err)) != IDRETRY) return false;
             }
-            platform::Log("committed: " + r.dest);
+            if (platform::LogIsOpen()) platform::Log("committed: " + r.dest);
             Step("committed", index++);
         }
         return true;
@@ -587,14 +558,20 @@ private:
     // the copy.
     bool FlushCommitted() {
         std::map<std::string, bool> flushed;  // upper-cased volume root -> nothing more to do
+        std::map<std::string, std::string> rootOf;  // folder -> upper-cased volume root ("" unknown)
         for (const journal::Record& r : m_journal.records) {
             if (r.kind != journal::Record::Commit) continue;
-            char root[MAX_PATH] = {};
-            const bool known = ::GetVolumePathNameA(r.dest.c_str(), root, MAX_PATH) != FALSE;
-            const std::string key = known ? Upper(root) : std::string();
+            const std::string folder = ParentFolder(r.dest);
+            auto root = rootOf.find(folder);
+            if (root == rootOf.end()) {
+                char path[MAX_PATH] = {};
+                const bool known = ::GetVolumePathNameA(r.dest.c_str(), path, MAX_PATH) != FALSE;
+                root = rootOf.emplace(folder, known ? Upper(path) : std::string()).first;
+            }
+            const std::string& key = root->second;
             auto volume = flushed.find(key);
             if (volume == flushed.end())
-                volume = flushed.emplace(key, known && FlushVolume(root) != VolumeFlush::NotPossible).first;
+                volume = flushed.emplace(key, !key.empty() && FlushVolume(key) != VolumeFlush::NotPossible).first;
             if (volume->second) continue;
             for (;;) {
                 m_worker.SetCurrentFile(r.dest);
@@ -623,6 +600,7 @@ private:
     std::vector<Item> m_items;
     journal::Journal m_journal;
     std::size_t m_written = 0;  // records in the journal on disk
+    FolderNames m_names;  // the destination folders as planning found them
 };
 
 }  // namespace

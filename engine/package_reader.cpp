@@ -2,6 +2,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "engine/entry_name.h"
@@ -82,6 +83,19 @@ std::size_t ReadFully(ByteSource& source, unsigned char* buffer, std::size_t siz
 }
 
 }  // namespace
+
+std::size_t ReadAheadSource::Read(void* buffer, std::size_t size) {
+    if (m_pos == m_end) {
+        if (size >= sizeof m_block) return ReadRaw(buffer, size);
+        m_pos = 0;
+        m_end = ReadRaw(m_block, sizeof m_block);
+        if (m_end == 0) return 0;
+    }
+    const std::size_t n = std::min(size, m_end - m_pos);
+    std::memcpy(buffer, m_block + m_pos, n);
+    m_pos += n;
+    return n;
+}
 
 LengthWords ReadLengthWords(ByteSource& source, unsigned char words[8], std::size_t* count) {
     *count = ReadFully(source, words, 8);

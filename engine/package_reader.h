@@ -23,6 +23,25 @@ public:
     virtual std::size_t Read(void* buffer, std::size_t size) = 0;
 };
 
+// A source that serves the reader's small reads (a name is taken one byte at
+// a time) from a little block read ahead, and passes large ones straight to
+// ReadRaw, which has the same contract as Read.
+class ReadAheadSource : public ByteSource {
+public:
+    std::size_t Read(void* buffer, std::size_t size) override;
+
+protected:
+    virtual std::size_t ReadRaw(void* buffer, std::size_t size) = 0;
+    // Forgets what was read ahead (after the caller moved the underlying
+    // position).
+    void Discard() { m_pos = m_end = 0; }
+
+private:
+    unsigned char m_block[4096];
+    std::size_t m_pos = 0;
+    std::size_t m_end = 0;
+};
+
 // What the reader knows of the entry it is working on.
 struct EntryInfo {
     uint64_t index = 0;             // 0-based, in package order

@@ -5,10 +5,10 @@
 
 #include <windows.h>
 
+#include "util/file_facts.h"
+
 #include <map>
-#include <set>
 #include <string>
-#include <tuple>
 
 class CPlacedFiles {
 public:
@@ -16,41 +16,37 @@ public:
     void Begin();
     bool Active() const { return m_active; }
 
-    // Notes a file that extraction has just placed (or replaced) at path,
-    // with its identity, size and time as they are now. false when the file
-    // cannot be read back (last error set).
-    bool Record(const std::string& path);
-    // The same from what the handle that wrote the file reported (its
-    // identity stays with it through a rename), without opening it again.
-    void Record(const BY_HANDLE_FILE_INFORMATION& info);
+    // Notes the file that extraction has just placed (or replaced) at path,
+    // from what the handle that wrote it reported: identity, size and time.
+    void Record(const std::string& path, const FileFacts& facts);
 
-    // Stage 3 met a link at path: it was not followed, and a record in use
-    // refuses the whole list.
+    // Stage 3 met a link: it was not followed, and a record in use refuses
+    // the whole list.
     void NoteLink() { m_linkSeen = true; }
 
-    // Whether the list of sources is exactly made of placed files: each one
-    // placed, unchanged since, not a link, with no other name, listed once.
-    // Always true when no record is in use.
-    template <class Sources>
-    bool Accepts(const Sources& sources) const {
-        if (!m_active) return true;
-        if (m_linkSeen) return false;
-        std::set<Key> listed;
-        for (const std::string& source : sources)
-            if (!Matches(source, listed)) return false;
-        return true;
-    }
+    // What a listing found at path (a directory search's data, no open):
+    // true when a record is in use and path is a placed file of the same
+    // size and time that was not listed before. Always true when no record
+    // is in use. The cheap check of the whole list before anything is
+    // copied; Confirms is the final one.
+    bool Lists(const std::string& path, ULONGLONG size, const FILETIME& written);
+    bool LinkSeen() const { return m_active && m_linkSeen; }
+
+    // The final check of a source, on the handle it is about to be staged
+    // from: the file extraction placed at path, unchanged, with no other
+    // name. Always true when no record is in use.
+    bool Confirms(const std::string& path, const FileFacts& facts) const;
 
 private:
-    // Volume serial number and the file's index on it.
-    using Key = std::tuple<DWORD, DWORD, DWORD>;
     struct State {
+        ULONGLONG index = 0;  // all placed files lie in the one work folder, on one volume
         ULONGLONG size = 0;
         FILETIME written{};
+        bool listed = false;
     };
-    bool Matches(const std::string& path, std::set<Key>& listed) const;
+    static std::string KeyOf(const std::string& path);
 
     bool m_active = false;
     bool m_linkSeen = false;
-    std::map<Key, State> m_files;
+    std::map<std::string, State> m_files;  // by upper-cased path
 };

@@ -65,6 +65,7 @@ public:
     ULONGLONG GetLength() const {
         return (static_cast<ULONGLONG>(m_current.nFileSizeHigh) << 32) | m_current.nFileSizeLow;
     }
+    FILETIME GetLastWriteTime() const { return m_current.ftLastWriteTime; }
 
 private:
     FindHandle m_handle;

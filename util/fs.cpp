@@ -1,9 +1,13 @@
 #include "util/fs.h"
 
+#include <cstring>
+#include <vector>
+
 #include "platform/filefind.h"
 #include "platform/handle.h"
 #include "platform/mbcs.h"
 #include "platform/prompt.h"
+#include "util/long_path.h"
 #include "util/path.h"
 #include "util/syserr.h"
 
@@ -145,5 +149,25 @@ BOOL CopyFileCreatingPath(const std::string& source, const std::string& destinat
 BOOL MoveFileCreatingPath(const std::string& source, const std::string& destination) {
     return PutCreatingPath(source, destination, [](const char* from, const char* to) {
         return ::MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != FALSE;
+    });
+}
+
+BOOL RenameOpenFile(HANDLE h, const std::string& destination, bool replace) {
+    const std::wstring name = ExtendedPath(destination);
+    const std::size_t nameBytes = name.size() * sizeof(wchar_t);
+    // The name runs on past the structure's one-character array, with its
+    // terminating zero.
+    std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + nameBytes);
+    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    info->ReplaceIfExists = replace ? TRUE : FALSE;
+    info->RootDirectory = nullptr;
+    info->FileNameLength = static_cast<DWORD>(nameBytes);
+    std::memcpy(info->FileName, name.c_str(), nameBytes + sizeof(wchar_t));
+    return ::SetFileInformationByHandle(h, FileRenameInfo, info, static_cast<DWORD>(buffer.size()));
+}
+
+BOOL RenameOpenFileCreatingPath(HANDLE h, const std::string& destination) {
+    return PutCreatingPath(std::string(), destination, [h](const char*, const char* to) {
+        return RenameOpenFile(h, to, true) != FALSE;
     });
 }

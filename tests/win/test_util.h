@@ -8,6 +8,12 @@
 
 namespace testutil {
 
+// Wine's ntdll exports its version; Windows' does not.
+inline bool RunningUnderWine() {
+    HMODULE ntdll = ::GetModuleHandleA("ntdll.dll");
+    return ntdll && ::GetProcAddress(ntdll, "wine_get_version");
+}
+
 // A UTF-8 literal in code page 932 (the system code page under our runner).
 inline std::string Sjis(const std::string& utf8) {
     int wn = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);

@@ -17,15 +17,10 @@
 
 using testutil::Exists;
 using testutil::ReadFileBytes;
+using testutil::RunningUnderWine;
 using testutil::Sjis;
 
 namespace {
-
-// Wine's ntdll exports its version; Windows' does not.
-bool RunningUnderWine() {
-    HMODULE ntdll = ::GetModuleHandleA("ntdll.dll");
-    return ntdll && ::GetProcAddress(ntdll, "wine_get_version");
-}
 
 bool ExistsWide(const std::string& path) {
     return ::GetFileAttributesW(ExtendedPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;

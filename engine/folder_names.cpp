@@ -1,0 +1,61 @@
+#include "engine/folder_names.h"
+
+#include "platform/filefind.h"
+#include "platform/mbcs.h"
+#include "util/path.h"
+
+namespace install {
+
+namespace {
+
+std::string Upper(std::string s) {
+    mbcs::MakeUpper(s);
+    return s;
+}
+
+std::string NameOf(const std::string& path) {
+    const std::string folder = PathBeforeLastBackslash(path);
+    std::string name = path.substr(std::min(path.size(), folder.size() + 1));
+    return Upper(name);
+}
+
+}  // namespace
+
+std::string ParentFolder(const std::string& path) {
+    std::string folder = PathBeforeLastBackslash(path);
+    if (folder.size() == 2 && folder[1] == ':') folder += '\\';
+    return folder;
+}
+
+FolderNames::Listing& FolderNames::ListingOf(const std::string& folder) {
+    const std::string key = Upper(folder);
+    auto it = m_folders.find(key);
+    if (it != m_folders.end()) return it->second;
+    Listing& listing = m_folders[key];
+    platform::FileFind find;
+    BOOL more = find.FindFile(JoinPath(folder, "*.*"));
+    while (more) {
+        more = find.FindNextFile();
+        if (!find.IsDots()) listing[Upper(find.GetFileName())] = find.GetAttributes();
+    }
+    return listing;
+}
+
+DWORD FolderNames::Attributes(const std::string& path) {
+    const std::string folder = ParentFolder(path);
+    if (folder.empty() || folder == path) return ::GetFileAttributesA(path.c_str());  // a root
+    const Listing& listing = ListingOf(folder);
+    auto it = listing.find(NameOf(path));
+    return it == listing.end() ? INVALID_FILE_ATTRIBUTES : it->second;
+}
+
+bool FolderNames::IsFolder(const std::string& path) {
+    const DWORD a = Attributes(path);
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void FolderNames::Add(const std::string& path, DWORD attributes) {
+    ListingOf(ParentFolder(path))[NameOf(path)] = attributes;
+}
+
+}  // namespace install

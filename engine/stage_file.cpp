@@ -1,0 +1,138 @@
+#include "engine/stage_file.h"
+
+#include <windows.h>
+#include <aclapi.h>
+
+#include <vector>
+
+#include "engine/messages.h"
+#include "engine/placed_files.h"
+#include "platform/file.h"
+#include "platform/handle.h"
+#include "platform/timing.h"
+#include "util/file_facts.h"
+#include "util/fs.h"
+#include "util/syserr.h"
+
+namespace install {
+
+namespace {
+
+constexpr DWORD kCopyBlock = 256 * 1024;
+constexpr unsigned kPollMs = 50;
+// A copy that does not settle within this long counts as failed: a file
+// system that keeps coarser times than the source's would never match.
+constexpr unsigned long long kSettleLimitMs = 30000;
+// What a staged copy keeps of its source's attributes: never read-only
+// (files from a CD are), never anything that is not a plain file's.
+constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
+
+// Waits until dest shows source's size and modification time. On failure
+// why holds the reason to show the user.
+bool WaitForCopyToSettle(const std::string& source, const std::string& dest, std::string& why) {
+    const unsigned long long deadline = platform::ScaledTickCount() + kSettleLimitMs;
+    platform::FileStatus src;
+    while (!platform::File::GetStatus(source, src)) {
+        if (platform::ScaledTickCount() >= deadline) {
+            why = std::string(engine_text::kSourceStatusUnreadable) + source;
+            return false;
+        }
+        platform::Pause(kPollMs);
+    }
+    platform::FileStatus dst;
+    for (;;) {
+        if (platform::File::GetStatus(dest, dst) && dst.size == src.size && dst.mtime == src.mtime) return true;
+        if (platform::ScaledTickCount() >= deadline) {
+            why = std::string(engine_text::kCopyNotSettled) + dest;
+            return false;
+        }
+        platform::Pause(kPollMs);
+    }
+}
+
+// A file moved from the private work folder still carries the folder's
+// protected access list, which would keep the product's users out of it:
+// it takes what its new folder hands down instead, as a copy would.
+bool InheritFromNewFolder(const std::string& path) {
+    ACL empty;
+    if (!::InitializeAcl(&empty, sizeof empty, ACL_REVISION)) return false;
+    const DWORD err = ::SetNamedSecurityInfoA(
+        const_cast<char*>(path.c_str()), SE_FILE_OBJECT,
+        DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION, nullptr, nullptr, &empty, nullptr);
+    ::SetLastError(err);
+    return err == ERROR_SUCCESS;
+}
+
+// Copies the open source to a new file at staged, with the source's last
+// write time. false with the last error set; a part-made copy is removed.
+bool CopyFromHandle(HANDLE source, const FileFacts& facts, const std::string& staged) {
+    const DWORD attributes = facts.attributes & kKeptAttributes;
+    platform::Handle out(::CreateFileA(staged.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                       (attributes ? attributes : FILE_ATTRIBUTE_NORMAL) | FILE_FLAG_SEQUENTIAL_SCAN,
+                                       nullptr));
+    if (!out) return false;
+    std::vector<unsigned char> block(kCopyBlock);
+    bool ok = true;
+    for (;;) {
+        DWORD got = 0;
+        if (!::ReadFile(source, block.data(), kCopyBlock, &got, nullptr)) {
+            ok = false;
+            break;
+        }
+        if (got == 0) break;
+        DWORD written = 0;
+        if (!::WriteFile(out.get(), block.data(), got, &written, nullptr) || written != got) {
+            if (written != got && ::GetLastError() == ERROR_SUCCESS) ::SetLastError(ERROR_DISK_FULL);
+            ok = false;
+            break;
+        }
+    }
+    if (ok) ok = ::SetFileTime(out.get(), nullptr, nullptr, &facts.written) != FALSE;
+    if (ok) return true;
+    const DWORD err = ::GetLastError();
+    out.reset();
+    ::DeleteFileA(staged.c_str());
+    ::SetLastError(err);
+    return false;
+}
+
+}  // namespace
+
+StageResult StageFile(const std::string& source, const std::string& staged, const CPlacedFiles& placed,
+                      bool mayMove, std::string& why) {
+    // One handle for the check and the taking: nobody may write the file
+    // meanwhile, and what is moved or copied is the file that was checked.
+    platform::Handle in(::CreateFileA(source.c_str(), GENERIC_READ | (mayMove ? DELETE : 0), FILE_SHARE_READ,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN,
+                                      nullptr));
+    if (!in) {
+        why = GetSystemErrorText(::GetLastError());
+        return StageResult::Failed;
+    }
+    FileFacts facts;
+    if (!ReadFileFacts(in.get(), facts)) {
+        why = GetSystemErrorText(::GetLastError());
+        return StageResult::Failed;
+    }
+    if (!placed.Confirms(source, facts)) return StageResult::Refused;
+
+    if (mayMove) {
+        if (RenameOpenFile(in.get(), staged, false)) {
+            if (InheritFromNewFolder(staged)) return StageResult::Done;
+            // Put back, and copied below instead.
+            const DWORD err = ::GetLastError();
+            if (!RenameOpenFile(in.get(), source, false)) {
+                why = GetSystemErrorText(err);
+                return StageResult::Failed;
+            }
+        }
+        // Another volume (or a rename the system refuses): copied.
+    }
+    if (!CopyFromHandle(in.get(), facts, staged)) {
+        why = GetSystemErrorText(::GetLastError());
+        return StageResult::Failed;
+    }
+    return WaitForCopyToSettle(source, staged, why) ? StageResult::Done : StageResult::Failed;
+}
+
+}  // namespace install
