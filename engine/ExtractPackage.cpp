@@ -1,5 +1,7 @@
 // Stage 2: the package, unpacked entry by entry into the work folder's FILES
-// folder through a scratch file.
+// folder.
+#include <map>
+
 #include "app/SetupApp.h"
 #include "engine/CopyThread.h"
 #include "engine/entry_name.h"
@@ -41,21 +43,32 @@ struct PlaceFailed {
     DWORD error;
 };
 
-// Inflated bytes go to the scratch file in the private work folder; a
-// verified entry is renamed from there to its place below FILES through the
-// handle that wrote it (one write of its bytes, and no second open); the
-// next entry makes the scratch file afresh, and it is held again from the
-// end of the package until the clean-up.
-class ScratchSink : public pkg::EntrySink {
+// Each entry is inflated straight into its place below FILES, in the private
+// work folder that nobody else may write: one write of its bytes, no scratch
+// file and no rename. A new name gets a new file, never one that was there
+// already; a later entry with an earlier one's name (without regard to case,
+// as Windows compares names) empties and rewrites that earlier file, opened
+// as itself, so it keeps the earlier spelling as on Windows. An entry that
+// fails its checks is deleted again (the stage fails, and the clean-up
+// removes the work folder whole).
+class PlacingSink : public pkg::EntrySink {
 public:
-    ScratchSink(const std::string& scratch, const std::string& filesFolder, COPYPROGRESS& progress,
-                CPlacedFiles& placed)
-        : m_scratch(scratch), m_files(filesFolder), m_progress(progress), m_placed(placed) {}
+    PlacingSink(const std::string& filesFolder, COPYPROGRESS& progress, CPlacedFiles& placed)
+        : m_files(filesFolder), m_progress(progress), m_placed(placed) {}
 
-    void BeginEntry(const pkg::EntryInfo&) override {
-        m_out.reset(::CreateFileA(m_scratch.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!m_out) throw platform::FileException(::GetLastError());
+    void BeginEntry(const pkg::EntryInfo& info) override {
+        // A file where a folder is needed, or the other way round, is the
+        // package's fault: refused before anything of the entry is written.
+        if (const auto fault = m_layout.Add(info.name))
+            throw pkg::FormatError(*fault, 0, info.index, info.name, info.start);
+        const auto earlier = m_earlier.find(pkg::EntryNameKey(info.name));
+        if (earlier == m_earlier.end()) {
+            m_path = JoinPath(m_files, info.name);
+            m_out = CreateNew(m_path);
+        } else {
+            m_path = earlier->second.path;
+            m_out = Reopen(earlier->second);
+        }
     }
     void Write(const unsigned char* data, std::size_t size) override {
         DWORD written = 0;
@@ -64,8 +77,6 @@ public:
         if (written != size) throw platform::FileException(ERROR_DISK_FULL);
     }
     void EntryVerified(const pkg::EntryInfo& info) override {
-        // Refused before the rename, as updpkg refuses it, rather than by it.
-        m_layout.Place(info.name, info.index, info.end);
         // A time set through the handle is one the file system leaves alone
         // when the handle closes; a time it keeps itself may move then, and
         // the file would no longer match what is recorded of it.
@@ -74,22 +85,64 @@ public:
         FileFacts written;
         if (!::SetFileTime(m_out.get(), nullptr, nullptr, &now) || !ReadFileFacts(m_out.get(), written))
             throw platform::FileException(::GetLastError());
-        const std::string destination = JoinPath(m_files, info.name);
-        if (!RenameOpenFileCreatingPath(m_out.get(), destination)) throw PlaceFailed{::GetLastError()};
         m_out.reset();
-        m_placed.Record(destination, written);
+        m_placed.Record(m_path, written);
+        m_earlier[pkg::EntryNameKey(info.name)] = Placed{m_path, written.index};
         if (platform::LogIsOpen())
             platform::Log("placed: " + info.name + " (" + std::to_string(info.uncompressedSize) + " bytes)");
         m_progress.nPos = static_cast<LONG>(static_cast<uint32_t>(info.end) >> 16);
     }
 
+    // The entry being written failed: its bytes go, so that nothing
+    // unverified lies at a name even until the clean-up.
+    void DiscardUnverified() {
+        if (!m_out) return;
+        m_out.reset();
+        ::DeleteFileA(m_path.c_str());
+    }
+
 private:
-    std::string m_scratch;
+    struct Placed {
+        std::string path;  // as first spelled
+        ULONGLONG index = 0;
+    };
+
+    // A new file at path, its folders made as needed.
+    static platform::Handle CreateNew(const std::string& path) {
+        auto create = [&] {
+            return platform::Handle(
+                ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        };
+        platform::Handle h = create();
+        if (!h && ::GetLastError() == ERROR_PATH_NOT_FOUND) {
+            if (!CreateDirectoryPath(PathBeforeLastBackslash(path))) throw PlaceFailed{::GetLastError()};
+            h = create();
+        }
+        if (!h) throw PlaceFailed{::GetLastError()};
+        return h;
+    }
+
+    // The earlier entry's file, if it still is that file (never a link or
+    // another file put in its place), emptied for the later entry.
+    static platform::Handle Reopen(const Placed& earlier) {
+        platform::Handle h(::CreateFileA(earlier.path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                         FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+        if (!h) throw PlaceFailed{::GetLastError()};
+        FileFacts facts;
+        if (!ReadFileFacts(h.get(), facts)) throw PlaceFailed{::GetLastError()};
+        if (facts.index != earlier.index || facts.links != 1 || (facts.attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+            throw PlaceFailed{ERROR_FILE_EXISTS};
+        if (!::SetEndOfFile(h.get())) throw PlaceFailed{::GetLastError()};
+        return h;
+    }
+
     std::string m_files;
     COPYPROGRESS& m_progress;
     CPlacedFiles& m_placed;
     platform::Handle m_out;
+    std::string m_path;
     pkg::PlacementCheck m_layout;
+    std::map<std::string, Placed> m_earlier;  // by the name's key
 };
 
 void ShowSystemError(DWORD error) {
@@ -135,11 +188,9 @@ int CCopyThread::ExtractPackage(std::string& workFolder) {
     }
 
     const uint32_t key = app.m_productCheck.GetLibraryCrc();
-    const std::string scratch = CreateTempFileNameIn(workFolder);
 
     int ok = FALSE;
     try {
-        if (scratch.empty()) throw platform::FileException(::GetLastError());
         platform::File package(JoinPath(app.GetAppDir(), app.m_info.m_strPackage),
                                platform::File::modeRead | platform::File::shareDenyWrite);
         m_progress.nMax = static_cast<LONG>(static_cast<uint32_t>(package.GetLength()) >> 16);
@@ -148,12 +199,14 @@ int CCopyThread::ExtractPackage(std::string& workFolder) {
         FileSource source(package);
         pkg::PackageReader reader(source, key);
         reader.ReadHeader();
-        ScratchSink sink(scratch, filesFolder, m_progress, m_placed);
-        while (reader.ReadEntry(sink)) {
+        PlacingSink sink(filesFolder, m_progress, m_placed);
+        try {
+            while (reader.ReadEntry(sink)) {
+            }
+        } catch (...) {
+            sink.DiscardUnverified();
+            throw;
         }
-        // The scratch name stays the program's until the clean-up deletes it.
-        platform::File(scratch, platform::File::modeCreate | platform::File::modeWrite |
-                                    platform::File::shareExclusive);
         platform::Pause(kClosingPauseMs);
         package.Close();
         ok = TRUE;
@@ -165,6 +218,5 @@ int CCopyThread::ExtractPackage(std::string& workFolder) {
         platform::AppMessageBox(engine_text::kPackageFormatError, MB_ICONEXCLAMATION | MB_OK);
     }
 
-    if (!scratch.empty()) ::DeleteFileA(scratch.c_str());
     return ok;
 }

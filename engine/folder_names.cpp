@@ -1,17 +1,15 @@
 #include "engine/folder_names.h"
 
 #include "platform/filefind.h"
-#include "platform/mbcs.h"
+#include "engine/entry_name.h"
 #include "util/path.h"
 
 namespace install {
 
 namespace {
 
-std::string Upper(std::string s) {
-    mbcs::MakeUpper(s);
-    return s;
-}
+// Names as Windows compares them.
+std::string Upper(const std::string& s) { return pkg::EntryNameKey(s); }
 
 std::string NameOf(const std::string& path) {
     const std::string folder = PathBeforeLastBackslash(path);

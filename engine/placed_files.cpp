@@ -1,6 +1,6 @@
 #include "engine/placed_files.h"
 
-#include "platform/mbcs.h"
+#include "engine/entry_name.h"
 
 namespace {
 
@@ -17,9 +17,7 @@ void CPlacedFiles::Begin() {
 std::string CPlacedFiles::KeyOf(const std::string& path) {
     // Windows' names are one name whatever their case: a listing may spell
     // a folder as the component does, extraction as the package does.
-    std::string key = path;
-    mbcs::MakeUpper(key);
-    return key;
+    return pkg::EntryNameKey(path);
 }
 
 void CPlacedFiles::Record(const std::string& path, const FileFacts& facts) {

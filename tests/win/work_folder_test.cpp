@@ -48,7 +48,7 @@ struct Attack {
     std::string verb, a, b;
     bool ran = false;
     DWORD exitCode = 0xDEAD;
-    bool scratchInWorkFolder = false;
+    bool placedInWorkFolder = false;
 };
 Attack g_attack;
 
@@ -56,10 +56,7 @@ Attack g_attack;
 void AttackAfterExtraction(unsigned ms) {
     if (ms != 1000 || g_attack.ran) return;
     g_attack.ran = true;
-    WIN32_FIND_DATAA fd;
-    HANDLE h = ::FindFirstFileA((WorkerWorld::WorkFolder() + "\\kvc*.tmp").c_str(), &fd);
-    g_attack.scratchInWorkFolder = h != INVALID_HANDLE_VALUE;
-    if (h != INVALID_HANDLE_VALUE) ::FindClose(h);
+    g_attack.placedInWorkFolder = Exists(WorkerWorld::WorkFolder() + "\\FILES\\APP\\new.txt");
     g_attack.exitCode = RunAttacker(g_attack.verb, g_attack.a, g_attack.b);
 }
 
@@ -98,7 +95,7 @@ TEST(WorkFolderAttacks, WhatExtractionDidNotPlaceStopsTheUpdate) {
         }
         ASSERT_TRUE(g_attack.ran);
         ASSERT_EQ(g_attack.exitCode, 0u);  // what Wine (and the user's own token) allows
-        EXPECT_TRUE(g_attack.scratchInWorkFolder);
+        EXPECT_TRUE(g_attack.placedInWorkFolder);
         EXPECT_EQ(f.code, 0xFFFFFFFFu);
         EXPECT_EQ(f.stage, 3);
         auto boxes = prompt.Boxes();

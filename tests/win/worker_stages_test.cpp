@@ -23,6 +23,8 @@ TEST(ExtractPackage, PlacesEveryEntryBelowFiles) {
         {Sjis("HELP\\表ソ.txt"), "help"},
         {"APP\\a.txt", "alpha again"},  // a later entry replaces the earlier file
         {"APP\\empty.dat", ""},
+        {"APP\\Case.txt", "first spelling, longer bytes"},
+        {"APP\\CASE.TXT", "second"},  // one name on Windows: the earlier spelling stays
     }));
     // A stale work folder from an earlier run is removed first.
     CreateDirectoryA(WorkerWorld::WorkFolder().c_str(), nullptr);
@@ -40,6 +42,12 @@ TEST(ExtractPackage, PlacesEveryEntryBelowFiles) {
     EXPECT_EQ(ReadFileBytes(files + "APP\\sub\\deep\\b.bin"), big);
     EXPECT_EQ(ReadFileBytes(files + Sjis("HELP\\表ソ.txt")), "help");
     EXPECT_EQ(ReadFileBytes(files + "APP\\empty.dat"), "");
+    EXPECT_EQ(ReadFileBytes(files + "APP\\case.txt"), "second");
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((files + "APP\\case.txt").c_str(), &found);
+    ASSERT_NE(search, INVALID_HANDLE_VALUE);
+    FindClose(search);
+    EXPECT_STREQ(found.cFileName, "Case.txt");
     EXPECT_FALSE(Exists(work + "\\stale.txt"));
     EXPECT_EQ(WorkerWorld::ScratchFiles(), scratchBefore);
     // Counters in units of 65536 bytes of the package.
