@@ -35,6 +35,7 @@
 #include "platform/mbcs.h"
 #include "platform/prompt.h"
 #include "platform/timing.h"
+#include "util/fs.h"
 #include "util/path.h"
 #include "util/syserr.h"
 
@@ -313,7 +314,7 @@ public:
     Transaction(CCopyThread& worker, const std::string& installFolder)
         : m_worker(worker), m_journalPath(JournalPath(installFolder)),
           m_productExe(Upper(JoinPath(installFolder, product::kExeName))) {
-        for (const auto& item : worker.m_files) m_items.push_back({item->m_strSource, item->m_strDest, {}});
+        for (const auto& item : worker.m_files) m_items.push_back({item->m_strSource, item->m_strDest, {}, {}});
     }
 
     BOOL Run() {
@@ -341,6 +342,7 @@ public:
     // stays when a file could not be put back, for the next run.
     BOOL RollBack() {
         m_worker.m_progress.nRollback = 1;
+        for (Item& item : m_items) item.held.reset();  // the staged files go by name
         // Records not yet on disk describe nothing that was done.
         journal::Journal done = m_journal;
         done.records.resize(m_written);
@@ -351,6 +353,7 @@ public:
 private:
     struct Item {
         std::string source, dest, staged;
+        platform::Handle held;  // the staged file, open from its staging to its commit
     };
 
     int Ask(const std::string& text) { return platform::AppMessageBox(text, kRetryStyle); }
@@ -464,11 +467,12 @@ private:
         // moved into place where they lie on the destination's volume.
         const bool mayMove = m_worker.m_placed.Active();
         for (unsigned i = 0; i < m_items.size(); ++i) {
-            const Item& item = m_items[i];
+            Item& item = m_items[i];
             for (;;) {
                 m_worker.SetCurrentFile(item.dest);
                 std::string why;
-                const StageResult result = StageFile(item.source, item.staged, m_worker.m_placed, mayMove, why);
+                const StageResult result =
+                    StageFile(item.source, item.staged, m_worker.m_placed, mayMove, item.held, why);
                 if (result == StageResult::Done) break;
                 DeleteIfThere(item.staged);  // a part-made copy goes before the next try
                 if (result == StageResult::Refused) {
@@ -496,6 +500,7 @@ private:
         for (unsigned i = 0; i < m_items.size(); ++i) {
             const std::string key = Upper(m_items[i].dest);
             if (last[key] != i) {
+                m_items[i].held.reset();
                 DeleteIfThere(m_items[i].staged);
                 continue;
             }
@@ -512,13 +517,15 @@ private:
                 r.attributes = a;
             }
             m_journal.records.push_back(r);
+            m_committedItem.push_back(i);
         }
     }
 
     // 0, or the error that stopped this commit. The first try goes by the
     // plan; a later one looks at what is on disk, so that a file already
-    // moved aside is not moved again.
-    static DWORD CommitOne(const journal::Record& r, bool first) {
+    // moved aside is not moved again. The staged file moves through the
+    // handle that has held it since its staging.
+    static DWORD CommitOne(const journal::Record& r, platform::Handle& staged, bool first) {
         if (!r.backup.empty() && (first || !(Exists(r.backup) && !Exists(r.dest)))) {
             const DWORD a = first ? r.attributes : Attributes(r.dest);
             if (a == INVALID_FILE_ATTRIBUTES) return ::GetLastError();
@@ -531,7 +538,8 @@ private:
                 return err;
             }
         }
-        if (!::MoveFileExA(r.path.c_str(), r.dest.c_str(), MOVEFILE_WRITE_THROUGH)) return ::GetLastError();
+        if (!RenameOpenFile(staged.get(), r.dest, false)) return ::GetLastError();
+        staged.reset();
         return 0;
     }
 
@@ -539,9 +547,10 @@ private:
         unsigned index = 0;
         for (const journal::Record& r : m_journal.records) {
             if (r.kind != journal::Record::Commit) continue;
+            platform::Handle& staged = m_items[m_committedItem[index]].held;
             for (bool first = true;; first = false) {
                 m_worker.SetCurrentFile(r.dest);
-                const DWORD err = CommitOne(r, first);
+                const DWORD err = CommitOne(r, staged, first);
                 if (!err) break;
                 if (Ask(GetSystemErrorText(err)) != IDRETRY) return false;
             }
@@ -601,6 +610,7 @@ private:
     journal::Journal m_journal;
     std::size_t m_written = 0;  // records in the journal on disk
     FolderNames m_names;  // the destination folders as planning found them
+    std::vector<unsigned> m_committedItem;  // the item of each commit record, in their order
 };
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <aclapi.h>
 
+#include <utility>
 #include <vector>
 
 #include "engine/messages.h"
@@ -64,10 +65,11 @@ bool InheritFromNewFolder(const std::string& path) {
 }
 
 // Copies the open source to a new file at staged, with the source's last
-// write time. false with the last error set; a part-made copy is removed.
-bool CopyFromHandle(HANDLE source, const FileFacts& facts, const std::string& staged) {
+// write time, and keeps it open in out. false with the last error set; a
+// part-made copy is removed.
+bool CopyFromHandle(HANDLE source, const FileFacts& facts, const std::string& staged, platform::Handle& out) {
     const DWORD attributes = facts.attributes & kKeptAttributes;
-    platform::Handle out(::CreateFileA(staged.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    out.reset(::CreateFileA(staged.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                                        (attributes ? attributes : FILE_ATTRIBUTE_NORMAL) | FILE_FLAG_SEQUENTIAL_SCAN,
                                        nullptr));
     if (!out) return false;
@@ -99,7 +101,7 @@ bool CopyFromHandle(HANDLE source, const FileFacts& facts, const std::string& st
 }  // namespace
 
 StageResult StageFile(const std::string& source, const std::string& staged, const CPlacedFiles& placed,
-                      bool mayMove, std::string& why) {
+                      bool mayMove, platform::Handle& held, std::string& why) {
     // One handle for the check and the taking: nobody may write the file
     // meanwhile, and what is moved or copied is the file that was checked.
     platform::Handle in(::CreateFileA(source.c_str(), GENERIC_READ | (mayMove ? DELETE : 0), FILE_SHARE_READ,
@@ -118,7 +120,10 @@ StageResult StageFile(const std::string& source, const std::string& staged, cons
 
     if (mayMove) {
         if (RenameOpenFile(in.get(), staged, false)) {
-            if (InheritFromNewFolder(staged)) return StageResult::Done;
+            if (InheritFromNewFolder(staged)) {
+                held = std::move(in);
+                return StageResult::Done;
+            }
             // Put back, and copied below instead.
             const DWORD err = ::GetLastError();
             if (!RenameOpenFile(in.get(), source, false)) {
@@ -128,11 +133,14 @@ StageResult StageFile(const std::string& source, const std::string& staged, cons
         }
         // Another volume (or a rename the system refuses): copied.
     }
-    if (!CopyFromHandle(in.get(), facts, staged)) {
+    platform::Handle copy;
+    if (!CopyFromHandle(in.get(), facts, staged, copy)) {
         why = GetSystemErrorText(::GetLastError());
         return StageResult::Failed;
     }
-    return WaitForCopyToSettle(source, staged, why) ? StageResult::Done : StageResult::Failed;
+    if (!WaitForCopyToSettle(source, staged, why)) return StageResult::Failed;
+    held = std::move(copy);
+    return StageResult::Done;
 }
 
 }  // namespace install

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "platform/handle.h"
+
 class CPlacedFiles;
 
 namespace install {
@@ -18,8 +20,9 @@ enum class StageResult {
 // Stages source at staged, a free name. placed is the record of what
 // extraction placed (source must be one of those files when it is in use).
 // mayMove: the source is the update's own and goes away afterwards, so it
-// may be moved rather than copied.
+// may be moved rather than copied. Done leaves the staged file open in held
+// (with delete access, nobody else writing it), for its commit.
 StageResult StageFile(const std::string& source, const std::string& staged, const CPlacedFiles& placed,
-                      bool mayMove, std::string& why);
+                      bool mayMove, platform::Handle& held, std::string& why);
 
 }  // namespace install
