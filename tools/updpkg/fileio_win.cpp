@@ -214,6 +214,13 @@ void FolderPlacer::Place(const std::string& from, const std::vector<std::string>
     MoveReplacing(from, JoinNative(path, parts.back()));
 }
 
+void FolderPlacer::Write(const std::vector<std::string>& parts, const void* data, std::size_t size,
+                         const std::string& scratch) {
+    // Always by a scratch file: the move, unlike a new file, is sure never to
+    // write through a link at the file's place.
+    WriteThrough(parts, data, size, scratch);
+}
+
 void RemoveFileQuietly(const std::string& path) noexcept { DeleteFileA(path.c_str()); }
 
 void RemoveFolderQuietly(const std::string& path) noexcept { RemoveDirectoryA(path.c_str()); }
