@@ -33,7 +33,7 @@ std::atomic<int> Counted::alive{0};
 
 // Jobs 0..count-1 with random delays; failAt throws from job i after
 // failDelay[i] microseconds.
-struct Run {
+struct Trial {
     int count = 200;
     unsigned threads = 4;
     PoolLimits limits;
@@ -43,7 +43,7 @@ struct Run {
     bool overlapped = false;
     std::function<bool()> stopping;
 
-    explicit Run(unsigned seed) {
+    explicit Trial(unsigned seed) {
         std::mt19937 rng(seed);
         for (int i = 0; i < count; ++i) delays.push_back(static_cast<int>(rng() % 1500));
     }
@@ -79,7 +79,7 @@ std::vector<int> Iota(int n) {
 
 TEST(UpdpkgPool, ResultsComeInOrderOneAtATimeWhateverTheDelays) {
     for (unsigned threads : {1u, 2u, 5u}) {
-        Run run(threads);
+        Trial run(threads);
         run.threads = threads;
         run.limits.ahead = 7;
         run.Go([&](int i) {
@@ -93,7 +93,7 @@ TEST(UpdpkgPool, ResultsComeInOrderOneAtATimeWhateverTheDelays) {
 }
 
 TEST(UpdpkgPool, TheFirstFailureInOrderWinsAndNothingAfterItIsHandedOn) {
-    Run run(2);
+    Trial run(2);
     run.count = 60;
     std::atomic<bool> sawStop{false};
     try {
@@ -123,7 +123,7 @@ TEST(UpdpkgPool, TheFirstFailureInOrderWinsAndNothingAfterItIsHandedOn) {
     EXPECT_EQ(Counted::alive.load(), 0);  // results made after job 20 are released
 
     // A failure of take() ends the run the same way.
-    Run taking(3);
+    Trial taking(3);
     taking.count = 50;
     int next = 0;
     std::vector<int> seen;
@@ -148,10 +148,10 @@ TEST(UpdpkgPool, TheFirstFailureInOrderWinsAndNothingAfterItIsHandedOn) {
 }
 
 TEST(UpdpkgPool, StaysWithinItsReadAheadAndWeightButNeverStallsOnAHeavyJob) {
-    Run run(4);
+    Trial run(4);
     auto weight = [](int i) -> uint64_t { return i % 10 == 3 ? 250 : 30; };  // some heavier than the bound
     std::mutex mutex;
-    int next = 0, started = 0, handed = 0, maxAhead = 0;
+    int next = 0, started = 0, taken = 0, maxAhead = 0;
     uint64_t inHand = 0, maxInHand = 0;
     std::vector<int> seen;
     OrderedPool<int, int> pool(4, {5, 100},
@@ -165,9 +165,9 @@ TEST(UpdpkgPool, StaysWithinItsReadAheadAndWeightButNeverStallsOnAHeavyJob) {
                                         {
                                             std::lock_guard<std::mutex> lock(mutex);
                                             inHand += weight(i);
-                                            maxAhead = std::max(maxAhead, ++started - handed);
+                                            maxAhead = std::max(maxAhead, ++started - taken);
                                             // Only the oldest job may take the weight past the bound.
-                                            if (i != handed) maxInHand = std::max(maxInHand, inHand);
+                                            if (i != taken) maxInHand = std::max(maxInHand, inHand);
                                         }
                                         Sleep(run.delays[static_cast<std::size_t>(i)] / 3);
                                         return i;
@@ -176,8 +176,8 @@ TEST(UpdpkgPool, StaysWithinItsReadAheadAndWeightButNeverStallsOnAHeavyJob) {
                                 [&](int& i) {
                                     std::lock_guard<std::mutex> lock(mutex);
                                     seen.push_back(i);
-                                    ++handed;
                                     inHand -= weight(i);
+                                    taken = i + 1;
                                 }});
     pool.Run();
     EXPECT_EQ(seen, Iota(120));

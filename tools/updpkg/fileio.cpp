@@ -35,6 +35,12 @@ std::size_t InputFile::ReadFull(void* buffer, std::size_t size) {
     return total;
 }
 
+std::string FolderPlacer::PathOf(const std::vector<std::string>& parts) const {
+    std::string path = m_base;
+    for (const std::string& name : parts) path = JoinNative(path, name);
+    return path;
+}
+
 void FolderPlacer::WriteThrough(const std::vector<std::string>& parts, const void* data, std::size_t size,
                                 const std::string& scratch) {
     try {

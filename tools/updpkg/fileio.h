@@ -100,6 +100,7 @@ public:
     void Write(const std::vector<std::string>& parts, const void* data, std::size_t size, const std::string& scratch);
 
 private:
+    // Creates the folder below base as needed and keeps it for the next file.
     void OpenFolder(const std::vector<std::string>& folder);
     std::string PathOf(const std::vector<std::string>& parts) const;
     // Writes to scratch and places it.

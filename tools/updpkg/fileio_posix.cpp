@@ -254,12 +254,6 @@ void FolderPlacer::OpenFolder(const std::vector<std::string>& folder) {
     m_folder = folder;
 }
 
-std::string FolderPlacer::PathOf(const std::vector<std::string>& parts) const {
-    std::string path = m_base;
-    for (const std::string& name : parts) path = JoinNative(path, name);
-    return path;
-}
-
 void FolderPlacer::Place(const std::string& from, const std::vector<std::string>& parts) {
     OpenFolder(std::vector<std::string>(parts.begin(), parts.end() - 1));
     // rename replaces a link at the file's place by the file itself.

@@ -18,10 +18,10 @@
 namespace updpkg {
 
 struct PoolLimits {
-    // Jobs started and not yet handed on, at most.
+    // Jobs started whose results are not yet handed on and released, at most.
     std::size_t ahead = 64;
-    // Their summed weight, at most; the oldest job always starts, so one
-    // heavy job never stalls the run.
+    // Their summed weight, at most; a job starts whatever its weight when no
+    // other is in hand, so one heavy job never stalls the run.
     uint64_t weight = std::numeric_limits<uint64_t>::max();
 };
 
@@ -59,7 +59,15 @@ public:
     void Run() {
         std::vector<std::thread> threads;
         try {
-            for (unsigned i = 0; i < m_threads; ++i) threads.emplace_back([this] { Thread(); });
+            for (unsigned i = 0; i < m_threads; ++i) {
+                threads.emplace_back([this] {
+                    try {
+                        Thread();
+                    } catch (...) {  // no exception leaves a thread
+                        Fail(std::current_exception());
+                    }
+                });
+            }
         } catch (...) {
             Fail(std::current_exception());
         }
@@ -95,7 +103,7 @@ private:
 
     // Under the lock: takes the next job from next() once its result has room.
     void Fetch() {
-        if (m_pending || m_end || m_fetched >= m_handed + m_limits.ahead) return;
+        if (m_pending || m_end || m_fetched >= m_released + m_limits.ahead) return;
         try {
             m_pending = m_tasks.next();
             if (!m_pending) {
@@ -116,7 +124,7 @@ private:
     }
 
     bool MayStart() const {
-        return m_pending && (m_fetched == m_handed || m_inHand + m_pendingWeight <= m_limits.weight);
+        return m_pending && (m_fetched == m_released || m_inHand + m_pendingWeight <= m_limits.weight);
     }
 
     void Thread() {
@@ -173,9 +181,8 @@ private:
             std::optional<Result> result;
             result.emplace(std::move(*slot.result));
             slot.result.reset();
+            const uint64_t weight = slot.weight;
             ++m_handed;
-            m_inHand -= slot.weight;
-            if (m_waiting) m_room.notify_all();
             lock.unlock();
             std::exception_ptr error;
             try {
@@ -185,6 +192,10 @@ private:
             }
             result.reset();  // outside the lock
             lock.lock();
+            // It counts until it is gone.
+            ++m_released;
+            m_inHand -= weight;
+            if (m_waiting) m_room.notify_all();
             if (error) Stop(error);
         }
         m_handing = false;
@@ -201,6 +212,7 @@ private:
     uint64_t m_pendingWeight = 0;
     uint64_t m_fetched = 0;  // jobs taken from next()
     uint64_t m_handed = 0;   // results handed on
+    uint64_t m_released = 0;  // results handed on and destroyed
     uint64_t m_inHand = 0;   // weight of the jobs started and not handed on
     unsigned m_waiting = 0;
     bool m_end = false;
