@@ -1,6 +1,7 @@
 #include "tools/updpkg/read.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -23,7 +24,9 @@ namespace {
 constexpr std::size_t kReadAhead = 64;
 // An entry up to this size is held in memory until its turn and then
 // written in place: a scratch file and a rename cost more than its bytes.
+// All the entries held stay within kHeldTotal; past it they spill to scratch.
 constexpr std::size_t kHeldBytes = 256 << 10;
+constexpr uint64_t kHeldTotal = 4 << 20;
 
 // A file as the reader's byte source. The reader takes a name one byte at a
 // time, so small reads are served from a little block read ahead; large
@@ -69,12 +72,41 @@ private:
     std::string m_path;
 };
 
-// A sound entry, its inflated bytes in a scratch file or, up to
-// kHeldBytes, in memory.
+// Inflated bytes held in memory, counted in a total shared by the threads.
+class Held {
+public:
+    explicit Held(std::atomic<uint64_t>& total) : m_total(&total) {}
+    ~Held() { *m_total -= m_bytes.size(); }
+    Held(Held&& other) noexcept : m_total(other.m_total), m_bytes(std::move(other.m_bytes)) { other.m_bytes.clear(); }
+    Held& operator=(Held&&) = delete;
+
+    // Appends, unless the entry or the total would pass its bound.
+    bool Add(const unsigned char* data, std::size_t size) {
+        if (m_bytes.size() + size > kHeldBytes) return false;
+        if (m_total->fetch_add(size) + size > kHeldTotal) {
+            *m_total -= size;
+            return false;
+        }
+        m_bytes.insert(m_bytes.end(), data, data + size);
+        return true;
+    }
+    void Clear() {
+        *m_total -= m_bytes.size();
+        m_bytes = Bytes();
+    }
+    const Bytes& bytes() const { return m_bytes; }
+
+private:
+    std::atomic<uint64_t>* m_total;
+    Bytes m_bytes;
+};
+
+// A sound entry, its inflated bytes in a scratch file or in memory.
 struct Done {
+    explicit Done(std::atomic<uint64_t>& heldTotal) : held(heldTotal) {}
     pkg::EntryInfo info;
     ScratchFile scratch;
-    Bytes held;
+    Held held;
 };
 
 // Thrown from a sink to abandon an entry once the run is stopping.
@@ -92,17 +124,14 @@ public:
     void Write(const unsigned char* data, std::size_t size) override {
         if (m_stopping()) throw Cancelled();
         if (m_scratch.empty()) return;
-        if (!m_out && m_done.held.size() + size > kHeldBytes) {
+        if (!m_out && m_done.held.Add(data, size)) return;
+        if (!m_out) {
             m_out = std::make_unique<OutputFile>(m_scratch, OutputFile::New);
             m_done.scratch.Created(m_scratch);
-            m_out->Write(m_done.held.data(), m_done.held.size());
-            m_done.held = Bytes();
+            m_out->Write(m_done.held.bytes().data(), m_done.held.bytes().size());
+            m_done.held.Clear();
         }
-        if (m_out) {
-            m_out->Write(data, size);
-        } else {
-            m_done.held.insert(m_done.held.end(), data, data + size);
-        }
+        m_out->Write(data, size);
     }
     void EndData(const pkg::EntryInfo&) override {
         if (m_out) m_out->Close();
@@ -180,7 +209,7 @@ private:
     }
 
     Done ReadOne(InputFile& file, const Job& job) {
-        Done d;
+        Done d(m_heldTotal);
         const std::string scratch = m_temp.empty() ? std::string() : Scratch(job.index);
         file.Seek(job.offset);
         FileSource source(file);
@@ -199,7 +228,7 @@ private:
         if (!m_temp.empty()) {
             const std::vector<std::string> parts = m_placement.Place(d.info.name);
             if (d.scratch.path().empty()) {
-                m_placer.Write(parts, d.held.data(), d.held.size(), Scratch(d.info.index));
+                m_placer.Write(parts, d.held.bytes().data(), d.held.bytes().size(), Scratch(d.info.index));
             } else {
                 m_placer.Place(d.scratch.path(), parts);
                 d.scratch.Placed();
@@ -215,6 +244,7 @@ private:
     const uint64_t m_size;
     const std::string m_temp;
     std::function<bool()> m_stopping;
+    std::atomic<uint64_t> m_heldTotal{0};
 
     bool m_scanDone = false;
     uint64_t m_nextOffset = pkg::kHeaderSize;
