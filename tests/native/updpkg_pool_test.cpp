@@ -169,7 +169,8 @@ TEST(UpdpkgPool, StaysWithinItsReadAheadAndWeightButNeverStallsOnAHeavyJob) {
                                             // Only the oldest job may take the weight past the bound.
                                             if (i != taken) maxInHand = std::max(maxInHand, inHand);
                                         }
-                                        Sleep(run.delays[static_cast<std::size_t>(i)] / 3);
+                                        // At least a millisecond, which Windows does not round to nothing.
+                                        Sleep(1000 + run.delays[static_cast<std::size_t>(i)] / 3);
                                         return i;
                                     });
                                 },
