@@ -2,12 +2,9 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <condition_variable>
-#include <exception>
 #include <map>
 #include <memory>
-#include <mutex>
-#include <thread>
+#include <optional>
 
 #include "engine/entry_name.h"
 #include "engine/package_format.h"
@@ -16,18 +13,18 @@
 #include "tools/updpkg/errors.h"
 #include "tools/updpkg/fileio.h"
 #include "tools/updpkg/names.h"
+#include "tools/updpkg/ordered_pool.h"
 #include "tools/updpkg/progress.h"
 
 namespace updpkg {
 
 namespace {
 
-// Files up to this size are read whole and compressed on the worker threads;
+// Files up to this size are read whole and compressed on the pool's threads;
 // larger ones are streamed through zlib in order, so memory stays bounded.
 constexpr uint64_t kWholeFileLimit = 32ull << 20;
-// How far the workers may run ahead of the writer: a few files per worker,
-// and no more than this many bytes of source in hand (a file the writer is
-// waiting for is always taken, so one large file never stalls the run).
+// How far the pool may run ahead of the writer: a few files per thread, and
+// no more than this many bytes of source in hand.
 constexpr std::size_t kAheadPerWorker = 16;
 constexpr uint64_t kAheadBytes = 128ull << 20;
 
@@ -87,121 +84,55 @@ Bytes ReadWhole(const std::string& path) {
     return data;
 }
 
-// Compresses the files on worker threads, ahead of the writer by a bounded
-// number, and hands them over in package order.
-class CompressPool {
-public:
-    CompressPool(const std::vector<SourceFile>& files, int level, unsigned workers)
-        : m_files(files), m_level(level), m_window(workers * kAheadPerWorker) {
-        for (unsigned i = 0; i < workers; ++i) m_threads.emplace_back([this] { Work(); });
-    }
-    ~CompressPool() {
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_stop = true;
-        }
-        m_changed.notify_all();
-        for (std::thread& t : m_threads) t.join();
-    }
-    CompressPool(const CompressPool&) = delete;
-    CompressPool& operator=(const CompressPool&) = delete;
-
-    static bool Pooled(const SourceFile& f) { return f.size <= kWholeFileLimit; }
-
-    // The compressed bytes of file index (which must be Pooled), waiting at
-    // most until the deadline; false when they are not ready yet. Rethrows
-    // the worker's error for that file.
-    bool Take(std::size_t index, Bytes& out, std::chrono::milliseconds wait) {
-        std::unique_lock<std::mutex> lock(m_mutex);
-        m_taken = index;
-        m_changed.notify_all();
-        if (!m_changed.wait_for(lock, wait, [&] { return m_done.count(index) != 0; })) return false;
-        Result r = std::move(m_done[index]);
-        m_done.erase(index);
-        m_inHand -= m_files[index].size;
-        m_taken = index + 1;
-        m_changed.notify_all();
-        if (r.error) std::rethrow_exception(r.error);
-        out = std::move(r.data);
-        return true;
-    }
-
-private:
-    struct Result {
-        Bytes data;
-        std::exception_ptr error;
-    };
-
-    // Under the lock: whether the next file may be started now.
-    bool MayStart() const {
-        if (m_next <= m_taken) return true;
-        return m_next < m_taken + m_window && m_inHand + m_files[m_next].size <= kAheadBytes;
-    }
-
-    void Work() {
-        std::unique_ptr<Compressor> compressor;
-        for (;;) {
-            std::size_t index;
-            {
-                std::unique_lock<std::mutex> lock(m_mutex);
-                while (m_next < m_files.size() && !Pooled(m_files[m_next])) ++m_next;
-                m_changed.wait(lock, [&] { return m_stop || m_next >= m_files.size() || MayStart(); });
-                if (m_stop || m_next >= m_files.size()) return;
-                index = m_next++;
-                m_inHand += m_files[index].size;
-            }
-            Result r;
-            try {
-                if (!compressor) compressor = std::make_unique<Compressor>(m_level);
-                const Bytes plain = ReadWhole(m_files[index].path);
-                compressor->Compress(plain.data(), plain.size(), r.data);
-            } catch (...) {
-                r.error = std::current_exception();
-            }
-            {
-                std::lock_guard<std::mutex> lock(m_mutex);
-                m_done[index] = std::move(r);
-            }
-            m_changed.notify_all();
-        }
-    }
-
-    const std::vector<SourceFile>& m_files;
-    const int m_level;
-    const std::size_t m_window;
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    std::size_t m_next = 0;   // next file to compress
-    std::size_t m_taken = 0;  // the writer waits for this one
-    uint64_t m_inHand = 0;    // source bytes of the files started and not yet taken
-    bool m_stop = false;
-    std::map<std::size_t, Result> m_done;
-    std::vector<std::thread> m_threads;
-};
-
+// Files up to kWholeFileLimit are read and compressed on the pool's threads,
+// ahead of the writer by a bounded number and size; larger ones are
+// streamed through zlib when their turn comes.
 void WriteEntries(const std::vector<SourceFile>& files, const BuildOptions& o, pkg::PackageWriter& writer) {
+    auto pooled = [](const SourceFile& f) { return f.size <= kWholeFileLimit; };
     uint64_t total = 0, done = 0;
     for (const SourceFile& f : files) total += f.size;
     Progress progress("updpkg build", total);
-    CompressPool pool(files, o.level, std::max(1u, o.jobs));
-    Bytes packed;
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        const SourceFile& f = files[i];
-        if (CompressPool::Pooled(f)) {
-            while (!pool.Take(i, packed, std::chrono::milliseconds(100))) progress.Update(done);
-            writer.AddCompressed(f.entryName, packed.data(), packed.size());
-        } else {
-            InputFile in(f.path);
-            writer.BeginEntry(f.entryName);
-            DeflateFile(in, o.level, [&](const unsigned char* p, std::size_t n) {
-                writer.WriteData(p, n);
-                progress.Update(done);
-            });
-            writer.FinishEntry();
-        }
-        done += f.size;
-        progress.Update(done);
-    }
+    const unsigned workers = std::max(1u, o.jobs);
+    struct Packed {
+        std::size_t index;
+        Bytes data;  // empty for a file streamed in its turn
+    };
+    std::size_t next = 0;
+    OrderedPool<std::size_t, Packed> pool(
+        workers, {workers * kAheadPerWorker, kAheadBytes},
+        {[&]() -> std::optional<std::size_t> {
+             if (next == files.size()) return std::nullopt;
+             return next++;
+         },
+         [&](std::size_t i) { return pooled(files[i]) ? files[i].size : 0; },
+         [&] {
+             auto compressor = std::make_shared<Compressor>(o.level);
+             return [&, compressor](std::size_t& i) {
+                 Packed packed{i, {}};
+                 if (pooled(files[i])) {
+                     const Bytes plain = ReadWhole(files[i].path);
+                     compressor->Compress(plain.data(), plain.size(), packed.data);
+                 }
+                 return packed;
+             };
+         },
+         [&](Packed& packed) {
+             const SourceFile& f = files[packed.index];
+             if (pooled(f)) {
+                 writer.AddCompressed(f.entryName, packed.data.data(), packed.data.size());
+             } else {
+                 InputFile in(f.path);
+                 writer.BeginEntry(f.entryName);
+                 DeflateFile(in, o.level, [&](const unsigned char* p, std::size_t n) {
+                     writer.WriteData(p, n);
+                     progress.Update(done);
+                 });
+                 writer.FinishEntry();
+             }
+             done += f.size;
+             progress.Update(done);
+         }});
+    pool.Run();
 }
 
 // Windows takes names that differ only in case (or in which of two codes of

@@ -1,12 +1,13 @@
 #pragma once
-// Deflate for updpkg build: whole files into one zlib stream each. libdeflate
-// where the build has it (several times faster than zlib at the same level),
-// zlib elsewhere; zlib's inflate reads both. With libdeflate, a file whose
-// start does not shrink is stored. Files too large to hold are streamed
-// through zlib.
+// Deflate for updpkg build: whole files into one zlib stream each, by
+// libdeflate where the build has it (several times faster than zlib at the
+// same level; compress_libdeflate.cpp) and by zlib elsewhere
+// (compress_zlib.cpp), as CMake chooses; zlib's inflate reads both. Files too
+// large to hold are streamed through zlib everywhere (compress.cpp).
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 
 #include "tools/updpkg/buffer.h"
 
@@ -26,11 +27,8 @@ public:
     void Compress(const unsigned char* data, std::size_t size, Bytes& out);
 
 private:
-    void FreeAll() noexcept;
-    int m_level;
-    void* m_libdeflate = nullptr;
-    void* m_probe = nullptr;  // level 1, for LooksIncompressible
-    void* m_store = nullptr;  // level 0
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
 };
 
 // Reads file to its end and hands the zlib stream to sink in pieces, with

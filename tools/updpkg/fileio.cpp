@@ -35,6 +35,30 @@ std::size_t InputFile::ReadFull(void* buffer, std::size_t size) {
     return total;
 }
 
+std::string FolderPlacer::PathOf(const std::vector<std::string>& parts) const {
+    std::string path = m_base;
+    for (const std::string& name : parts) path = JoinNative(path, name);
+    return path;
+}
+
+void FolderPlacer::WriteThrough(const std::vector<std::string>& parts, const void* data, std::size_t size,
+                                const std::string& scratch) {
+    try {
+        OutputFile out(scratch, OutputFile::New);
+        out.Write(data, size);
+        out.Close();
+    } catch (...) {
+        RemoveFileQuietly(scratch);
+        throw;
+    }
+    try {
+        Place(scratch, parts);
+    } catch (...) {
+        RemoveFileQuietly(scratch);
+        throw;
+    }
+}
+
 std::string JoinNative(const std::string& folder, const std::string& relative) {
     if (folder.empty()) return relative;
     const std::size_t last = LastSeparator(folder);

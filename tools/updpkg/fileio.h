@@ -93,8 +93,19 @@ public:
     FolderPlacer& operator=(const FolderPlacer&) = delete;
 
     void Place(const std::string& from, const std::vector<std::string>& parts);
+    // Writes size bytes as that file. Where the name is free the file is
+    // created there (and removed again if writing fails); a name that is
+    // taken keeps its file until the new one, written to scratch first, is
+    // moved over it as by Place.
+    void Write(const std::vector<std::string>& parts, const void* data, std::size_t size, const std::string& scratch);
 
 private:
+    // Creates the folder below base as needed and keeps it for the next file.
+    void OpenFolder(const std::vector<std::string>& folder);
+    std::string PathOf(const std::vector<std::string>& parts) const;
+    // Writes to scratch and places it.
+    void WriteThrough(const std::vector<std::string>& parts, const void* data, std::size_t size,
+                      const std::string& scratch);
     struct Impl;
     std::string m_base;
     std::vector<std::string> m_folder;  // parts of the folder last placed in

@@ -226,39 +226,67 @@ FolderPlacer::FolderPlacer(std::string base) : m_base(std::move(base)), m_impl(s
 
 FolderPlacer::~FolderPlacer() = default;
 
-void FolderPlacer::Place(const std::string& from, const std::vector<std::string>& parts) {
-    const std::vector<std::string> folder(parts.begin(), parts.end() - 1);
-    if (m_impl->folder.get() < 0 || folder != m_folder) {
-        // Each folder is opened from the one above it without following a
-        // link, and held while the next is looked up, so that nothing can be
-        // swapped for a link between the check and the use.
-        m_impl->folder.reset(-1);
-        Descriptor dir(::open(m_base.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        if (dir.get() < 0) Fail("open the folder", m_base, errno);
-        std::string path = m_base;
-        for (const std::string& name : folder) {
-            const char* part = name.c_str();
-            path = JoinNative(path, name);
-            if (::mkdirat(dir.get(), part, 0777) != 0 && errno != EEXIST) Fail("create the folder", path, errno);
-            const int next = ::openat(dir.get(), part, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-            if (next < 0) {
-                const int error = errno;
-                struct stat st;
-                if (::fstatat(dir.get(), part, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode)) {
-                    throw FileError("'" + path + "' is a link; updpkg never writes through a link");
-                }
-                Fail("open the folder", path, error);
+void FolderPlacer::OpenFolder(const std::vector<std::string>& folder) {
+    if (m_impl->folder.get() >= 0 && folder == m_folder) return;
+    // Each folder is opened from the one above it without following a link,
+    // and held while the next is looked up, so that nothing can be swapped
+    // for a link between the check and the use.
+    m_impl->folder.reset(-1);
+    Descriptor dir(::open(m_base.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.get() < 0) Fail("open the folder", m_base, errno);
+    std::string path = m_base;
+    for (const std::string& name : folder) {
+        const char* part = name.c_str();
+        path = JoinNative(path, name);
+        if (::mkdirat(dir.get(), part, 0777) != 0 && errno != EEXIST) Fail("create the folder", path, errno);
+        const int next = ::openat(dir.get(), part, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (next < 0) {
+            const int error = errno;
+            struct stat st;
+            if (::fstatat(dir.get(), part, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode)) {
+                throw FileError("'" + path + "' is a link; updpkg never writes through a link");
             }
-            dir.reset(next);
+            Fail("open the folder", path, error);
         }
-        m_impl->folder.reset(dir.Release());
-        m_folder = folder;
+        dir.reset(next);
     }
+    m_impl->folder.reset(dir.Release());
+    m_folder = folder;
+}
+
+void FolderPlacer::Place(const std::string& from, const std::vector<std::string>& parts) {
+    OpenFolder(std::vector<std::string>(parts.begin(), parts.end() - 1));
     // rename replaces a link at the file's place by the file itself.
     if (::renameat(AT_FDCWD, from.c_str(), m_impl->folder.get(), parts.back().c_str()) != 0) {
-        std::string path = m_base;
-        for (const std::string& name : parts) path = JoinNative(path, name);
-        Fail("write", path, errno);
+        Fail("write", PathOf(parts), errno);
+    }
+}
+
+void FolderPlacer::Write(const std::vector<std::string>& parts, const void* data, std::size_t size,
+                         const std::string& scratch) {
+    OpenFolder(std::vector<std::string>(parts.begin(), parts.end() - 1));
+    // O_EXCL: a file or a link already there is never opened.
+    const char* name = parts.back().c_str();
+    Descriptor fd(::openat(m_impl->folder.get(), name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+    if (fd.get() < 0) {
+        if (errno == EEXIST) return WriteThrough(parts, data, size, scratch);
+        Fail("create", PathOf(parts), errno);
+    }
+    const char* p = static_cast<const char*>(data);
+    int error = 0;
+    while (size > 0 && error == 0) {
+        const ssize_t put = ::write(fd.get(), p, size);
+        if (put < 0) {
+            if (errno != EINTR) error = errno;
+            continue;
+        }
+        p += put;
+        size -= static_cast<std::size_t>(put);
+    }
+    if (error == 0 && !fd.Close()) error = errno;
+    if (error != 0) {
+        ::unlinkat(m_impl->folder.get(), name, 0);
+        Fail("write", PathOf(parts), error);
     }
 }
 

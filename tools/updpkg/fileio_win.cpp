@@ -192,12 +192,11 @@ FolderPlacer::FolderPlacer(std::string base) : m_base(std::move(base)), m_impl(s
 
 FolderPlacer::~FolderPlacer() = default;
 
-void FolderPlacer::Place(const std::string& from, const std::vector<std::string>& parts) {
-    const std::vector<std::string> folder(parts.begin(), parts.end() - 1);
+void FolderPlacer::OpenFolder(const std::vector<std::string>& folder) {
+    if (m_impl->ready && folder == m_folder) return;
     std::string path = m_base;
     for (const std::string& name : folder) {
         path = JoinNative(path, name);
-        if (m_impl->ready && folder == m_folder) continue;
         if (!CreateDirectoryA(path.c_str(), nullptr)) {
             const DWORD error = GetLastError();
             const DWORD attributes = GetFileAttributesA(path.c_str());
@@ -210,8 +209,19 @@ void FolderPlacer::Place(const std::string& from, const std::vector<std::string>
     }
     m_folder = folder;
     m_impl->ready = true;
+}
+
+void FolderPlacer::Place(const std::string& from, const std::vector<std::string>& parts) {
+    OpenFolder(std::vector<std::string>(parts.begin(), parts.end() - 1));
     // MoveFileEx replaces a link at the file's place, not what it points to.
-    MoveReplacing(from, JoinNative(path, parts.back()));
+    MoveReplacing(from, PathOf(parts));
+}
+
+void FolderPlacer::Write(const std::vector<std::string>& parts, const void* data, std::size_t size,
+                         const std::string& scratch) {
+    // Always by a scratch file: the move, unlike a new file, is sure never to
+    // write through a link at the file's place.
+    WriteThrough(parts, data, size, scratch);
 }
 
 void RemoveFileQuietly(const std::string& path) noexcept { DeleteFileA(path.c_str()); }

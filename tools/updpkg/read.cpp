@@ -2,18 +2,16 @@
 
 #include <algorithm>
 #include <atomic>
-#include <condition_variable>
 #include <cstring>
-#include <exception>
-#include <map>
 #include <memory>
-#include <mutex>
-#include <thread>
+#include <optional>
 
 #include "engine/entry_name.h"
+#include "tools/updpkg/buffer.h"
 #include "tools/updpkg/errors.h"
 #include "tools/updpkg/fileio.h"
 #include "tools/updpkg/names.h"
+#include "tools/updpkg/ordered_pool.h"
 #include "tools/updpkg/placement.h"
 #include "tools/updpkg/progress.h"
 
@@ -22,8 +20,13 @@ namespace updpkg {
 namespace {
 
 // Entries read ahead of the oldest one not yet taken, at most: bounds the
-// scratch files on disk and the bookkeeping in memory.
-constexpr uint64_t kReadAhead = 64;
+// scratch files on disk and the bytes held in memory.
+constexpr std::size_t kReadAhead = 64;
+// An entry up to this size is held in memory until its turn and then
+// written in place: a scratch file and a rename cost more than its bytes.
+// All the entries held stay within kHeldTotal; past it they spill to scratch.
+constexpr std::size_t kHeldBytes = 256 << 10;
+constexpr uint64_t kHeldTotal = 4 << 20;
 
 // A file as the reader's byte source. The reader takes a name one byte at a
 // time, so small reads are served from a little block read ahead; large
@@ -51,33 +54,110 @@ private:
     std::size_t m_end = 0;
 };
 
+// A scratch file of a worker's, removed unless it was moved into place.
+class ScratchFile {
+public:
+    ScratchFile() = default;
+    ~ScratchFile() {
+        if (!m_path.empty()) RemoveFileQuietly(m_path);
+    }
+    ScratchFile(ScratchFile&& other) noexcept : m_path(std::move(other.m_path)) { other.m_path.clear(); }
+    ScratchFile& operator=(ScratchFile&&) = delete;
+    // The file is created at path: from now on it is removed again.
+    void Created(const std::string& path) { m_path = path; }
+    const std::string& path() const { return m_path; }
+    void Placed() { m_path.clear(); }
+
+private:
+    std::string m_path;
+};
+
+// Inflated bytes held in memory, counted in a total shared by the threads.
+class Held {
+public:
+    explicit Held(std::atomic<uint64_t>& total) : m_total(&total) {}
+    ~Held() { *m_total -= m_bytes.size(); }
+    Held(Held&& other) noexcept : m_total(other.m_total), m_bytes(std::move(other.m_bytes)) { other.m_bytes.clear(); }
+    Held& operator=(Held&&) = delete;
+
+    // Appends, unless the entry or the total would pass its bound.
+    bool Add(const unsigned char* data, std::size_t size) {
+        if (m_bytes.size() + size > kHeldBytes) return false;
+        if (m_total->fetch_add(size) + size > kHeldTotal) {
+            *m_total -= size;
+            return false;
+        }
+        m_bytes.insert(m_bytes.end(), data, data + size);
+        return true;
+    }
+    void Clear() {
+        *m_total -= m_bytes.size();
+        m_bytes = Bytes();
+    }
+    const Bytes& bytes() const { return m_bytes; }
+
+private:
+    std::atomic<uint64_t>* m_total;
+    Bytes m_bytes;
+};
+
+// A sound entry, its inflated bytes in a scratch file or in memory.
+struct Done {
+    explicit Done(std::atomic<uint64_t>& heldTotal) : held(heldTotal) {}
+    pkg::EntryInfo info;
+    ScratchFile scratch;
+    Held held;
+};
+
 // Thrown from a sink to abandon an entry once the run is stopping.
 struct Cancelled {};
 
-// Inflated bytes go to a scratch file when extracting, nowhere when checking.
-class ScratchSink : public pkg::EntrySink {
+// Inflated bytes go to the entry's Done when extracting, nowhere when
+// checking.
+class EntryCollector : public pkg::EntrySink {
 public:
-    ScratchSink(std::string scratch, const std::atomic<bool>& stop) : m_scratch(std::move(scratch)), m_stop(stop) {}
+    // scratch: where a large entry goes; empty when checking.
+    EntryCollector(Done& done, const std::string& scratch, const std::function<bool()>& stopping)
+        : m_done(done), m_scratch(scratch), m_stopping(stopping) {}
 
-    void BeginEntry(const pkg::EntryInfo&) override {
-        if (!m_scratch.empty()) m_out = std::make_unique<OutputFile>(m_scratch, OutputFile::New);
-    }
+    void BeginEntry(const pkg::EntryInfo&) override {}
     void Write(const unsigned char* data, std::size_t size) override {
-        if (m_stop.load(std::memory_order_relaxed)) throw Cancelled();
-        if (m_out) m_out->Write(data, size);
+        if (m_stopping()) throw Cancelled();
+        if (m_scratch.empty()) return;
+        if (!m_out && m_done.held.Add(data, size)) return;
+        if (!m_out) {
+            m_out = std::make_unique<OutputFile>(m_scratch, OutputFile::New);
+            m_done.scratch.Created(m_scratch);
+            m_out->Write(m_done.held.bytes().data(), m_done.held.bytes().size());
+            m_done.held.Clear();
+        }
+        m_out->Write(data, size);
     }
     void EndData(const pkg::EntryInfo&) override {
         if (m_out) m_out->Close();
     }
-    void EntryVerified(const pkg::EntryInfo& info) override { m_info = info; }
-
-    const pkg::EntryInfo& info() const { return m_info; }
+    void EntryVerified(const pkg::EntryInfo& info) override { m_done.info = info; }
 
 private:
-    std::string m_scratch;
-    const std::atomic<bool>& m_stop;
+    Done& m_done;
+    const std::string& m_scratch;
+    const std::function<bool()>& m_stopping;
     std::unique_ptr<OutputFile> m_out;
-    pkg::EntryInfo m_info;
+};
+
+// The file with no reading ahead: the scan takes 8 bytes per entry.
+class DirectSource : public pkg::ByteSource {
+public:
+    explicit DirectSource(InputFile& file) : m_file(file) {}
+    std::size_t Read(void* buffer, std::size_t size) override { return m_file.Read(buffer, size); }
+
+private:
+    InputFile& m_file;
+};
+
+struct Job {
+    uint64_t index = 0;
+    uint64_t offset = 0;
 };
 
 class ParallelRead {
@@ -86,166 +166,89 @@ public:
         : m_o(o), m_scan(scan), m_size(scan.Size()), m_temp(std::move(temp)) {}
 
     ReadSummary Run() {
-        const unsigned workers = std::max(1u, m_o.jobs);
         Progress progress(m_temp.empty() ? "updpkg verify" : "updpkg extract", m_size);
-        std::vector<std::thread> threads;
-        m_running = workers;
-        for (unsigned i = 0; i < workers; ++i) threads.emplace_back([this] { Work(); });
-        {
-            std::unique_lock<std::mutex> lock(m_mutex);
-            while (m_running > 0) {
-                m_changed.wait_for(lock, std::chrono::milliseconds(100));
-                const uint64_t position = m_position;
-                lock.unlock();
-                progress.Update(position);
-                lock.lock();
-            }
-        }
-        for (std::thread& t : threads) t.join();
+        OrderedPool<Job, Done> pool(std::max(1u, m_o.jobs), {kReadAhead},
+                                    {[this] { return Dispatch(); }, {}, [this] { return Worker(); },
+                                     [&](Done& d) {
+                                         Take(d);
+                                         progress.Update(d.info.end);
+                                     }});
+        m_stopping = [&pool] { return pool.Stopping(); };
+        pool.Run();
         progress.Finish();
-        if (m_error) std::rethrow_exception(m_error);
         return m_summary;
     }
 
 private:
-    struct Result {
-        bool ok = false;
-        std::exception_ptr error;
-        std::string scratch;
-        pkg::EntryInfo info;
-    };
-
-    void Work() {
-        try {
-            InputFile file(m_o.package);
-            for (;;) {
-                uint64_t index, offset;
-                {
-                    std::unique_lock<std::mutex> lock(m_mutex);
-                    m_changed.wait(lock, [&] { return m_stop || m_scanDone || m_nextIndex < m_committed + kReadAhead; });
-                    if (m_stop || !Dispatch(index, offset)) break;
-                }
-                Result r = ReadOne(file, index, offset);
-                {
-                    std::lock_guard<std::mutex> lock(m_mutex);
-                    m_done.emplace(index, std::move(r));
-                    CommitReady();
-                }
-                m_changed.notify_all();
-            }
-        } catch (...) {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            if (!m_error) m_error = std::current_exception();
-            m_stop = true;
-        }
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            --m_running;
-        }
-        m_changed.notify_all();
-    }
-
-    // Under the lock: the next entry's index and offset, found from the
-    // length words of the one before. An entry whose length runs past the
-    // end, or whose length words are cut, is still handed out (its reader
-    // reports the fault) but ends the scan.
-    bool Dispatch(uint64_t& index, uint64_t& offset) {
-        if (m_scanDone) return false;
-        if (m_nextOffset >= m_size) {
-            m_scanDone = true;
-            return false;
-        }
-        offset = m_nextOffset;
-        m_scan.Seek(offset);
-        FileSource source(m_scan);
+    // Under the pool's lock: the next entry's index and offset, found from
+    // the length words of the one before. An entry whose length runs past
+    // the end, or whose length words are cut, is still handed out (its
+    // reader reports the fault) but ends the scan.
+    std::optional<Job> Dispatch() {
+        if (m_scanDone || m_nextOffset >= m_size) return std::nullopt;
+        Job job{m_nextIndex++, m_nextOffset};
+        m_scan.Seek(job.offset);
+        DirectSource source(m_scan);
         unsigned char words[8];
         std::size_t count = 0;
         const pkg::LengthWords got = pkg::ReadLengthWords(source, words, &count);
         if (got == pkg::LengthWords::End) throw FileError("'" + m_o.package + "' became shorter while it was read");
-        index = m_nextIndex++;
         const uint64_t remaining = pkg::RemainingLength(words);
-        if (got == pkg::LengthWords::Short || remaining > m_size - offset - 8) {
+        if (got == pkg::LengthWords::Short || remaining > m_size - job.offset - 8) {
             m_scanDone = true;
         } else {
-            m_nextOffset = offset + 8 + remaining;
+            m_nextOffset = job.offset + 8 + remaining;
         }
-        return true;
+        return job;
     }
 
-    Result ReadOne(InputFile& file, uint64_t index, uint64_t offset) {
-        Result r;
-        if (!m_temp.empty()) r.scratch = JoinNative(m_temp, std::to_string(index));
-        try {
-            file.Seek(offset);
-            FileSource source(file);
-            ReadStreaming(source, index, offset, r);
-        } catch (const Cancelled&) {
-        } catch (...) {
-            r.error = std::current_exception();
-        }
-        // The sink, and so the scratch file, is closed by now.
-        if (!r.ok && !r.scratch.empty()) RemoveFileQuietly(r.scratch);
-        return r;
+    // Each thread reads through its own handle.
+    std::function<Done(Job&)> Worker() {
+        auto file = std::make_shared<InputFile>(m_o.package);
+        return [this, file](Job& job) { return ReadOne(*file, job); };
     }
 
-    void ReadStreaming(pkg::ByteSource& source, uint64_t index, uint64_t offset, Result& r) {
-        pkg::PackageReader reader(source, m_o.key, offset, index);
-        ScratchSink sink(r.scratch, m_stop);
+    Done ReadOne(InputFile& file, const Job& job) {
+        Done d(m_heldTotal);
+        const std::string scratch = m_temp.empty() ? std::string() : Scratch(job.index);
+        file.Seek(job.offset);
+        FileSource source(file);
+        pkg::PackageReader reader(source, m_o.key, job.offset, job.index);
+        EntryCollector sink(d, scratch, m_stopping);
         if (!reader.ReadEntry(sink)) throw FileError("'" + m_o.package + "' became shorter while it was read");
-        r.info = sink.info();
-        r.ok = true;
+        return d;
     }
 
-    // Under the lock: takes the finished entries that are next in package
-    // order. The first failure stops the run; what comes after it is dropped.
-    void CommitReady() {
-        for (auto it = m_done.find(m_committed); it != m_done.end(); it = m_done.find(m_committed)) {
-            Result r = std::move(it->second);
-            m_done.erase(it);
-            ++m_committed;
-            if (m_stop) {
-                if (r.ok && !r.scratch.empty()) RemoveFileQuietly(r.scratch);
-                continue;
-            }
-            if (!r.ok) {
-                m_error = r.error;
-                m_stop = true;
-                continue;
-            }
-            try {
-                // What SETUP.EXE's copy to the FILES folder would refuse.
-                m_layout.Place(r.info.name, r.info.index, r.info.end);
-                if (!m_temp.empty()) Place(r);
-                ++m_summary.entries;
-                m_summary.bytes += r.info.uncompressedSize;
-                m_position = r.info.end;
-                if (m_o.onEntry) m_o.onEntry(r.info);
-            } catch (...) {
-                if (!r.scratch.empty()) RemoveFileQuietly(r.scratch);
-                m_error = std::current_exception();
-                m_stop = true;
+    std::string Scratch(uint64_t index) const { return JoinNative(m_temp, std::to_string(index)); }
+
+    // In package order.
+    void Take(Done& d) {
+        // What SETUP.EXE's copy to the FILES folder would refuse.
+        m_layout.Place(d.info.name, d.info.index, d.info.end);
+        if (!m_temp.empty()) {
+            const std::vector<std::string> parts = m_placement.Place(d.info.name);
+            if (d.scratch.path().empty()) {
+                m_placer.Write(parts, d.held.bytes().data(), d.held.bytes().size(), Scratch(d.info.index));
+            } else {
+                m_placer.Place(d.scratch.path(), parts);
+                d.scratch.Placed();
             }
         }
+        ++m_summary.entries;
+        m_summary.bytes += d.info.uncompressedSize;
+        if (m_o.onEntry) m_o.onEntry(d.info);
     }
-
-    void Place(const Result& r) { m_placer.Place(r.scratch, m_placement.Place(r.info.name)); }
 
     const ReadOptions& m_o;
     InputFile& m_scan;
     const uint64_t m_size;
     const std::string m_temp;
+    std::function<bool()> m_stopping;
+    std::atomic<uint64_t> m_heldTotal{0};
 
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    std::atomic<bool> m_stop{false};
     bool m_scanDone = false;
     uint64_t m_nextOffset = pkg::kHeaderSize;
     uint64_t m_nextIndex = 0;
-    uint64_t m_committed = 0;
-    std::map<uint64_t, Result> m_done;
-    std::exception_ptr m_error;
-    unsigned m_running = 0;
-    uint64_t m_position = pkg::kHeaderSize;
     CasePlacement m_placement;
     FolderPlacer m_placer{m_o.extractTo};
     pkg::PlacementCheck m_layout;

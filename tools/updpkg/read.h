@@ -1,14 +1,15 @@
 #pragma once
 // updpkg list, verify and extract: every entry checked by the shared package
-// reader, several entries at once. The entries' length words let a scan find
-// where each entry starts without inflating it; each worker reads one entry
-// with its own file handle and its own reader (fixed buffers), and the
-// results are taken in package order, so the outcome is the one a single
-// reader from start to end would give: the first damaged entry is the one
-// reported, and nothing after it is placed. Every entry goes through the
-// shared reader, with the zlib SETUP.EXE uses, so the verdict is SETUP.EXE's.
-// Extraction places the entries as Windows would (placement.h) and never
-// writes through a link.
+// reader, several entries at once (ordered_pool.h). The entries' length words
+// let a scan find where each entry starts without inflating it; each thread
+// reads one entry at a time with its own file handle and its own reader
+// (fixed buffers), and the results are taken in package order, so the
+// outcome is the one a single reader from start to end would give: the first
+// damaged entry is the one reported, and nothing after it is placed. Every
+// entry goes through the shared reader, with the zlib SETUP.EXE uses, so the
+// verdict is SETUP.EXE's. Extraction holds a small entry in memory until its
+// turn and a large one in a scratch file, places the entries as Windows would
+// (placement.h) and never writes through a link.
 
 #include <cstdint>
 #include <functional>
