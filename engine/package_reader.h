@@ -32,9 +32,6 @@ public:
 
 protected:
     virtual std::size_t ReadRaw(void* buffer, std::size_t size) = 0;
-    // Forgets what was read ahead (after the caller moved the underlying
-    // position).
-    void Discard() { m_pos = m_end = 0; }
 
 private:
     unsigned char m_block[4096];

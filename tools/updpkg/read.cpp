@@ -31,27 +31,15 @@ constexpr uint64_t kHeldTotal = 4 << 20;
 // A file as the reader's byte source. The reader takes a name one byte at a
 // time, so small reads are served from a little block read ahead; large
 // ones go to the file directly.
-class FileSource : public pkg::ByteSource {
+class FileSource : public pkg::ReadAheadSource {
 public:
     explicit FileSource(InputFile& file) : m_file(file) {}
-    std::size_t Read(void* buffer, std::size_t size) override {
-        if (m_pos == m_end) {
-            if (size >= sizeof m_block) return m_file.Read(buffer, size);
-            m_pos = 0;
-            m_end = m_file.Read(m_block, sizeof m_block);
-            if (m_end == 0) return 0;
-        }
-        const std::size_t n = std::min(size, m_end - m_pos);
-        std::memcpy(buffer, m_block + m_pos, n);
-        m_pos += n;
-        return n;
-    }
+
+protected:
+    std::size_t ReadRaw(void* buffer, std::size_t size) override { return m_file.Read(buffer, size); }
 
 private:
     InputFile& m_file;
-    unsigned char m_block[4096];
-    std::size_t m_pos = 0;
-    std::size_t m_end = 0;
 };
 
 // A scratch file of a worker's, removed unless it was moved into place.
