@@ -3,7 +3,7 @@
 #include "app/SetupApp.h"
 #include "engine/CopyThread.h"
 #include "engine/entry_name.h"
-#include "engine/messages.h"
+#include "res/texts.h"
 #include "engine/package_reader.h"
 #include "engine/unexpected_error.h"
 #include "platform/file.h"
@@ -147,9 +147,9 @@ int CCopyThread::ExtractPackage(std::string& workFolder) {
     } catch (const platform::FileException& e) {
         ShowUnexpectedError(e.error);
     } catch (const pkg::FormatError&) {
-        platform::AppMessageBox(engine_text::kPackageFormatError, MB_ICONEXCLAMATION | MB_OK);
+        platform::AppMessageBox(texts::kPackageFormatError, MB_ICONEXCLAMATION | MB_OK);
     } catch (const PlaceFailed&) {
-        platform::AppMessageBox(engine_text::kPackageFormatError, MB_ICONEXCLAMATION | MB_OK);
+        platform::AppMessageBox(texts::kPackageFormatError, MB_ICONEXCLAMATION | MB_OK);
     }
 
     if (!scratch.empty()) ::DeleteFileA(scratch.c_str());

@@ -5,7 +5,7 @@
 #include "app/SetupApp.h"
 #include "engine/CopyThread.h"
 #include "engine/install_transaction.h"
-#include "engine/messages.h"
+#include "res/texts.h"
 #include "platform/filefind.h"
 #include "platform/prompt.h"
 #include "util/path.h"
@@ -31,7 +31,7 @@ int CCopyThread::BuildFileList(std::string workFolder) {
 
         const size_t before = m_files.size();
         if (!CollectFiles(source, source)) {
-            platform::AppMessageBox(engine_text::kFilesNotFound, MB_ICONEXCLAMATION | MB_OK);
+            platform::AppMessageBox(texts::kFilesNotFound, MB_ICONEXCLAMATION | MB_OK);
             return FALSE;
         }
         // The join comes before the expansion, so an unexpanded destination
@@ -44,7 +44,7 @@ int CCopyThread::BuildFileList(std::string workFolder) {
     }
     // From a package, only what extraction placed is installed.
     if (!m_placed.Accepts(SourcesOf(m_files))) {
-        platform::AppMessageBox(engine_text::kPackageFormatError, MB_ICONEXCLAMATION | MB_OK);
+        platform::AppMessageBox(texts::kPackageFormatError, MB_ICONEXCLAMATION | MB_OK);
         return FALSE;
     }
     return TRUE;

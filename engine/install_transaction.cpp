@@ -26,7 +26,7 @@
 #include "checks/product_facts.h"
 #include "engine/CopyThread.h"
 #include "engine/install_journal.h"
-#include "engine/messages.h"
+#include "res/texts.h"
 #include "platform/file.h"
 #include "platform/handle.h"
 #include "platform/log.h"
@@ -119,7 +119,7 @@ bool WaitForCopyToSettle(const std::string& source, const std::string& dest, std
     platform::FileStatus src;
     while (!platform::File::GetStatus(source, src)) {
         if (platform::ScaledTickCount() >= deadline) {
-            why = std::string(engine_text::kSourceStatusUnreadable) + source;
+            why = std::string(texts::kSourceStatusUnreadable) + source;
             return false;
         }
         platform::Pause(kPollMs);
@@ -129,7 +129,7 @@ bool WaitForCopyToSettle(const std::string& source, const std::string& dest, std
         if (platform::File::GetStatus(dest, dst) && dst.size == src.size && dst.mtime == src.mtime)
             return true;
         if (platform::ScaledTickCount() >= deadline) {
-            why = std::string(engine_text::kCopyNotSettled) + dest;
+            why = std::string(texts::kCopyNotSettled) + dest;
             return false;
         }
         platform::Pause(kPollMs);
@@ -337,7 +337,7 @@ bool UndoAsking(const journal::Journal& j) {
     for (;;) {
         UndoFailure failure;
         if (Undo(j, failure)) return true;
-        const std::string text = std::string(engine_text::kRestoreFailed) + failure.path + "\n" +
+        const std::string text = std::string(texts::kRestoreFailed) + failure.path + "\n" +
                                  GetSystemErrorText(failure.error);
         if (platform::AppMessageBox(text, kRetryStyle) != IDRETRY) return false;
     }
@@ -421,7 +421,7 @@ private:
             const Volume& v = entry.second;
             if (v.need <= v.space.freeBytes) continue;
             const ULONGLONG missingMiB = (v.need - v.space.freeBytes + (1ull << 20) - 1) >> 20;
-            std::string text = engine_text::kNoRoomFormat;
+            std::string text = texts::kNoRoomFormat;
             text.replace(text.find("%s"), 2, v.space.root);
             text.replace(text.find("%s"), 2, std::to_string(missingMiB));
             platform::AppMessageBox(text, MB_ICONEXCLAMATION | MB_OK);
@@ -662,14 +662,14 @@ Recovery RecoverInterrupted(const std::string& installFolder, const std::vector<
     journal::Journal j;
     std::string why;
     if (!ReadJournal(path, j, why) || !journal::Validate(j, roots, why)) {
-        platform::AppMessageBox(std::string(engine_text::kJournalUnreadable) + path + "\n" + why,
+        platform::AppMessageBox(std::string(texts::kJournalUnreadable) + path + "\n" + why,
                                 MB_ICONSTOP | MB_OK);
         return Recovery::Failed;
     }
     if (!UndoAsking(j)) return Recovery::Failed;
     RemoveJournal(path);
     if (j.IsCommitted()) return Recovery::Completed;
-    platform::AppMessageBox(engine_text::kRestoredInterrupted, MB_ICONINFORMATION | MB_OK);
+    platform::AppMessageBox(texts::kRestoredInterrupted, MB_ICONINFORMATION | MB_OK);
     return Recovery::Restored;
 }
 

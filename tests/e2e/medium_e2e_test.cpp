@@ -10,7 +10,7 @@
 #include "../win/fixture_paths.h"
 #include "../win/test_util.h"
 #include "checks/product_facts.h"
-#include "engine/messages.h"
+#include "res/texts.h"
 #include "util/version.h"
 #include "wizard_run.h"
 
@@ -214,10 +214,10 @@ TEST(MediumEndToEnd, BuiltCheckedAndRun) {
     // Now current: the check says so, in SETUP.EXE's words, and it is so.
     json = v.Check();
     EXPECT_EQ(JsonText(json, "outcome"), "up to date");
-    EXPECT_EQ(JsonText(json, "setup_shows"), product::kUpToDateText);
+    EXPECT_EQ(JsonText(json, "setup_shows"), texts::kUpToDate);
     const driver::RunReport again = v.Run();
     ASSERT_EQ(again.boxes.size(), 1u);
-    EXPECT_EQ(again.boxes[0].text, product::kUpToDateText);
+    EXPECT_EQ(again.boxes[0].text, texts::kUpToDate);
 }
 
 TEST(MediumEndToEnd, EachPredictedFailureIsWhatSetupShows) {
@@ -244,10 +244,10 @@ TEST(MediumEndToEnd, EachPredictedFailureIsWhatSetupShows) {
         WriteFileBytes(v.medium + "\\SETUP.INI", Ini("DOCS=DOCS,<TARGETDIR>\\DOCS,3\r\n"));
         const std::string json = v.Check();
         EXPECT_EQ(JsonText(json, "status"), "1");
-        EXPECT_EQ(JsonText(json, "setup_shows"), engine_text::kFilesNotFound);
+        EXPECT_EQ(JsonText(json, "setup_shows"), texts::kFilesNotFound);
         const driver::RunReport r = v.Run();
         ASSERT_EQ(r.boxes.size(), 1u);
-        EXPECT_EQ(r.boxes[0].text, engine_text::kFilesNotFound);
+        EXPECT_EQ(r.boxes[0].text, texts::kFilesNotFound);
     }
     {
         SCOPED_TRACE("package keyed to another build of kvp2lib.dll");
@@ -256,10 +256,10 @@ TEST(MediumEndToEnd, EachPredictedFailureIsWhatSetupShows) {
         WriteFileBytes(v.product / "kvp2lib.dll", "another build of the library");
         const std::string json = v.Check();
         EXPECT_EQ(JsonText(json, "status"), "1");
-        EXPECT_EQ(JsonText(json, "setup_shows"), engine_text::kPackageFormatError);
+        EXPECT_EQ(JsonText(json, "setup_shows"), texts::kPackageFormatError);
         const driver::RunReport r = v.Run();
         ASSERT_EQ(r.boxes.size(), 1u);
-        EXPECT_EQ(r.boxes[0].text, engine_text::kPackageFormatError);
+        EXPECT_EQ(r.boxes[0].text, texts::kPackageFormatError);
     }
     {
         SCOPED_TRACE("Zomi7.EXE still below 7.5.2.0");
