@@ -11,7 +11,7 @@
 
 #include "checks/product_facts.h"
 #include "res/texts.h"
-#include "pe_image.h"
+#include "tests/support/pe_image.h"
 #include "tools/updpkg/errors.h"
 #include "tools/updpkg/medium_check.h"
 #include "tools/updpkg/names.h"
@@ -35,10 +35,10 @@ std::string Read(const fs::path& p) {
 }
 
 std::string Exe(uint32_t ms, uint32_t ls) {
-    petest::PeOptions o;
+    testsupport::PeOptions o;
     o.ms = ms;
     o.ls = ls;
-    return petest::MakePe(o);
+    return testsupport::MakePe(o);
 }
 
 const std::string kIni =

@@ -6,7 +6,7 @@
 
 #include <string>
 
-namespace testutil {
+namespace testsupport {
 
 // A UTF-8 literal in code page 932 (the system code page under our runner).
 inline std::string Sjis(const std::string& utf8) {
@@ -86,4 +86,4 @@ private:
     std::string m_path;
 };
 
-}  // namespace testutil
+}  // namespace testsupport
