@@ -1,7 +1,7 @@
 #include "app/RunSession.h"
 #include "app/SetupApp.h"
 #include "app/SingleInstance.h"
-#include "app/messages.h"
+#include "res/texts.h"
 #include "platform/prompt.h"
 #include "res/resource.h"
 #include "wizard/SetupSheet.h"
@@ -18,7 +18,7 @@ int CSetupApp::InitInstance() {
 
     if (!first) {
         // The log may be the first instance's own file, held open by it.
-        if (session.Begin()) platform::AppMessageBox(app_text::kAlreadyRunning, MB_ICONEXCLAMATION | MB_OK);
+        if (session.Begin()) platform::AppMessageBox(texts::kAlreadyRunning, MB_ICONEXCLAMATION | MB_OK);
         session.AnotherInstanceRunning();
     } else if (session.Begin()) {
         // The sheet makes itself the main window when its window is created.

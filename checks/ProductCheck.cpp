@@ -14,25 +14,12 @@
 #include "platform/log.h"
 #include "platform/mbcs.h"
 #include "platform/prompt.h"
+#include "res/texts.h"
 #include "util/path.h"
 #include "util/version.h"
 #include "util/registry.h"
 
 namespace {
-
-// Texts in code page 932.
-// "<PRODUCT_NAME> が実行中です。\n<PRODUCT_NAME> を閉じてから、セットアップを起動してください。"
-const char kRunningText[] =
-    "<PRODUCT_NAME> \x82\xAA\x8E\xC0\x8D\x73\x92\x86\x82\xC5\x82\xB7\x81\x42\n"
-    "<PRODUCT_NAME> \x82\xF0\x95\xC2\x82\xB6\x82\xC4\x82\xA9\x82\xE7\x81\x41\x83\x5A\x83\x62\x83"
-    "\x67\x83\x41\x83\x62\x83\x76\x82\xF0\x8B\x4E\x93\xAE\x82\xB5\x82\xC4\x82\xAD\x82\xBE\x82\xB3"
-    "\x82\xA2\x81\x42";
-// "<PRODUCT_NAME> がインストールされているフォルダは?"
-const char kFolderQuestion[] =
-    "<PRODUCT_NAME> \x82\xAA\x83\x43\x83\x93\x83\x58\x83\x67\x81\x5B\x83\x8B\x82\xB3\x82\xEA\x82"
-    "\xC4\x82\xA2\x82\xE9\x83\x74\x83\x48\x83\x8B\x83\x5F\x82\xCD?";
-// "ゾミ７", the product's folder below "Program Files".
-const char kDefaultFolderName[] = "\x83\x5D\x83\x7E\x82\x56";
 
 const char kProcessName[] = "ZOMI7.EXE";  // compared with upper-cased image names
 using product::kExeName;
@@ -73,7 +60,7 @@ int CProductCheck::CheckNotRunning() {
     platform::Log(running ? "check: ZOMI7.EXE is running" : "check: ZOMI7.EXE is not running");
     if (!running) return 1;
 
-    std::string text = kRunningText;
+    std::string text = texts::kProductRunning;
     GetApp().ExpandMacros(text);
     platform::AppMessageBox(text, kMessageStyle);
     return 0;
@@ -114,7 +101,7 @@ int CProductCheck::FindInstallFolder(std::string& targetDir) {
     if (targetDir.empty()) {
         std::string systemDir = "<SYSTEMDIR>";
         GetApp().ExpandMacros(systemDir);
-        targetDir = JoinPath(JoinPath(systemDir.substr(0, 3), "Program Files"), kDefaultFolderName);
+        targetDir = JoinPath(JoinPath(systemDir.substr(0, 3), "Program Files"), texts::kDefaultFolderName);
         how = "default folder";
     }
     platform::Log(std::string("check: install folder (") + how + "): " + targetDir);
@@ -135,7 +122,7 @@ int CProductCheck::FindInstallFolder(std::string& targetDir) {
 }
 
 int CProductCheck::BrowseInstallFolder(std::string& targetDir) {
-    std::string title = kFolderQuestion;
+    std::string title = texts::kFolderQuestion;
     GetApp().ExpandMacros(title);
     std::string chosen;
     if (!platform::AppBrowseForFolder(title, BIF_RETURNONLYFSDIRS, chosen)) {
@@ -155,7 +142,7 @@ int CProductCheck::CheckVersion() {
                   std::to_string(HIWORD(info.dwFileVersionLS)) + "." +
                   std::to_string(LOWORD(info.dwFileVersionLS)) + (older ? ", older than 7.5.2.0" : ", current"));
     if (older) return 1;
-    platform::AppMessageBox(product::kUpToDateText, kMessageStyle);
+    platform::AppMessageBox(texts::kUpToDate, kMessageStyle);
     return 0;
 }
 

@@ -5,7 +5,7 @@
 #include "app/SetupApp.h"
 #include "engine/CopyThread.h"
 #include "engine/entry_name.h"
-#include "engine/messages.h"
+#include "res/texts.h"
 #include "engine/package_reader.h"
 #include "engine/unexpected_error.h"
 #include "platform/file.h"
@@ -213,9 +213,9 @@ int CCopyThread::ExtractPackage(std::string& workFolder) {
     } catch (const platform::FileException& e) {
         ShowUnexpectedError(e.error);
     } catch (const pkg::FormatError&) {
-        platform::AppMessageBox(engine_text::kPackageFormatError, MB_ICONEXCLAMATION | MB_OK);
+        platform::AppMessageBox(texts::kPackageFormatError, MB_ICONEXCLAMATION | MB_OK);
     } catch (const PlaceFailed&) {
-        platform::AppMessageBox(engine_text::kPackageFormatError, MB_ICONEXCLAMATION | MB_OK);
+        platform::AppMessageBox(texts::kPackageFormatError, MB_ICONEXCLAMATION | MB_OK);
     }
 
     return ok;

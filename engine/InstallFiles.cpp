@@ -4,7 +4,7 @@
 #include "app/SetupApp.h"
 #include "engine/CopyThread.h"
 #include "engine/install_transaction.h"
-#include "engine/messages.h"
+#include "res/texts.h"
 #include "platform/filefind.h"
 #include "platform/prompt.h"
 #include "util/path.h"
@@ -21,7 +21,7 @@ int CCopyThread::BuildFileList(std::string workFolder) {
 
         const size_t before = m_files.size();
         if (!CollectFiles(source, source)) {
-            platform::AppMessageBox(engine_text::kFilesNotFound, MB_ICONEXCLAMATION | MB_OK);
+            platform::AppMessageBox(texts::kFilesNotFound, MB_ICONEXCLAMATION | MB_OK);
             return FALSE;
         }
         // The join comes before the expansion, so an unexpanded destination
@@ -36,7 +36,7 @@ int CCopyThread::BuildFileList(std::string workFolder) {
     // the listing's names, sizes and times, before anything is copied;
     // staging confirms each file on the handle it takes it from.
     if (!m_listAccepted || m_placed.LinkSeen()) {
-        platform::AppMessageBox(engine_text::kPackageFormatError, MB_ICONEXCLAMATION | MB_OK);
+        platform::AppMessageBox(texts::kPackageFormatError, MB_ICONEXCLAMATION | MB_OK);
         return FALSE;
     }
     return TRUE;

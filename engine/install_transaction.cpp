@@ -27,7 +27,7 @@
 #include "engine/CopyThread.h"
 #include "engine/folder_names.h"
 #include "engine/install_journal.h"
-#include "engine/messages.h"
+#include "res/texts.h"
 #include "engine/stage_file.h"
 #include "platform/file.h"
 #include "platform/handle.h"
@@ -303,7 +303,7 @@ bool UndoAsking(const journal::Journal& j) {
     for (;;) {
         UndoFailure failure;
         if (Undo(j, failure)) return true;
-        const std::string text = std::string(engine_text::kRestoreFailed) + failure.path + "\n" +
+        const std::string text = std::string(texts::kRestoreFailed) + failure.path + "\n" +
                                  GetSystemErrorText(failure.error);
         if (platform::AppMessageBox(text, kRetryStyle) != IDRETRY) return false;
     }
@@ -397,7 +397,7 @@ private:
             const Volume& v = entry.second;
             if (v.need <= v.space.freeBytes) continue;
             const ULONGLONG missingMiB = (v.need - v.space.freeBytes + (1ull << 20) - 1) >> 20;
-            std::string text = engine_text::kNoRoomFormat;
+            std::string text = texts::kNoRoomFormat;
             text.replace(text.find("%s"), 2, v.space.root);
             text.replace(text.find("%s"), 2, std::to_string(missingMiB));
             platform::AppMessageBox(text, MB_ICONEXCLAMATION | MB_OK);
@@ -476,7 +476,7 @@ private:
                 if (result == StageResult::Done) break;
                 DeleteIfThere(item.staged);  // a part-made copy goes before the next try
                 if (result == StageResult::Refused) {
-                    platform::AppMessageBox(engine_text::kPackageFormatError, MB_ICONEXCLAMATION | MB_OK);
+                    platform::AppMessageBox(texts::kPackageFormatError, MB_ICONEXCLAMATION | MB_OK);
                     return false;
                 }
                 if (Ask(why) != IDRETRY) return false;
@@ -650,14 +650,14 @@ Recovery RecoverInterrupted(const std::string& installFolder, const std::vector<
     journal::Journal j;
     std::string why;
     if (!ReadJournal(path, j, why) || !journal::Validate(j, roots, why)) {
-        platform::AppMessageBox(std::string(engine_text::kJournalUnreadable) + path + "\n" + why,
+        platform::AppMessageBox(std::string(texts::kJournalUnreadable) + path + "\n" + why,
                                 MB_ICONSTOP | MB_OK);
         return Recovery::Failed;
     }
     if (!UndoAsking(j)) return Recovery::Failed;
     RemoveJournal(path);
     if (j.IsCommitted()) return Recovery::Completed;
-    platform::AppMessageBox(engine_text::kRestoredInterrupted, MB_ICONINFORMATION | MB_OK);
+    platform::AppMessageBox(texts::kRestoredInterrupted, MB_ICONINFORMATION | MB_OK);
     return Recovery::Restored;
 }
 

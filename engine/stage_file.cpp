@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "engine/messages.h"
+#include "res/texts.h"
 #include "engine/placed_files.h"
 #include "platform/file.h"
 #include "platform/handle.h"
@@ -35,7 +35,7 @@ bool WaitForCopyToSettle(const std::string& source, const std::string& dest, std
     platform::FileStatus src;
     while (!platform::File::GetStatus(source, src)) {
         if (platform::ScaledTickCount() >= deadline) {
-            why = std::string(engine_text::kSourceStatusUnreadable) + source;
+            why = std::string(texts::kSourceStatusUnreadable) + source;
             return false;
         }
         platform::Pause(kPollMs);
@@ -44,7 +44,7 @@ bool WaitForCopyToSettle(const std::string& source, const std::string& dest, std
     for (;;) {
         if (platform::File::GetStatus(dest, dst) && dst.size == src.size && dst.mtime == src.mtime) return true;
         if (platform::ScaledTickCount() >= deadline) {
-            why = std::string(engine_text::kCopyNotSettled) + dest;
+            why = std::string(texts::kCopyNotSettled) + dest;
             return false;
         }
         platform::Pause(kPollMs);

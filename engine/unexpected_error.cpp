@@ -4,7 +4,7 @@
 #include <new>
 #include <system_error>
 
-#include "engine/messages.h"
+#include "res/texts.h"
 #include "platform/file.h"
 #include "platform/prompt.h"
 
@@ -24,6 +24,6 @@ DWORD ErrorCodeOf(const std::exception_ptr& error, DWORD lastError) {
 
 void ShowUnexpectedError(DWORD code) {
     char text[512];
-    std::snprintf(text, sizeof text, engine_text::kPrepareErrorFormat, static_cast<long>(code));
+    std::snprintf(text, sizeof text, texts::kPrepareErrorFormat, static_cast<long>(code));
     platform::AppMessageBox(text, MB_ICONSTOP | MB_OK);
 }

@@ -6,22 +6,23 @@
 
 #include <map>
 
-#include "../win/app_paths.h"
-#include "../win/fixture_paths.h"
-#include "../win/test_util.h"
 #include "checks/product_facts.h"
-#include "engine/messages.h"
+#include "res/texts.h"
+#include "tests/support/app_paths.h"
+#include "tests/support/fixture_paths.h"
+#include "tests/support/test_util.h"
+#include "tests/support/update_world.h"
+#include "tools/wizdrive/wizard_run.h"
 #include "util/version.h"
-#include "wizard_run.h"
 
-using testutil::ReadFileBytes;
-using testutil::Sjis;
-using testutil::WriteFileBytes;
+using testsupport::BinDir;
+using testsupport::ReadFileBytes;
+using testsupport::Sample;
+using testsupport::Sjis;
+using testsupport::UpdateWorld;
+using testsupport::WriteFileBytes;
 
 namespace {
-
-std::string BinDir() { return testfix::FixturePath(""); }
-std::string Sample(const std::string& rel) { return BinDir() + "..\\samples\\" + rel; }
 
 // Runs updpkg.exe with the arguments (each quoted) and returns its exit
 // status; its standard output lands in *out.
@@ -52,17 +53,6 @@ DWORD Updpkg(const std::vector<std::string>& args, std::string* out, const std::
     return code;
 }
 
-std::string Utf8ToCp932(const std::string& utf8) {
-    if (utf8.empty()) return "";
-    std::wstring w(utf8.size(), L'\0');
-    w.resize(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), w.data(),
-                                 static_cast<int>(w.size())));
-    std::string out(w.size() * 2, '\0');
-    out.resize(WideCharToMultiByte(932, 0, w.data(), static_cast<int>(w.size()), out.data(),
-                                   static_cast<int>(out.size()), nullptr, nullptr));
-    return out;
-}
-
 // The JSON string that follows the first "key": in json, in code page 932;
 // "null" for a null.
 std::string JsonText(const std::string& json, const std::string& key, std::size_t from = 0) {
@@ -86,7 +76,7 @@ std::string JsonText(const std::string& json, const std::string& key, std::size_
             at += 4;
         } else s += e;
     }
-    return Utf8ToCp932(s);
+    return Sjis(s);
 }
 
 // The faults array, each line in code page 932.
@@ -97,7 +87,7 @@ std::vector<std::string> JsonFaults(const std::string& json) {
     at += 10;
     while (json[at] == '"') {
         const std::size_t end = json.find('"', at + 1);
-        out.push_back(Utf8ToCp932(json.substr(at + 1, end - at - 1)));
+        out.push_back(Sjis(json.substr(at + 1, end - at - 1)));
         at = end + 1;
         if (json[at] == ',') ++at;
     }
@@ -131,13 +121,13 @@ void Snapshot(const std::string& dir, const std::string& rel, std::map<std::stri
 // registered under App Paths, and the medium updpkg builds from them.
 class Vendor {
 public:
-    testutil::ScratchDir work{Sjis("upd_e2e_vendor_ソ")};
-    testutil::ScratchDir product{Sjis("upd_e2e_installed_表")};
-    testutil::AppPathsEntry appPaths;
+    testsupport::ScratchDir work{Sjis("upd_e2e_vendor_ソ")};
+    testsupport::ScratchDir product{Sjis("upd_e2e_installed_表")};
+    testsupport::AppPathsEntry appPaths;
     std::string medium = work / "medium";
 
     Vendor() {
-        testutil::RemoveTree(WorkFolder());
+        testsupport::RemoveTree(UpdateWorld::WorkFolder());
         Install(product.path());
         EXPECT_TRUE(appPaths.Set(product / "Zomi7.EXE"));
         CreateDirectoryA((work / "FILES").c_str(), nullptr);
@@ -149,13 +139,8 @@ public:
         WriteFileBytes(work / Sjis("FILES\\HELP\\使い方.txt"), Sjis("使い方\r\n"));
         WriteFileBytes(work / "SETUP.INI", Ini());
     }
-    ~Vendor() { testutil::RemoveTree(WorkFolder()); }
+    ~Vendor() { testsupport::RemoveTree(UpdateWorld::WorkFolder()); }
 
-    static std::string WorkFolder() {
-        char t[MAX_PATH];
-        GetTempPathA(MAX_PATH, t);
-        return std::string(t) + "KVUPDATE";
-    }
     // Zomi7 7.5.1.0 as it is installed.
     static void Install(const std::string& dir) {
         CreateDirectoryA(dir.c_str(), nullptr);
@@ -214,10 +199,10 @@ TEST(MediumEndToEnd, BuiltCheckedAndRun) {
     // Now current: the check says so, in SETUP.EXE's words, and it is so.
     json = v.Check();
     EXPECT_EQ(JsonText(json, "outcome"), "up to date");
-    EXPECT_EQ(JsonText(json, "setup_shows"), product::kUpToDateText);
+    EXPECT_EQ(JsonText(json, "setup_shows"), texts::kUpToDate);
     const driver::RunReport again = v.Run();
     ASSERT_EQ(again.boxes.size(), 1u);
-    EXPECT_EQ(again.boxes[0].text, product::kUpToDateText);
+    EXPECT_EQ(again.boxes[0].text, texts::kUpToDate);
 }
 
 TEST(MediumEndToEnd, EachPredictedFailureIsWhatSetupShows) {
@@ -244,10 +229,10 @@ TEST(MediumEndToEnd, EachPredictedFailureIsWhatSetupShows) {
         WriteFileBytes(v.medium + "\\SETUP.INI", Ini("DOCS=DOCS,<TARGETDIR>\\DOCS,3\r\n"));
         const std::string json = v.Check();
         EXPECT_EQ(JsonText(json, "status"), "1");
-        EXPECT_EQ(JsonText(json, "setup_shows"), engine_text::kFilesNotFound);
+        EXPECT_EQ(JsonText(json, "setup_shows"), texts::kFilesNotFound);
         const driver::RunReport r = v.Run();
         ASSERT_EQ(r.boxes.size(), 1u);
-        EXPECT_EQ(r.boxes[0].text, engine_text::kFilesNotFound);
+        EXPECT_EQ(r.boxes[0].text, texts::kFilesNotFound);
     }
     {
         SCOPED_TRACE("package keyed to another build of kvp2lib.dll");
@@ -256,10 +241,10 @@ TEST(MediumEndToEnd, EachPredictedFailureIsWhatSetupShows) {
         WriteFileBytes(v.product / "kvp2lib.dll", "another build of the library");
         const std::string json = v.Check();
         EXPECT_EQ(JsonText(json, "status"), "1");
-        EXPECT_EQ(JsonText(json, "setup_shows"), engine_text::kPackageFormatError);
+        EXPECT_EQ(JsonText(json, "setup_shows"), texts::kPackageFormatError);
         const driver::RunReport r = v.Run();
         ASSERT_EQ(r.boxes.size(), 1u);
-        EXPECT_EQ(r.boxes[0].text, engine_text::kPackageFormatError);
+        EXPECT_EQ(r.boxes[0].text, texts::kPackageFormatError);
     }
     {
         SCOPED_TRACE("Zomi7.EXE still below 7.5.2.0");
@@ -295,9 +280,9 @@ TEST(MediumEndToEnd, DiffInstallsWhatTheFullUpdateInstalls) {
     ASSERT_EQ(Updpkg({"diff", oldTree, newTree, "--ini", v.work / "SETUP.INI", "-o", v.work / "SMALL"}, &out,
                      v.work.path()),
               0u);
-    EXPECT_FALSE(testutil::Exists(v.work / "SMALL\\APP\\kvp2lib.dll"));
-    EXPECT_FALSE(testutil::Exists(v.work / "SMALL\\HELP\\faq.txt"));
-    EXPECT_TRUE(testutil::Exists(v.work / "SMALL\\APP\\Zomi7.EXE"));
+    EXPECT_FALSE(testsupport::Exists(v.work / "SMALL\\APP\\kvp2lib.dll"));
+    EXPECT_FALSE(testsupport::Exists(v.work / "SMALL\\HELP\\faq.txt"));
+    EXPECT_TRUE(testsupport::Exists(v.work / "SMALL\\APP\\Zomi7.EXE"));
 
     // The full update: every file of the new tree laid out by component.
     std::string full = v.work / "FULL";
@@ -313,7 +298,7 @@ TEST(MediumEndToEnd, DiffInstallsWhatTheFullUpdateInstalls) {
     const char* trees[] = {"SMALL", "FULL"};
     for (int i = 0; i < 2; ++i) {
         SCOPED_TRACE(trees[i]);
-        testutil::RemoveTree(v.product.path());
+        testsupport::RemoveTree(v.product.path());
         Vendor::Install(v.product.path());
         ASSERT_EQ(v.BuildMedium(trees[i]), 0u);
         EXPECT_EQ(JsonText(v.Check(), "status"), "0");

@@ -4,10 +4,9 @@
 
 #include <set>
 
-#include "e2e_world.h"
+#include "tests/support/e2e_world.h"
 
-using namespace e2e;
-using testutil::Exists;
+using namespace testsupport;
 
 namespace {
 
@@ -97,7 +96,7 @@ std::string Dump(const std::vector<std::string>& lines) {
 }  // namespace
 
 TEST(Unattended, QuietSuccessThenAlreadyCurrentWithTheirLogs) {
-    World w;
+    E2eWorld w;
     w.PutPackage();
     const std::string exe = w.medium / "SETUP.EXE";
     // A relative log file lies in the current folder (the medium's here).
@@ -106,7 +105,7 @@ TEST(Unattended, QuietSuccessThenAlreadyCurrentWithTheirLogs) {
     EXPECT_EQ(o.status, 0u);
     EXPECT_TRUE(o.windowClasses.empty()) << *o.windowClasses.begin();
     EXPECT_TRUE(w.Installed());
-    EXPECT_FALSE(Exists(WorkFolder()));
+    EXPECT_FALSE(Exists(E2eWorld::WorkFolder()));
 
     auto lines = LogLines(w.medium / "u.log");
     ASSERT_FALSE(lines.empty());
@@ -155,10 +154,10 @@ TEST(Unattended, QuietFailuresTellWhy) {
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.name);
-        World w;
+        E2eWorld w;
         w.PutPackage(c.damaged);
-        if (c.noAppPaths) RegDeleteTreeA(HKEY_LOCAL_MACHINE, testutil::kAppPathsKey);
-        if (c.incompleteIni) testutil::WriteFileBytes(w.medium / "SETUP.INI", "[PRODUCT]\r\nPRODUCT_NAME=x\r\n");
+        if (c.noAppPaths) RegDeleteTreeA(HKEY_LOCAL_MACHINE, kAppPathsKey);
+        if (c.incompleteIni) WriteFileBytes(w.medium / "SETUP.INI", "[PRODUCT]\r\nPRODUCT_NAME=x\r\n");
         PROCESS_INFORMATION pi{};
         HANDLE stop = nullptr;
         if (c.running) {
@@ -215,7 +214,7 @@ TEST(Unattended, QuietFailuresTellWhy) {
 
 TEST(Unattended, QuietSecondInstanceSaysSoInItsLog) {
     // Another SETUP.EXE is running: the test holds the program's mutex.
-    World w;
+    E2eWorld w;
     w.PutPackage();
     HANDLE other = CreateMutexA(nullptr, TRUE, "Global\\Zomi7.UpdateWizard.SETUP");
     ASSERT_NE(other, nullptr);
@@ -225,7 +224,7 @@ TEST(Unattended, QuietSecondInstanceSaysSoInItsLog) {
     EXPECT_EQ(o.status, 1618u);
     EXPECT_TRUE(o.windowClasses.empty()) << *o.windowClasses.begin();
     EXPECT_EQ(ReadFileBytes(w.product / "readme.txt"), "old readme");
-    EXPECT_FALSE(Exists(WorkFolder()));
+    EXPECT_FALSE(Exists(E2eWorld::WorkFolder()));
     auto lines = LogLines(w.medium / "u.log");
     EXPECT_TRUE(Has(lines, "box 0x30: " + Utf8(Sjis("アップデートウィザードはすでに実行中です。")))) << Dump(lines);
     ASSERT_FALSE(lines.empty());
@@ -233,9 +232,9 @@ TEST(Unattended, QuietSecondInstanceSaysSoInItsLog) {
 }
 
 TEST(Unattended, QuietWithARightDirNeedsNoRegistry) {
-    World w;
+    E2eWorld w;
     w.PutPackage();
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, testutil::kAppPathsKey);
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kAppPathsKey);
     Outcome o = RunUnattended(w.medium / "SETUP.EXE", "/quiet /log u.log /dir \"" + w.product.path() + "\"");
     ASSERT_TRUE(o.ended);
     EXPECT_EQ(o.status, 0u);
@@ -245,7 +244,7 @@ TEST(Unattended, QuietWithARightDirNeedsNoRegistry) {
 }
 
 TEST(Unattended, QuietRetriesALockedFileUntilItIsReleased) {
-    World w;
+    E2eWorld w;
     w.PutPackage();
     HANDLE locked = CreateFileA((w.product / "readme.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(locked, INVALID_HANDLE_VALUE);
@@ -275,7 +274,7 @@ TEST(Unattended, UsageBoxesOutsideQuiet) {
         {"/?", false, 0},
         {"/passive /dir", true, 1639},
     };
-    testutil::ScratchDir medium(Sjis("upd_e2e_usage"));
+    ScratchDir medium(Sjis("upd_e2e_usage"));
     const std::string exe = medium / "SETUP.EXE";
     ASSERT_TRUE(CopyFileA((BinDir() + "SETUP.EXE").c_str(), exe.c_str(), FALSE));
     const std::string usage = Sjis(
@@ -301,7 +300,7 @@ TEST(Unattended, UsageBoxesOutsideQuiet) {
 TEST(Unattended, PassiveRunsToTheEndWithTheWizardShown) {
     // Already current: the one run shows the wizard, a box that answers
     // itself, and the finish page that closes by itself.
-    World w("update\\Zomi7.EXE");
+    E2eWorld w("update\\Zomi7.EXE");
     w.PutPackage();
     driver::Process p;
     ASSERT_TRUE(p.Start(w.medium / "SETUP.EXE", "/passive"));

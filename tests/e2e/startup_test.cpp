@@ -2,23 +2,23 @@
 // SETUP.INI.
 #include <gtest/gtest.h>
 
-#include "../win/fixture_paths.h"
-#include "../win/test_util.h"
-#include "driver.h"
+#include "tests/support/fixture_paths.h"
+#include "tests/support/test_util.h"
+#include "tools/wizdrive/driver.h"
 
-using testutil::Sjis;
+using testsupport::Sjis;
 
 namespace {
 
 // A medium folder holding a copy of SETUP.EXE and the given SETUP.INI.
 struct Medium {
-    testutil::ScratchDir dir;
+    testsupport::ScratchDir dir;
     std::string exe;
     Medium(const std::string& name, const std::string& ini) : dir(name) {
         exe = dir / "SETUP.EXE";
-        EXPECT_TRUE(CopyFileA(testfix::FixturePath("SETUP.EXE").c_str(), exe.c_str(), FALSE));
+        EXPECT_TRUE(CopyFileA(testsupport::FixturePath("SETUP.EXE").c_str(), exe.c_str(), FALSE));
         if (!ini.empty()) {
-            EXPECT_TRUE(testutil::WriteFileBytes(dir / "SETUP.INI", ini));
+            EXPECT_TRUE(testsupport::WriteFileBytes(dir / "SETUP.INI", ini));
         }
     }
 };

@@ -2,13 +2,9 @@
 // out by the test, a fake installed product, the wizard driven from outside.
 #include <gtest/gtest.h>
 
-#include "e2e_world.h"
+#include "tests/support/e2e_world.h"
 
-using testutil::Exists;
-using testutil::ReadFileBytes;
-using testutil::Sjis;
-
-using namespace e2e;
+using namespace testsupport;
 
 namespace {
 
@@ -53,7 +49,7 @@ void ExpectWizardShape(const driver::RunReport& r) {
 }  // namespace
 
 TEST(WizardEndToEnd, SuccessfulUpdate) {
-    World w;
+    E2eWorld w;
     w.PutPackage();
     auto r = w.Run();
     ExpectWizardShape(r);
@@ -74,7 +70,7 @@ TEST(WizardEndToEnd, SuccessfulUpdate) {
     ASSERT_EQ(r.pages[2].texts.size(), 1u) << ::testing::PrintToString(r.pages[2].texts);
     EXPECT_EQ(r.pages[2].texts[0], Finish(" のアップデートは正常に終了しました。"));
     EXPECT_TRUE(w.Installed());
-    EXPECT_FALSE(Exists(WorkFolder()));
+    EXPECT_FALSE(Exists(E2eWorld::WorkFolder()));
     EXPECT_EQ(r.exitCode, 0u);  // ERROR_SUCCESS
 }
 
@@ -102,7 +98,7 @@ TEST(WizardEndToEnd, OutcomesOtherThanSuccess) {
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.name);
-        World w(c.installed);
+        E2eWorld w(c.installed);
         w.PutPackage(c.damaged);
         PROCESS_INFORMATION pi{};
         HANDLE stop = nullptr;
@@ -144,7 +140,7 @@ TEST(WizardEndToEnd, OutcomesOtherThanSuccess) {
         ASSERT_EQ(r.pages[2].texts.size(), 1u) << ::testing::PrintToString(r.pages[2].texts);
         EXPECT_EQ(r.pages[2].texts[0], c.finish);
         EXPECT_FALSE(w.Installed());
-        EXPECT_FALSE(Exists(WorkFolder()));
+        EXPECT_FALSE(Exists(E2eWorld::WorkFolder()));
         EXPECT_EQ(r.exitCode, c.status);
     }
 }
@@ -154,7 +150,7 @@ const std::string kAlreadyRunning = Sjis("アップデートウィザードは�
 }
 
 TEST(WizardEndToEnd, TwoInstancesStartedTogether) {
-    World w;
+    E2eWorld w;
     w.PutPackage();
     driver::Process a, b;
     ASSERT_TRUE(a.Start(w.medium / "SETUP.EXE"));
@@ -193,7 +189,7 @@ TEST(WizardEndToEnd, TwoInstancesStartedTogether) {
     ASSERT_EQ(r.pages[2].texts.size(), 1u);
     EXPECT_EQ(r.pages[2].texts[0], Finish(" のアップデートは正常に終了しました。"));
     EXPECT_TRUE(w.Installed());
-    EXPECT_FALSE(Exists(WorkFolder()));
+    EXPECT_FALSE(Exists(E2eWorld::WorkFolder()));
     EXPECT_EQ(r.exitCode, 0u);
 }
 
@@ -201,7 +197,7 @@ TEST(WizardEndToEnd, PlantedVersionDllIsNeverLoaded) {
     // Under Wine the test runs with WINEDLLOVERRIDES=version=n,b (see the
     // test's properties): Wine's own order prefers its built-in DLL, native
     // first is the order of Windows, where a DLL beside the program wins.
-    World w("update\\Zomi7.EXE");  // current already: the version is read, then the run ends
+    E2eWorld w("update\\Zomi7.EXE");  // current already: the version is read, then the run ends
     w.PutPackage();
     const std::string marker = w.medium / "planted_dll_loaded.txt";
     ASSERT_TRUE(CopyFileA((BinDir() + "planted\\version.dll").c_str(), (w.medium / "version.dll").c_str(), FALSE));

@@ -9,7 +9,7 @@
 
 #include "engine/package_memory.h"
 #include "fuzz_key.h"
-#include "tests/native/hostile_streams.h"
+#include "tests/support/hostile_streams.h"
 
 namespace {
 
@@ -61,16 +61,16 @@ int main(int argc, char** argv) {
         pkg::MemoryOutput out;
         pkg::PackageWriter w(out, fuzzing::kKey);
         Add(w, "APP\\first.txt", "sound before the hostile one");
-        const hostile::Bytes overrun = hostile::DynamicBlockStream(true);
+        const testsupport::Bytes overrun = testsupport::DynamicBlockStream(true);
         w.AddCompressed("APP\\overrun.txt", overrun.data(), overrun.size());
         ok &= Save(dir, "overrun.kvub", out.bytes());
     }
     {
         pkg::MemoryOutput out;
         pkg::PackageWriter w(out, fuzzing::kKey);
-        const hostile::Bytes sound = hostile::DynamicBlockStream(false);
+        const testsupport::Bytes sound = testsupport::DynamicBlockStream(false);
         w.AddCompressed("APP\\dynamic.txt", sound.data(), sound.size());
-        const hostile::Bytes reserved = hostile::ReservedLengthCodeStream();
+        const testsupport::Bytes reserved = testsupport::ReservedLengthCodeStream();
         w.AddCompressed("APP\\reserved.txt", reserved.data(), reserved.size());
         ok &= Save(dir, "reserved.kvub", out.bytes());
     }

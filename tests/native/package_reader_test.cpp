@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "engine/entry_name.h"
-#include "package_test_util.h"
+#include "tests/support/package_test_util.h"
 
-using namespace pkgtest;
+using namespace testsupport;
 using pkg::FormatReason;
 
 namespace {

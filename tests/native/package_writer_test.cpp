@@ -3,9 +3,9 @@
 #include <stdexcept>
 
 #include "engine/package_writer.h"
-#include "package_test_util.h"
+#include "tests/support/package_test_util.h"
 
-using namespace pkgtest;
+using namespace testsupport;
 
 namespace {
 

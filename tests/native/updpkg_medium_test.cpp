@@ -10,8 +10,8 @@
 #include <fstream>
 
 #include "checks/product_facts.h"
-#include "engine/messages.h"
-#include "pe_image.h"
+#include "res/texts.h"
+#include "tests/support/pe_image.h"
 #include "tools/updpkg/errors.h"
 #include "tools/updpkg/medium_check.h"
 #include "tools/updpkg/names.h"
@@ -35,10 +35,10 @@ std::string Read(const fs::path& p) {
 }
 
 std::string Exe(uint32_t ms, uint32_t ls) {
-    petest::PeOptions o;
+    testsupport::PeOptions o;
     o.ms = ms;
     o.ls = ls;
-    return petest::MakePe(o);
+    return testsupport::MakePe(o);
 }
 
 const std::string kIni =
@@ -203,9 +203,9 @@ TEST(CheckJson, ValidForEveryReportShape) {
     r.outcome = "would update";
     r.copies.push_back({"<TARGETDIR>\\HELP", "\x8E\x67\x82\xA2\x95\xFB.txt", PlannedCopy::Add});
     r.copies.push_back({"<SYSTEMDIR>", "x.dll", PlannedCopy::Elsewhere});
-    r.problems.push_back({"a \"quoted\" problem", engine_text::kFilesNotFound});
+    r.problems.push_back({"a \"quoted\" problem", texts::kFilesNotFound});
     r.notes.push_back("tab\there");
-    r.firstBox = engine_text::kPackageFormatError;
+    r.firstBox = texts::kPackageFormatError;
     r.status = 1;
     const std::string json = updpkg::ReportJson(r);
     EXPECT_TRUE(JsonChecker(json).Valid()) << json;
@@ -268,13 +268,13 @@ TEST_F(MediumTest, EachFailurePredictedWithSetupsMessage) {
     CheckReport r = Check();
     EXPECT_EQ(r.status, 1);
     EXPECT_FALSE(r.packageSound);
-    EXPECT_EQ(r.firstBox, engine_text::kPackageFormatError);
+    EXPECT_EQ(r.firstBox, texts::kPackageFormatError);
 
     // Installed 7.5.2.0: up to date, told before the package is read.
     Write(root / "product/Zomi7.EXE", Exe(0x70005, 0x20000));
     r = Check();
     EXPECT_EQ(r.outcome, "up to date");
-    EXPECT_EQ(r.firstBox, product::kUpToDateText);
+    EXPECT_EQ(r.firstBox, texts::kUpToDate);
     EXPECT_TRUE(r.copies.empty());
 
     // A faulty SETUP.INI on the medium: SETUP.EXE's lines, in its order.
@@ -322,10 +322,10 @@ TEST_F(MediumTest, WhatTheVendorsTreeMustHold) {
     fs::remove_all(root / "medium/FILES/APP");
     CheckReport r = Check();
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.firstBox, engine_text::kFilesNotFound);
+    EXPECT_EQ(r.firstBox, texts::kFilesNotFound);
     fs::remove_all(root / "medium/FILES");
     r = Check();
-    EXPECT_EQ(r.firstBox, engine_text::kFilesNotFound);
+    EXPECT_EQ(r.firstBox, texts::kFilesNotFound);
     EXPECT_FALSE(*r.components[0].found);
 }
 

@@ -3,14 +3,14 @@
 #include <gtest/gtest.h>
 
 #include "app/setup_description.h"
-#include "pe_image.h"
+#include "tests/support/pe_image.h"
 #include "tools/updpkg/errors.h"
 #include "tools/updpkg/pe_version.h"
 #include "tools/updpkg/profile.h"
 #include "tools/updpkg/setup_ini.h"
 
-using petest::MakePe;
-using petest::PeOptions;
+using testsupport::MakePe;
+using testsupport::PeOptions;
 
 TEST(PeVersion, ReadsTheFixedBlockOfBothImageKinds) {
     for (bool pe64 : {false, true}) {
@@ -43,10 +43,10 @@ TEST(PeVersion, NoVersionWhereSetupFindsNone) {
     badSignature[0x200 + 0x58 + 40] ^= 1;
     EXPECT_FALSE(updpkg::ReadPeFileVersion(badSignature));
     std::string badOffset = MakePe();
-    petest::Put32(badOffset, 0x3C, 0xFFFFFFF0u);
+    testsupport::Put32(badOffset, 0x3C, 0xFFFFFFF0u);
     EXPECT_FALSE(updpkg::ReadPeFileVersion(badOffset));
     std::string loopingDir = MakePe();
-    petest::Put32(loopingDir, 0x200 + 20, 0x80000000u | 0x7FFFFFF0u);  // a subdirectory far outside
+    testsupport::Put32(loopingDir, 0x200 + 20, 0x80000000u | 0x7FFFFFF0u);  // a subdirectory far outside
     EXPECT_FALSE(updpkg::ReadPeFileVersion(loopingDir));
 }
 

@@ -8,12 +8,12 @@
 #include <fstream>
 #include <iterator>
 
-#include "hostile_streams.h"
-#include "package_test_util.h"
 #include "engine/entry_name.h"
+#include "tests/support/hostile_streams.h"
+#include "tests/support/package_test_util.h"
 #include "tools/updpkg/read.h"
 
-using namespace pkgtest;
+using namespace testsupport;
 namespace fs = std::filesystem;
 
 namespace {
@@ -67,9 +67,9 @@ std::vector<Case> Cases() {
         {"length beyond the end", {RawEntry::Of("APP\\a.txt", small), tooLong}},
         {"another key", {RawEntry::Of("APP\\a.txt", small)}, 0},
         {"code-length repeat past HLIT + HDIST",
-         {RawEntry::Of("APP\\a.txt", small), RawEntry::Of("APP\\o.txt", hostile::DynamicBlockStream(true))}},
-        {"reserved length code", {RawEntry::Of("APP\\r.txt", hostile::ReservedLengthCodeStream())}},
-        {"hand-made dynamic block", {RawEntry::Of("APP\\d.txt", hostile::DynamicBlockStream(false))}},
+         {RawEntry::Of("APP\\a.txt", small), RawEntry::Of("APP\\o.txt", DynamicBlockStream(true))}},
+        {"reserved length code", {RawEntry::Of("APP\\r.txt", ReservedLengthCodeStream())}},
+        {"hand-made dynamic block", {RawEntry::Of("APP\\d.txt", DynamicBlockStream(false))}},
         {"trailing dot", {RawEntry::Of("APP\\a.txt", small), RawEntry::Of("APP\\b.", small)}},
         {"trailing blank in a folder", {RawEntry::Of("APP \\b.txt", small)}},
         {"console device", {RawEntry::Of("APP\\CONOUT$", small)}},
@@ -177,12 +177,11 @@ TEST(UpdpkgRead, JudgesEveryPackageAsTheStreamingReader) {
 TEST(UpdpkgRead, HostileFixturesAreWhatTheyClaim) {
     // The hand-made streams: the sound one inflates to "AAAA", the others
     // are refused by zlib as data errors although every checksum is right.
-    using hostile::DynamicBlockStream;
     RecordingSink sink;
     EXPECT_FALSE(Read(Package({RawEntry::Of("A\\d", DynamicBlockStream(false))}, kKey), kKey, sink).has_value());
     ASSERT_EQ(sink.VerifiedCount(), 1u);
     EXPECT_TRUE(sink.entries[0].data == ToBytes("AAAA"));
-    for (const Bytes& stream : {DynamicBlockStream(true), hostile::ReservedLengthCodeStream()}) {
+    for (const Bytes& stream : {DynamicBlockStream(true), ReservedLengthCodeStream()}) {
         RecordingSink s;
         const auto error = Read(Package({RawEntry::Of("A\\o", stream)}, kKey), kKey, s);
         ASSERT_TRUE(error.has_value());

@@ -2,10 +2,11 @@
 #include <gtest/gtest.h>
 
 #include "app/SetupApp.h"
-#include "scripted_prompt.h"
-#include "test_util.h"
+#include "tests/support/scripted_prompt.h"
+#include "tests/support/test_util.h"
 
-using testutil::Sjis;
+using testsupport::ScriptedPrompt;
+using testsupport::Sjis;
 
 namespace {
 
@@ -20,9 +21,9 @@ struct Loaded {
     std::vector<ScriptedPrompt::Shown> boxes;
 };
 Loaded LoadIni(CSetupInfo& info, const std::string& content) {
-    testutil::ScratchDir dir("upd_app_ini");
+    testsupport::ScratchDir dir("upd_app_ini");
     std::string path = dir / "SETUP.INI";
-    EXPECT_TRUE(testutil::WriteFileBytes(path, content));
+    EXPECT_TRUE(testsupport::WriteFileBytes(path, content));
     ScriptedPrompt prompt;
     int ok = info.Load(path);
     return {ok, prompt.Boxes()};
@@ -185,7 +186,7 @@ TEST(SetupApp, MacrosExpandInOrderEveryOccurrence) {
 TEST(SetupApp, DescriptionInADriveRoot) {
     // The Wine prefix's C: drive is ours to write.
     const std::string ini = "C:\\SETUP.INI";
-    ASSERT_TRUE(testutil::WriteFileBytes(ini, "[PRODUCT]\r\nPRODUCT_NAME=Root\r\nPRODUCT_VERSION=2\r\n"));
+    ASSERT_TRUE(testsupport::WriteFileBytes(ini, "[PRODUCT]\r\nPRODUCT_NAME=Root\r\nPRODUCT_VERSION=2\r\n"));
     CSetupApp app;
     app.m_strModulePathOverride = "C:\\SETUP.EXE";
     app.InitAppDir();

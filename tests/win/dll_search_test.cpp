@@ -6,9 +6,9 @@
 
 #include <string>
 
-#include "fixture_paths.h"
 #include "platform/dll_search.h"
 #include "platform/system_library.h"
+#include "tests/support/fixture_paths.h"
 #include "util/version.h"
 
 TEST(ModulePath, GrowsUntilThePathFits) {
@@ -24,8 +24,8 @@ TEST(ModulePath, GrowsUntilThePathFits) {
 
 TEST(DllSearch, PlantedDllBesideTheProgramIsLoadedOnlyBeforeTheRestriction) {
     // A DLL beside this program, named like no system DLL.
-    const std::string probe = testfix::FixturePath("upd_probe.dll");
-    ASSERT_TRUE(::CopyFileA(testfix::FixturePath("planted\\version.dll").c_str(), probe.c_str(), FALSE));
+    const std::string probe = testsupport::FixturePath("upd_probe.dll");
+    ASSERT_TRUE(::CopyFileA(testsupport::FixturePath("planted\\version.dll").c_str(), probe.c_str(), FALSE));
     HMODULE before = ::LoadLibraryA("upd_probe.dll");
     ASSERT_NE(before, nullptr);  // the search takes the program's folder now
     ::FreeLibrary(before);
@@ -45,7 +45,7 @@ TEST(DllSearch, PlantedDllBesideTheProgramIsLoadedOnlyBeforeTheRestriction) {
     platform::SystemLibrary missing("upd_probe.dll");  // never taken from beside the program
     EXPECT_FALSE(missing.IsLoaded());
     VS_FIXEDFILEINFO info;
-    EXPECT_TRUE(ReadFileVersion(testfix::FixturePath("fixture_ver_7_5_2_0.exe"), &info));
+    EXPECT_TRUE(ReadFileVersion(testsupport::FixturePath("fixture_ver_7_5_2_0.exe"), &info));
     EXPECT_EQ(info.dwFileVersionMS, 0x00070005u);
     ::DeleteFileA(probe.c_str());
 }

@@ -8,12 +8,12 @@
 
 #include "platform/file.h"
 #include "platform/filefind.h"
-#include "test_util.h"
+#include "tests/support/test_util.h"
 
 using platform::File;
 using platform::FileException;
-using testutil::ScratchDir;
-using testutil::Sjis;
+using testsupport::ScratchDir;
+using testsupport::Sjis;
 
 namespace {
 
@@ -62,7 +62,7 @@ TEST(File, WritesReadsAndReportsLengthAndPosition) {
 TEST(File, EveryFailureThrowsTheSystemError) {
     ScratchDir dir("hB_file_errors");
     const std::string path = dir / "data.bin";
-    ASSERT_TRUE(testutil::WriteFileBytes(path, "abc"));
+    ASSERT_TRUE(testsupport::WriteFileBytes(path, "abc"));
 
     EXPECT_EQ(ThrownError([&] { File f(dir / "absent.bin", File::modeRead); }),
               static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
@@ -97,7 +97,7 @@ TEST(File, EveryFailureThrowsTheSystemError) {
 TEST(File, StatusGivesSizeAndModificationTimeInSeconds) {
     ScratchDir dir("hB_file_status");
     const std::string path = dir / "data.bin";
-    ASSERT_TRUE(testutil::WriteFileBytes(path, std::string(70000, 'q')));
+    ASSERT_TRUE(testsupport::WriteFileBytes(path, std::string(70000, 'q')));
     // 2001-09-09 01:46:40.5 UTC = 1000000000.5 s after 1970.
     HANDLE h = ::CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
@@ -120,8 +120,8 @@ TEST(FileFind, StepsThroughEveryEntryAndTellsWhenItIsTheLast) {
     ScratchDir dir("hB_find");
     const std::string so = Sjis("ソ");  // 83 5C
     ASSERT_TRUE(::CreateDirectoryA((dir / so).c_str(), nullptr));
-    ASSERT_TRUE(testutil::WriteFileBytes(dir / "one.txt", "1"));
-    ASSERT_TRUE(testutil::WriteFileBytes(dir / so + "\\inner.txt", "22"));
+    ASSERT_TRUE(testsupport::WriteFileBytes(dir / "one.txt", "1"));
+    ASSERT_TRUE(testsupport::WriteFileBytes(dir / so + "\\inner.txt", "22"));
 
     platform::FileFind find;
     BOOL more = find.FindFile(dir / "*.*");

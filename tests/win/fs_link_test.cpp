@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "test_util.h"
+#include "tests/support/test_util.h"
 #include "util/fs.h"
 
-using testutil::Exists;
+using testsupport::Exists;
 
 namespace {
 
@@ -59,14 +59,14 @@ protected:
         if (const char* made = std::getenv("UPD_LINK_FIXTURE")) {
             m_dir = made;
         } else {
-            m_scratch = std::make_unique<testutil::ScratchDir>("hB_links");
+            m_scratch = std::make_unique<testsupport::ScratchDir>("hB_links");
             m_dir = m_scratch->path();
             ::CreateDirectoryA((m_dir + "\\victim").c_str(), nullptr);
             ::CreateDirectoryA((m_dir + "\\victim\\sub").c_str(), nullptr);
             ::CreateDirectoryA((m_dir + "\\work").c_str(), nullptr);
-            testutil::WriteFileBytes(m_dir + "\\victim\\keep.txt", "keep\n");
-            testutil::WriteFileBytes(m_dir + "\\victim\\sub\\deep.txt", "deep\n");
-            testutil::WriteFileBytes(m_dir + "\\work\\a.txt", "a\n");
+            testsupport::WriteFileBytes(m_dir + "\\victim\\keep.txt", "keep\n");
+            testsupport::WriteFileBytes(m_dir + "\\victim\\sub\\deep.txt", "deep\n");
+            testsupport::WriteFileBytes(m_dir + "\\work\\a.txt", "a\n");
             ASSERT_TRUE(MakeJunction(m_dir + "\\work\\planted", m_dir + "\\victim"));
             ASSERT_TRUE(MakeJunction(m_dir + "\\worklink", m_dir + "\\victim"));
         }
@@ -82,11 +82,11 @@ protected:
     void ExpectVictimWhole() {
         EXPECT_TRUE(Exists(m_dir + "\\victim\\keep.txt"));
         EXPECT_TRUE(Exists(m_dir + "\\victim\\sub\\deep.txt"));
-        EXPECT_EQ(testutil::ReadFileBytes(m_dir + "\\victim\\keep.txt"), "keep\n");
+        EXPECT_EQ(testsupport::ReadFileBytes(m_dir + "\\victim\\keep.txt"), "keep\n");
     }
 
     std::string m_dir;
-    std::unique_ptr<testutil::ScratchDir> m_scratch;
+    std::unique_ptr<testsupport::ScratchDir> m_scratch;
 };
 
 }  // namespace

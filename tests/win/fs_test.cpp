@@ -5,14 +5,15 @@
 #include <string>
 #include <vector>
 
-#include "scripted_prompt.h"
-#include "test_util.h"
+#include "tests/support/scripted_prompt.h"
+#include "tests/support/test_util.h"
 #include "util/fs.h"
 #include "util/syserr.h"
 
-using testutil::Exists;
-using testutil::ScratchDir;
-using testutil::Sjis;
+using testsupport::Exists;
+using testsupport::ScratchDir;
+using testsupport::ScriptedPrompt;
+using testsupport::Sjis;
 
 namespace {
 
@@ -24,7 +25,7 @@ std::string TempFolder() {
 
 void MakeDir(const std::string& path) { ASSERT_TRUE(::CreateDirectoryA(path.c_str(), nullptr)) << path; }
 void MakeFile(const std::string& path, const std::string& bytes = "x") {
-    ASSERT_TRUE(testutil::WriteFileBytes(path, bytes)) << path;
+    ASSERT_TRUE(testsupport::WriteFileBytes(path, bytes)) << path;
 }
 
 }  // namespace
@@ -172,11 +173,11 @@ TEST(CopyFileCreatingPath, CreatesTheMissingFolderAndCopies) {
     ScriptedPrompt prompt;
     const std::string dest = dir / "new\\deeper\\dst.bin";
     EXPECT_TRUE(CopyFileCreatingPath(source, dest, FALSE));
-    EXPECT_EQ(testutil::ReadFileBytes(dest), "payload");
+    EXPECT_EQ(testsupport::ReadFileBytes(dest), "payload");
     // Copy into an existing folder, replacing the file.
     MakeFile(source, "second");
     EXPECT_TRUE(CopyFileCreatingPath(source, dest, FALSE));
-    EXPECT_EQ(testutil::ReadFileBytes(dest), "second");
+    EXPECT_EQ(testsupport::ReadFileBytes(dest), "second");
     EXPECT_TRUE(prompt.Seen().empty());
 }
 
@@ -188,7 +189,7 @@ TEST(CopyFileCreatingPath, FailIfExistsFailsQuietly) {
     ::SetLastError(0);
     EXPECT_FALSE(CopyFileCreatingPath(dir / "src.bin", dir / "dst.bin", TRUE));
     EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_FILE_EXISTS));
-    EXPECT_EQ(testutil::ReadFileBytes(dir / "dst.bin"), "old");
+    EXPECT_EQ(testsupport::ReadFileBytes(dir / "dst.bin"), "old");
     EXPECT_TRUE(prompt.Seen().empty());
 }
 

@@ -8,12 +8,16 @@
 #include <stdexcept>
 
 #include "engine/install_transaction.h"
-#include "run_world.h"
-#include "scripted_prompt.h"
+#include "tests/support/run_world.h"
+#include "tests/support/scripted_prompt.h"
 
-using testutil::Exists;
-using testutil::ReadFileBytes;
-using testutil::Sjis;
+using testsupport::Exists;
+using testsupport::Finished;
+using testsupport::ReadFileBytes;
+using testsupport::RunWorker;
+using testsupport::ScriptedPrompt;
+using testsupport::Sjis;
+using testsupport::WorkerWorld;
 
 namespace {
 
@@ -67,29 +71,29 @@ std::vector<std::string> Leftovers(const std::string& folder) {
 // the first, so that it is staged before every file of the second.
 class ProductWorld : public WorkerWorld {
 public:
-    testutil::AppPathsEntry appPaths;
+    testsupport::AppPathsEntry appPaths;
 
     ProductWorld() {
-        EXPECT_TRUE(CopyFileA(testfix::FixturePath("fixture_ver_7_5_1_65535.exe").c_str(),
+        EXPECT_TRUE(CopyFileA(testsupport::FixturePath("fixture_ver_7_5_1_65535.exe").c_str(),
                               (product / "Zomi7.EXE").c_str(), FALSE));
         EXPECT_TRUE(appPaths.Set(product / "Zomi7.EXE"));
         app.SetTargetDir("");
         CreateDirectoryA((product / "HELP").c_str(), nullptr);
-        testutil::WriteFileBytes(product / "readme.txt", "old readme");
-        testutil::WriteFileBytes(product / "HELP\\a.txt", "old help a");
+        testsupport::WriteFileBytes(product / "readme.txt", "old readme");
+        testsupport::WriteFileBytes(product / "HELP\\a.txt", "old help a");
         for (const char* d : {"FILES", "FILES\\APP", "FILES\\HELP", "FILES\\HELP\\new"})
             CreateDirectoryA((program / d).c_str(), nullptr);
-        EXPECT_TRUE(CopyFileA(testfix::FixturePath("fixture_ver_7_5_2_0.exe").c_str(),
+        EXPECT_TRUE(CopyFileA(testsupport::FixturePath("fixture_ver_7_5_2_0.exe").c_str(),
                               (program / "FILES\\APP\\Zomi7.EXE").c_str(), FALSE));
-        testutil::WriteFileBytes(program / "FILES\\APP\\readme.txt", "new readme");
-        testutil::WriteFileBytes(program / "FILES\\HELP\\a.txt", "new help a");
-        testutil::WriteFileBytes(program / "FILES\\HELP\\new\\b.txt", "new help b");
+        testsupport::WriteFileBytes(program / "FILES\\APP\\readme.txt", "new readme");
+        testsupport::WriteFileBytes(program / "FILES\\HELP\\a.txt", "new help a");
+        testsupport::WriteFileBytes(program / "FILES\\HELP\\new\\b.txt", "new help b");
         AddComponent("APP", "<TARGETDIR>");
         AddComponent("HELP", "<TARGETDIR>\\HELP");
     }
     void ExpectUpdated() {
         EXPECT_TRUE(ReadFileBytes(product / "Zomi7.EXE") ==
-                    ReadFileBytes(testfix::FixturePath("fixture_ver_7_5_2_0.exe")))
+                    ReadFileBytes(testsupport::FixturePath("fixture_ver_7_5_2_0.exe")))
             << "Zomi7.EXE is not the new one";
         EXPECT_EQ(ReadFileBytes(product / "readme.txt"), "new readme");
         EXPECT_EQ(ReadFileBytes(product / "HELP\\a.txt"), "new help a");
@@ -219,7 +223,7 @@ bool SmallVolume(const std::string&, install::VolumeSpace& space) {
 
 TEST(Transaction, NotEnoughRoomShowsTheBoxAndChangesNothing) {
     ProductWorld w;
-    testutil::WriteFileBytes(w.program / "FILES\\HELP\\big.bin", std::string(3u << 20, 'b'));
+    testsupport::WriteFileBytes(w.program / "FILES\\HELP\\big.bin", std::string(3u << 20, 'b'));
     // What the staged copies take: every source in whole 4 KiB clusters.
     ULONGLONG need = 0;
     for (const auto& entry : Snapshot(w.program / "FILES"))
@@ -266,11 +270,11 @@ TEST(Transaction, RealSmallVolumeIsSeenBeforeAnythingIsWritten) {
     if (!mounted || !Exists(std::string(mounted) + "\\.mounted")) GTEST_SKIP() << "no small volume mounted";
     ProductWorld w;
     const std::string help = std::string(mounted) + "\\help";
-    testutil::RemoveTree(help);
+    testsupport::RemoveTree(help);
     ASSERT_TRUE(CreateDirectoryA(help.c_str(), nullptr));
     w.app.m_info.m_components.pop_back();
     w.AddComponent("HELP", help);
-    testutil::WriteFileBytes(w.program / "FILES\\HELP\\big.bin", std::string(3u << 20, 'b'));  // > 1 MiB volume
+    testsupport::WriteFileBytes(w.program / "FILES\\HELP\\big.bin", std::string(3u << 20, 'b'));  // > 1 MiB volume
     const TreeState before = Snapshot(w.product.path()), helpBefore = Snapshot(help);
     ScriptedPrompt prompt;
     Finished f = RunWorker();
@@ -283,7 +287,7 @@ TEST(Transaction, RealSmallVolumeIsSeenBeforeAnythingIsWritten) {
     EXPECT_EQ(prompt.Boxes()[0].style, 0x30u);
     EXPECT_EQ(Snapshot(w.product.path()), before);
     EXPECT_EQ(Snapshot(help), helpBefore);
-    testutil::RemoveTree(help);
+    testsupport::RemoveTree(help);
 }
 
 // The crash child: runs the update in the world its parent laid out and
@@ -381,7 +385,7 @@ TEST(Transaction, AJournalThatCannotBeTrustedIsRefused) {
         ProductWorld w;
         std::string text = c.text;
         for (size_t at; (at = text.find("%P")) != std::string::npos;) text.replace(at, 2, w.product.path());
-        testutil::WriteFileBytes(install::JournalPath(w.product.path()), text);
+        testsupport::WriteFileBytes(install::JournalPath(w.product.path()), text);
         const TreeState before = Snapshot(w.product.path());
         ScriptedPrompt prompt;
         Finished f = RunWorker();
@@ -402,11 +406,11 @@ TEST(Transaction, ACommittedJournalOnlyLosesItsBackups) {
     // update is complete, so nothing is put back and nothing is said.
     ProductWorld w;
     const std::string readme = w.product / "readme.txt";
-    testutil::WriteFileBytes(readme + ".~kvb0", "old readme");
-    testutil::WriteFileBytes(readme, "new readme");
+    testsupport::WriteFileBytes(readme + ".~kvb0", "old readme");
+    testsupport::WriteFileBytes(readme, "new readme");
     const std::string text = "KVJOURNAL\t1\r\nS\t" + readme + ".~kvs0\t" + readme + "\r\nC\t" + readme +
                              ".~kvs0\t" + readme + "\t" + readme + ".~kvb0\t00000020\r\nK\r\nEND\t3\r\n";
-    testutil::WriteFileBytes(install::JournalPath(w.product.path()), text);
+    testsupport::WriteFileBytes(install::JournalPath(w.product.path()), text);
     ScriptedPrompt prompt;
     EXPECT_EQ(RunWorker().code, 0u);
     EXPECT_TRUE(prompt.Seen().empty());

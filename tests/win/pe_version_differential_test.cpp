@@ -3,8 +3,8 @@
 // files that are no executable or are cut short.
 #include <gtest/gtest.h>
 
-#include "fixture_paths.h"
-#include "test_util.h"
+#include "tests/support/fixture_paths.h"
+#include "tests/support/test_util.h"
 #include "tools/updpkg/pe_version.h"
 #include "util/version.h"
 
@@ -34,20 +34,20 @@ TEST(PeVersionDifferential, ProgramsOfTheBuild) {
     };
     int versioned = 0;
     for (const char* f : files) {
-        const std::string path = testfix::FixturePath(f);
-        ASSERT_TRUE(testutil::Exists(path)) << path;
+        const std::string path = testsupport::FixturePath(f);
+        ASSERT_TRUE(testsupport::Exists(path)) << path;
         ExpectSameAsSystem(path);
         versioned += updpkg::ReadPeFileVersionOf(path).has_value();
     }
     EXPECT_GE(versioned, 10);  // the fixtures with versions, SETUP.EXE and the samples' programs
-    const auto v = updpkg::ReadPeFileVersionOf(testfix::FixturePath("fixture_ver_7_5_1_65535.exe"));
+    const auto v = updpkg::ReadPeFileVersionOf(testsupport::FixturePath("fixture_ver_7_5_1_65535.exe"));
     ASSERT_TRUE(v);
     EXPECT_EQ(v->Text(), "7.5.1.65535");
 }
 
 TEST(PeVersionDifferential, FilesThatAreNoVersionedProgram) {
-    testutil::ScratchDir dir("upd_pe_version");
-    const std::string good = testutil::ReadFileBytes(testfix::FixturePath("fixture_ver_7_5_2_0.exe"));
+    testsupport::ScratchDir dir("upd_pe_version");
+    const std::string good = testsupport::ReadFileBytes(testsupport::FixturePath("fixture_ver_7_5_2_0.exe"));
     ASSERT_GT(good.size(), 1024u);
     const std::pair<const char*, std::string> cases[] = {
         {"empty", ""},
@@ -60,7 +60,7 @@ TEST(PeVersionDifferential, FilesThatAreNoVersionedProgram) {
     for (const auto& [name, bytes] : cases) {
         SCOPED_TRACE(name);
         const std::string path = dir / (std::string(name) + ".exe");
-        ASSERT_TRUE(testutil::WriteFileBytes(path, bytes));
+        ASSERT_TRUE(testsupport::WriteFileBytes(path, bytes));
         ExpectSameAsSystem(path);
     }
 }

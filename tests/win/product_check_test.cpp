@@ -14,20 +14,20 @@
 
 #include "app/SetupApp.h"
 #include "checks/ProductCheck.h"
-#include "app_paths.h"
-#include "fixture_paths.h"
 #include "platform/handle.h"
 #include "platform/prompt.h"
 #include "platform/regkey.h"
-#include "scripted_prompt.h"
-#include "test_util.h"
+#include "tests/support/app_paths.h"
+#include "tests/support/fixture_paths.h"
+#include "tests/support/scripted_prompt.h"
+#include "tests/support/test_util.h"
 
-using testutil::ScratchDir;
-using testutil::Sjis;
+using testsupport::AppPathsEntry;
+using testsupport::ScratchDir;
+using testsupport::ScriptedPrompt;
+using testsupport::Sjis;
 
 namespace {
-
-using testutil::AppPathsEntry;
 
 // An application object of the test's own, with a product name and a system
 // folder on drive C.
@@ -57,7 +57,7 @@ protected:
 
 // Puts a fixture program into folder as Zomi7.EXE.
 void InstallExe(const std::string& folder, const std::string& fixture) {
-    ASSERT_TRUE(::CopyFileA(testfix::FixturePath(fixture).c_str(), (folder + "\\Zomi7.EXE").c_str(), FALSE))
+    ASSERT_TRUE(::CopyFileA(testsupport::FixturePath(fixture).c_str(), (folder + "\\Zomi7.EXE").c_str(), FALSE))
         << folder << " " << fixture;
 }
 
@@ -65,8 +65,8 @@ void InstallExe(const std::string& folder, const std::string& fixture) {
 // The default install folder on drive C, made for the test and removed after.
 class DefaultFolder {
 public:
-    DefaultFolder() : m_path("C:\\Program Files\\" + Sjis("ゾミ７")) { testutil::RemoveTree(m_path); }
-    ~DefaultFolder() { testutil::RemoveTree(m_path); }
+    DefaultFolder() : m_path("C:\\Program Files\\" + Sjis("ゾミ７")) { testsupport::RemoveTree(m_path); }
+    ~DefaultFolder() { testsupport::RemoveTree(m_path); }
     DefaultFolder(const DefaultFolder&) = delete;
     DefaultFolder& operator=(const DefaultFolder&) = delete;
     void Make(const std::string& fixture) {
@@ -87,7 +87,7 @@ public:
         const std::string eventName = "hB-product-check-stop-" + std::to_string(::GetCurrentProcessId());
         m_stop.reset(::CreateEventA(nullptr, TRUE, FALSE, eventName.c_str()));
         const std::string exe = folder + "\\" + name;
-        if (!::CopyFileA(testfix::FixturePath("fixture_app.exe").c_str(), exe.c_str(), FALSE)) return;
+        if (!::CopyFileA(testsupport::FixturePath("fixture_app.exe").c_str(), exe.c_str(), FALSE)) return;
         std::string cmd = "\"" + exe + "\" " + eventName;
         STARTUPINFOA si{};
         si.cb = sizeof si;
@@ -174,7 +174,7 @@ TEST_F(ProductCheckTest, FindInstallFolderTakesTheFolderFromAppPaths) {
     DefaultFolder fallback;
     fallback.Make("fixture_ver_6_0_0_0.exe");
     const std::string rootExe = "C:\\Zomi7.EXE";
-    ASSERT_TRUE(::CopyFileA(testfix::FixturePath("fixture_ver_7_5_1_65535.exe").c_str(), rootExe.c_str(), FALSE));
+    ASSERT_TRUE(::CopyFileA(testsupport::FixturePath("fixture_ver_7_5_1_65535.exe").c_str(), rootExe.c_str(), FALSE));
 
     struct { std::string value; bool set; std::string want; } cases[] = {
         {folder + "\\zomi7.ExE", true, folder},        // the executable: its folder
@@ -306,14 +306,14 @@ TEST_F(ProductCheckTest, GetLibraryCrcIsTheCrc32OfTheWholeLibrary) {
     const std::string lib = dir / "kvp2lib.dll";
 
     // The check value of CRC-32.
-    ASSERT_TRUE(testutil::WriteFileBytes(lib, "123456789"));
+    ASSERT_TRUE(testsupport::WriteFileBytes(lib, "123456789"));
     EXPECT_EQ(m_check.GetLibraryCrc(), 0xCBF43926u);
 
     // Several 0x8000-byte reads and a short last one, against zlib in one go.
     std::mt19937 rng(3);
     std::string data(3 * 0x8000 + 123, '\0');
     for (auto& ch : data) ch = static_cast<char>(rng());
-    ASSERT_TRUE(testutil::WriteFileBytes(lib, data));
+    ASSERT_TRUE(testsupport::WriteFileBytes(lib, data));
     const uLong want = ::crc32(::crc32(0L, Z_NULL, 0), reinterpret_cast<const Bytef*>(data.data()),
                                static_cast<uInt>(data.size()));
     EXPECT_EQ(m_check.GetLibraryCrc(), static_cast<uint32_t>(want));
@@ -326,7 +326,7 @@ TEST_F(ProductCheckTest, GetLibraryCrcIsTheCrc32OfTheWholeLibrary) {
     }
     EXPECT_EQ(m_check.GetLibraryCrc(), static_cast<uint32_t>(want));
 
-    ASSERT_TRUE(testutil::WriteFileBytes(lib, ""));
+    ASSERT_TRUE(testsupport::WriteFileBytes(lib, ""));
     EXPECT_EQ(m_check.GetLibraryCrc(), 0u);
     ASSERT_TRUE(::DeleteFileA(lib.c_str()));
     EXPECT_EQ(m_check.GetLibraryCrc(), 0u);

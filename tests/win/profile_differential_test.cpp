@@ -6,10 +6,10 @@
 
 #include "app/setup_description.h"
 #include "app/setup_description_win.h"
-#include "test_util.h"
+#include "tests/support/test_util.h"
 #include "tools/updpkg/profile.h"
 
-using testutil::Sjis;
+using testsupport::Sjis;
 
 namespace {
 
@@ -129,14 +129,14 @@ std::vector<std::string> Split(const std::string& list) {
 TEST(ProfileDifferential, CorpusReadsAsTheSystemReadsIt) {
     const auto corpus = Corpus();
     ASSERT_GE(corpus.size(), 40u);
-    testutil::ScratchDir dir("upd_profile_corpus");
+    testsupport::ScratchDir dir("upd_profile_corpus");
     int n = 0;
     for (const IniCase& c : corpus) {
         SCOPED_TRACE(c.name);
         const std::string bytes = Sjis(c.text);
         // A file of its own for every case: the system caches what it read.
         const std::string path = dir / ("case" + std::to_string(n++) + ".ini");
-        ASSERT_TRUE(testutil::WriteFileBytes(path, bytes));
+        ASSERT_TRUE(testsupport::WriteFileBytes(path, bytes));
         const updpkg::ProfileFile mine(bytes);
 
         for (const std::string& section : SectionsToAsk(bytes)) {

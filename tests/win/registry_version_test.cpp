@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "fixture_paths.h"
 #include "platform/regkey.h"
+#include "tests/support/fixture_paths.h"
 #include "util/registry.h"
 #include "util/version.h"
 
@@ -80,7 +80,7 @@ TEST(ReadFileVersion, FixedBlockOfEveryFixture) {
     for (auto& c : cases) {
         VS_FIXEDFILEINFO info;
         std::memset(&info, 0xFF, sizeof info);
-        ASSERT_TRUE(ReadFileVersion(testfix::FixturePath(c.fixture), &info)) << c.fixture;
+        ASSERT_TRUE(ReadFileVersion(testsupport::FixturePath(c.fixture), &info)) << c.fixture;
         EXPECT_EQ(info.dwSignature, 0xFEEF04BDu) << c.fixture;
         EXPECT_EQ(info.dwFileVersionMS, c.ms) << c.fixture;
         EXPECT_EQ(info.dwFileVersionLS, c.ls) << c.fixture;
@@ -89,8 +89,8 @@ TEST(ReadFileVersion, FixedBlockOfEveryFixture) {
 
 TEST(ReadFileVersion, NoVersionBlockLeavesItCleared) {
     const std::vector<unsigned char> zero(sizeof(VS_FIXEDFILEINFO), 0);
-    for (const std::string& path : {testfix::FixturePath("fixture_app.exe"),
-                                    testfix::FixturePath("absent.exe"),
+    for (const std::string& path : {testsupport::FixturePath("fixture_app.exe"),
+                                    testsupport::FixturePath("absent.exe"),
                                     std::string(MAX_PATH, 'a')}) {
         VS_FIXEDFILEINFO info;
         std::memset(&info, 0xFF, sizeof info);

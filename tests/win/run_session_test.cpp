@@ -5,16 +5,17 @@
 #include "app/RunSession.h"
 #include "app/SetupApp.h"
 #include "platform/prompt.h"
-#include "scripted_prompt.h"
-#include "test_util.h"
+#include "tests/support/scripted_prompt.h"
+#include "tests/support/test_util.h"
 
-using testutil::ReadFileBytes;
+using testsupport::ReadFileBytes;
+using testsupport::ScriptedPrompt;
 
 namespace {
 
 std::string LogOf(CSetupApp& app, RunMode mode, const std::vector<std::string>& extra, int& status,
                   bool anotherInstance = false) {
-    testutil::ScratchDir dir("upd_session");
+    testsupport::ScratchDir dir("upd_session");
     std::vector<std::string> args = extra;
     args.push_back("/log");
     args.push_back(dir / "u.log");

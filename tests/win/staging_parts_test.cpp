@@ -4,14 +4,14 @@
 #include <gtest/gtest.h>
 
 #include "engine/folder_names.h"
-#include "test_util.h"
+#include "tests/support/test_util.h"
 #include "util/file_facts.h"
 #include "util/fs.h"
 
-using testutil::Exists;
-using testutil::ReadFileBytes;
-using testutil::Sjis;
-using testutil::WriteFileBytes;
+using testsupport::Exists;
+using testsupport::ReadFileBytes;
+using testsupport::Sjis;
+using testsupport::WriteFileBytes;
 
 namespace {
 
@@ -24,8 +24,8 @@ HANDLE OpenForMove(const std::string& path) {
 
 TEST(RenameOpenFile, MovesTheFileThatWasOpenedWhateverNowHasItsName) {
     // Wine renames whatever has the name the file was opened by.
-    if (testutil::RunningUnderWine()) GTEST_SKIP() << "only Windows renames through the handle itself";
-    testutil::ScratchDir dir("upd_rename_open");
+    if (testsupport::RunningUnderWine()) GTEST_SKIP() << "only Windows renames through the handle itself";
+    testsupport::ScratchDir dir("upd_rename_open");
     const std::string checked = dir / "checked.txt";
     ASSERT_TRUE(WriteFileBytes(checked, "checked"));
     HANDLE h = OpenForMove(checked);
@@ -42,7 +42,7 @@ TEST(RenameOpenFile, MovesTheFileThatWasOpenedWhateverNowHasItsName) {
 }
 
 TEST(RenameOpenFile, ReplacesOnlyWhenAskedAndCreatesAMissingFolder) {
-    testutil::ScratchDir dir("upd_rename_open");
+    testsupport::ScratchDir dir("upd_rename_open");
     ASSERT_TRUE(WriteFileBytes(dir / "a.txt", "a"));
     ASSERT_TRUE(WriteFileBytes(dir / "b.txt", "b"));
     HANDLE h = OpenForMove(dir / "a.txt");
@@ -61,7 +61,7 @@ TEST(RenameOpenFile, ReplacesOnlyWhenAskedAndCreatesAMissingFolder) {
 }
 
 TEST(FileFacts, FollowTheFileThroughARenameAndCountItsNames) {
-    testutil::ScratchDir dir("upd_file_facts");
+    testsupport::ScratchDir dir("upd_file_facts");
     ASSERT_TRUE(WriteFileBytes(dir / "f.bin", std::string(70000, 'f')));
     ASSERT_TRUE(WriteFileBytes(dir / "other.bin", "other"));
     HANDLE h = OpenForMove(dir / "f.bin");
@@ -96,7 +96,7 @@ TEST(FileFacts, FollowTheFileThroughARenameAndCountItsNames) {
 }
 
 TEST(FolderNames, AnswerFromOneListingWithoutRegardToCase) {
-    testutil::ScratchDir dir("upd_folder_names");
+    testsupport::ScratchDir dir("upd_folder_names");
     ASSERT_TRUE(WriteFileBytes(dir / "Readme.TXT", "r"));
     ASSERT_TRUE(CreateDirectoryA((dir / "Sub").c_str(), nullptr));
     ASSERT_TRUE(SetFileAttributesA((dir / "Readme.TXT").c_str(), FILE_ATTRIBUTE_HIDDEN));

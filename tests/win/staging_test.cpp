@@ -9,13 +9,20 @@
 #include <functional>
 
 #include "engine/install_transaction.h"
-#include "run_world.h"
-#include "scripted_prompt.h"
+#include "tests/support/run_world.h"
+#include "tests/support/scripted_prompt.h"
 #include "util/file_facts.h"
 
-using testutil::Exists;
-using testutil::ReadFileBytes;
-using testutil::Sjis;
+using testsupport::Exists;
+using testsupport::Finished;
+using testsupport::FormatErrorText;
+using testsupport::ReadFileBytes;
+using testsupport::RunningUnderWine;
+using testsupport::RunWorker;
+using testsupport::RunWorld;
+using testsupport::ScriptedPrompt;
+using testsupport::Sjis;
+using testsupport::WorkerWorld;
 
 namespace {
 
@@ -65,7 +72,7 @@ TEST(Staging, ASourceChangedAfterTheListIsRefusedAndTheProductStaysAsItWas) {
         {"replaced by another file of the same size and time",
          [] {
              const std::string help = PlacedHelp(), other = WorkerWorld::TempDir() + "upd_other_help.txt";
-             ASSERT_TRUE(testutil::WriteFileBytes(other, "HELP"));
+             ASSERT_TRUE(testsupport::WriteFileBytes(other, "HELP"));
              SetWriteTime(other, WriteTime(help));
              ASSERT_TRUE(MoveFileExA(other.c_str(), help.c_str(), MOVEFILE_REPLACE_EXISTING));
          }},
@@ -148,7 +155,7 @@ TEST(Staging, ADestinationOnAnotherVolumeGetsCopies) {
     const char* mounted = std::getenv("UPD_SMALL_VOLUME");
     if (!mounted || !Exists(std::string(mounted) + "\\.mounted")) GTEST_SKIP() << "no small volume mounted";
     const std::string help = std::string(mounted) + "\\help";
-    testutil::RemoveTree(help);
+    testsupport::RemoveTree(help);
     RunWorld w;
     w.PutStandardPackage();
     w.app.m_info.m_components.pop_back();
@@ -160,7 +167,7 @@ TEST(Staging, ADestinationOnAnotherVolumeGetsCopies) {
     EXPECT_EQ(ReadFileBytes(help + Sjis("\\使い方.txt")), "help");
     EXPECT_EQ(ReadFileBytes(w.product / "new.txt"), "new");
     EXPECT_FALSE(Exists(WorkerWorld::WorkFolder()));
-    testutil::RemoveTree(help);
+    testsupport::RemoveTree(help);
 }
 
 TEST(Staging, MovedFilesAreTheUnpackedOnesWithTheAccessOfTheirNewFolder) {
@@ -202,7 +209,7 @@ TEST(Staging, MovedFilesAreTheUnpackedOnesWithTheAccessOfTheirNewFolder) {
     // Every entry is handed down from the folder, none is the file's own.
     // Wine keeps no descriptor of its own here and makes one up from the
     // Unix permissions: only Windows can show it.
-    if (dacl && !testutil::RunningUnderWine()) {
+    if (dacl && !RunningUnderWine()) {
         for (DWORD i = 0; i < dacl->AceCount; ++i) {
             ACE_HEADER* ace = nullptr;
             ASSERT_TRUE(GetAce(dacl, i, reinterpret_cast<void**>(&ace)));

@@ -5,10 +5,11 @@
 #include "platform/prompt.h"
 #include "platform/timing.h"
 #include "platform/unattended_prompt.h"
-#include "scripted_prompt.h"
-#include "test_util.h"
+#include "tests/support/scripted_prompt.h"
+#include "tests/support/test_util.h"
 
-using testutil::ReadFileBytes;
+using testsupport::ReadFileBytes;
+using testsupport::ScriptedPrompt;
 
 namespace {
 // A hundredth of real time: fine enough for the tick count's steps (10 to
@@ -47,7 +48,7 @@ TEST(UnattendedPrompt, AnswersEveryKindOfBoxWithoutAWindow) {
 }
 
 TEST(UnattendedPrompt, BoxesAndAnswersInTheLog) {
-    testutil::ScratchDir dir("upd_prompt_log");
+    testsupport::ScratchDir dir("upd_prompt_log");
     ASSERT_TRUE(platform::OpenLog(dir / "u.log"));
     platform::ResetPersonCancelled();
     {
@@ -102,7 +103,7 @@ TEST(UnattendedPrompt, BoxesAndAnswersInTheLog) {
 }
 
 TEST(UnattendedPrompt, ALogThatCannotBeCreated) {
-    testutil::ScratchDir dir("upd_prompt_nolog");
+    testsupport::ScratchDir dir("upd_prompt_nolog");
     EXPECT_FALSE(platform::OpenLog(dir / "missing\\u.log"));
     EXPECT_FALSE(platform::LogIsOpen());
     platform::Log("goes nowhere");  // and does not fail

@@ -14,10 +14,10 @@
 
 #include "platform/window.h"
 #include "res/resource.h"
-#include "tests/win/wizard_harness.h"
+#include "tests/support/wizard_harness.h"
 #include "wizard/Banner.h"
 
-using namespace wiztest;
+using namespace testsupport;
 
 namespace {
 

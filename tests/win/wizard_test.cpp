@@ -15,14 +15,13 @@
 #include "platform/prompt.h"
 #include "platform/window.h"
 #include "res/resource.h"
-#include "tests/win/test_util.h"
-#include "tests/win/wizard_harness.h"
+#include "tests/support/test_util.h"
+#include "tests/support/wizard_harness.h"
 #include "wizard/Banner.h"
 #include "wizard/SetupSheet.h"
 #include "wizard/WorkerLink.h"
 
-using testutil::Sjis;
-using namespace wiztest;
+using namespace testsupport;
 
 namespace {
 

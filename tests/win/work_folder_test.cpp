@@ -8,17 +8,23 @@
 #include <cstdlib>
 #include <new>
 
-#include "run_world.h"
-#include "scripted_prompt.h"
 #include "platform/file.h"
+#include "tests/support/run_world.h"
+#include "tests/support/scripted_prompt.h"
 #include "util/fs.h"
 #include "util/long_path.h"
 #include "util/syserr.h"
 
-using testutil::Exists;
-using testutil::ReadFileBytes;
-using testutil::RunningUnderWine;
-using testutil::Sjis;
+using testsupport::Exists;
+using testsupport::Finished;
+using testsupport::FormatErrorText;
+using testsupport::ReadFileBytes;
+using testsupport::RunWorker;
+using testsupport::RunWorld;
+using testsupport::RunningUnderWine;
+using testsupport::ScriptedPrompt;
+using testsupport::Sjis;
+using testsupport::WorkerWorld;
 
 namespace {
 
@@ -28,7 +34,7 @@ bool ExistsWide(const std::string& path) {
 
 // Runs the attacker fixture as a process of its own; its exit status.
 DWORD RunAttacker(const std::string& verb, const std::string& a, const std::string& b) {
-    const std::string exe = testfix::FixturePath("fixture_attacker.exe");
+    const std::string exe = testsupport::FixturePath("fixture_attacker.exe");
     std::string cmd = "\"" + exe + "\" " + verb + " \"" + a + "\" \"" + b + "\"";
     STARTUPINFOA si{};
     si.cb = sizeof si;
@@ -199,7 +205,7 @@ TEST(WorkFolder, AnOldFolderIsRemovedWholeOrTheStageFails) {
         ::CloseHandle(h);
         ASSERT_TRUE(ExistsWide(work + "\\x.\\y "));
         if (readOnly) {
-            testutil::WriteFileBytes(work + "\\z_ro.txt", "ro");
+            testsupport::WriteFileBytes(work + "\\z_ro.txt", "ro");
             ASSERT_TRUE(::SetFileAttributesA((work + "\\z_ro.txt").c_str(), FILE_ATTRIBUTE_READONLY));
         }
         w.PutPackage(WorkerWorld::Package(w.Key(), {{"APP\\a.txt", "alpha"}}));

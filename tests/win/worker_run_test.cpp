@@ -5,12 +5,17 @@
 #include "app/ExitStatus.h"
 #include "platform/log.h"
 #include "platform/unattended_prompt.h"
-#include "run_world.h"
-#include "scripted_prompt.h"
+#include "tests/support/run_world.h"
+#include "tests/support/scripted_prompt.h"
 
-using testutil::Exists;
-using testutil::ReadFileBytes;
-using testutil::Sjis;
+using testsupport::Exists;
+using testsupport::Finished;
+using testsupport::ReadFileBytes;
+using testsupport::RunWorker;
+using testsupport::RunWorld;
+using testsupport::ScriptedPrompt;
+using testsupport::Sjis;
+using testsupport::WorkerWorld;
 
 TEST(WorkerRun, SuccessfulUpdate) {
     RunWorld w;
@@ -32,7 +37,7 @@ TEST(WorkerRun, ProductRunningStopsBeforeAnythingIsMade) {
     w.PutStandardPackage();
     // The stand-in program, running under a name that holds "zomi7.exe".
     const std::string exe = w.target / "myzomi7.exe";
-    ASSERT_TRUE(CopyFileA(testfix::FixturePath("fixture_app.exe").c_str(), exe.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA(testsupport::FixturePath("fixture_app.exe").c_str(), exe.c_str(), FALSE));
     HANDLE stop = CreateEventA(nullptr, TRUE, FALSE, "upd_worker_run_stop");
     STARTUPINFOA si{};
     si.cb = sizeof si;
@@ -87,8 +92,8 @@ TEST(WorkerRun, FolderDialogCancelled) {
 TEST(WorkerRun, WithoutPackageTheFilesBesideTheProgramStay) {
     RunWorld w;
     for (const char* d : {"FILES", "FILES\\APP", "FILES\\HELP"}) CreateDirectoryA((w.program / d).c_str(), nullptr);
-    testutil::WriteFileBytes(w.program / "FILES\\APP\\new.txt", "new");
-    testutil::WriteFileBytes(w.program / "FILES\\HELP\\h.txt", "h");
+    testsupport::WriteFileBytes(w.program / "FILES\\APP\\new.txt", "new");
+    testsupport::WriteFileBytes(w.program / "FILES\\HELP\\h.txt", "h");
     ScriptedPrompt prompt;
     Finished f = RunWorker();
     EXPECT_EQ(f.code, 0u);
@@ -124,7 +129,7 @@ TEST(WorkerRun, FailuresAfterTheChecksStillRemoveTheWorkFolder) {
         }
         HANDLE locked = INVALID_HANDLE_VALUE;
         if (c.lockDestination) {
-            testutil::WriteFileBytes(w.product / "new.txt", "old");
+            testsupport::WriteFileBytes(w.product / "new.txt", "old");
             locked = CreateFileA((w.product / "new.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         }
         ScriptedPrompt prompt;  // Retry/Cancel boxes are answered Cancel
@@ -148,7 +153,7 @@ TEST(WorkerControl, PollSeesNoWorkerThenRunningThenTheEnd) {
     // Hold the worker in its first box so that it is seen running.
     HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     std::string held = w.product / "new.txt";
-    testutil::WriteFileBytes(held, "old");
+    testsupport::WriteFileBytes(held, "old");
     HANDLE locked = CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     prompt.AnswerBoxes({IDRETRY});
     prompt.OnBox([&](const ScriptedPrompt::Shown&) {
@@ -180,10 +185,10 @@ TEST(WorkerControl, PollSeesNoWorkerThenRunningThenTheEnd) {
 TEST(WorkerRun, UnattendedRetriesALockedFileThenRollsBack) {
     RunWorld w;
     w.PutStandardPackage();
-    testutil::WriteFileBytes(w.product / "new.txt", "old");
+    testsupport::WriteFileBytes(w.product / "new.txt", "old");
     HANDLE locked = CreateFileA((w.product / "new.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(locked, INVALID_HANDLE_VALUE);
-    testutil::ScratchDir logs("upd_w_logs");
+    testsupport::ScratchDir logs("upd_w_logs");
     ASSERT_TRUE(platform::OpenLog(logs / "u.log"));
     platform::ResetPersonCancelled();
 

@@ -6,12 +6,16 @@
 #include <thread>
 
 #include "engine/CopyThread.h"
-#include "scripted_prompt.h"
-#include "worker_world.h"
+#include "tests/support/scripted_prompt.h"
+#include "tests/support/worker_world.h"
 
-using testutil::Exists;
-using testutil::ReadFileBytes;
-using testutil::Sjis;
+using testsupport::Exists;
+using testsupport::FilesNotFoundText;
+using testsupport::FormatErrorText;
+using testsupport::ReadFileBytes;
+using testsupport::ScriptedPrompt;
+using testsupport::Sjis;
+using testsupport::WorkerWorld;
 
 TEST(ExtractPackage, PlacesEveryEntryBelowFiles) {
     WorkerWorld w;
@@ -28,7 +32,7 @@ TEST(ExtractPackage, PlacesEveryEntryBelowFiles) {
     }));
     // A stale work folder from an earlier run is removed first.
     CreateDirectoryA(WorkerWorld::WorkFolder().c_str(), nullptr);
-    testutil::WriteFileBytes(WorkerWorld::WorkFolder() + "\\stale.txt", "old");
+    testsupport::WriteFileBytes(WorkerWorld::WorkFolder() + "\\stale.txt", "old");
     auto scratchBefore = WorkerWorld::ScratchFiles();
 
     ScriptedPrompt prompt;
@@ -121,7 +125,7 @@ TEST(ExtractPackage, UnsafeNamesAreRefusedBeforeAnythingIsWritten) {
         std::copy(name.begin(), name.end(), bytes.begin() + 16);
         w.PutPackage(bytes);
         w.library.clear();
-        testutil::WriteFileBytes(w.product / "kvp2lib.dll", "");  // key 0
+        testsupport::WriteFileBytes(w.product / "kvp2lib.dll", "");  // key 0
         ScriptedPrompt prompt;
         CCopyThread t;
         std::string work;
@@ -150,10 +154,10 @@ TEST(FileList, WalksDepthFirstAndJoinsBeforeExpanding) {
     const std::string files = w.program / "FILES";
     for (const char* d : {"FILES", "FILES\\BIN", "FILES\\BIN\\sub", "FILES\\BIN\\sub\\deeper", "FILES\\SYS"})
         CreateDirectoryA((w.program / d).c_str(), nullptr);
-    testutil::WriteFileBytes(files + "\\BIN\\top.exe", "1");
-    testutil::WriteFileBytes(files + "\\BIN\\sub\\mid.dll", "2");
-    testutil::WriteFileBytes(files + "\\BIN\\sub\\deeper\\low.dat", "3");
-    testutil::WriteFileBytes(files + "\\SYS\\hidden.sys", "4");
+    testsupport::WriteFileBytes(files + "\\BIN\\top.exe", "1");
+    testsupport::WriteFileBytes(files + "\\BIN\\sub\\mid.dll", "2");
+    testsupport::WriteFileBytes(files + "\\BIN\\sub\\deeper\\low.dat", "3");
+    testsupport::WriteFileBytes(files + "\\SYS\\hidden.sys", "4");
     SetFileAttributesA((files + "\\SYS\\hidden.sys").c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
     w.AddComponent("BIN", "<TARGETDIR>");
     w.AddComponent("SYS", "<TARGETDIR>\\SYS\\");
@@ -190,7 +194,7 @@ TEST(FileList, MissingSourceFolderShowsItsBox) {
     WorkerWorld w;
     CreateDirectoryA((w.program / "FILES").c_str(), nullptr);
     CreateDirectoryA((w.program / "FILES\\A").c_str(), nullptr);
-    testutil::WriteFileBytes(w.program / "FILES\\A\\x", "x");
+    testsupport::WriteFileBytes(w.program / "FILES\\A\\x", "x");
     w.AddComponent("A", "<TARGETDIR>");
     w.AddComponent("MISSING", "<TARGETDIR>");
     ScriptedPrompt prompt;
@@ -214,8 +218,8 @@ void AddItem(CCopyThread& t, const std::string& src, const std::string& dest) {
 
 TEST(InstallFiles, CopiesIntoNewFoldersAndLaterFilesWin) {
     WorkerWorld w;
-    testutil::WriteFileBytes(w.program / "one", "first");
-    testutil::WriteFileBytes(w.program / "two", "second");
+    testsupport::WriteFileBytes(w.program / "one", "first");
+    testsupport::WriteFileBytes(w.program / "two", "second");
     CCopyThread t;
     AddItem(t, w.program / "one", w.target / "new\\deeper\\same.txt");
     AddItem(t, w.program / "two", w.target / "new\\deeper\\same.txt");
@@ -231,10 +235,10 @@ TEST(InstallFiles, LockedDestinationAsksRetryOrCancel) {
     for (bool lastFile : {false, true}) {
         SCOPED_TRACE(lastFile ? "locked last file" : "locked first file");
         WorkerWorld w;
-        testutil::WriteFileBytes(w.program / "a", "A");
-        testutil::WriteFileBytes(w.program / "b", "B");
+        testsupport::WriteFileBytes(w.program / "a", "A");
+        testsupport::WriteFileBytes(w.program / "b", "B");
         const std::string locked = lastFile ? w.target / "b" : w.target / "a";
-        testutil::WriteFileBytes(locked, "old");
+        testsupport::WriteFileBytes(locked, "old");
         HANDLE h = CreateFileA(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         ASSERT_NE(h, INVALID_HANDLE_VALUE);
 
@@ -264,11 +268,11 @@ TEST(InstallFiles, LockedDestinationAsksRetryOrCancel) {
 TEST(InstallFiles, CancelPutsEverythingBack) {
     // b is held open at commit time; a was already committed, c staged.
     WorkerWorld w;
-    testutil::WriteFileBytes(w.program / "a", "A");
-    testutil::WriteFileBytes(w.program / "b", "B");
-    testutil::WriteFileBytes(w.program / "c", "C");
-    testutil::WriteFileBytes(w.target / "a", "old a");
-    testutil::WriteFileBytes(w.target / "b", "old b");
+    testsupport::WriteFileBytes(w.program / "a", "A");
+    testsupport::WriteFileBytes(w.program / "b", "B");
+    testsupport::WriteFileBytes(w.program / "c", "C");
+    testsupport::WriteFileBytes(w.target / "a", "old a");
+    testsupport::WriteFileBytes(w.target / "b", "old b");
     HANDLE h = CreateFileA((w.target / "b").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     CCopyThread t;
     for (const char* n : {"a", "b", "c"}) AddItem(t, w.program / n, w.target / n);

@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "checks/product_facts.h"
-#include "engine/messages.h"
+#include "res/texts.h"
 #include "engine/package_format.h"
 #include "platform/mbcs.h"
 #include "tools/updpkg/build.h"
@@ -133,7 +133,7 @@ private:
         const auto package = FindBelow(m_in.medium, m_r.ini.package);
         if (!package || IsFolder(*package)) {
             char box[512];
-            std::snprintf(box, sizeof box, engine_text::kPrepareErrorFormat, 2L);  // ERROR_FILE_NOT_FOUND
+            std::snprintf(box, sizeof box, texts::kPrepareErrorFormat, 2L);  // ERROR_FILE_NOT_FOUND
             Fail("the package " + DisplayName(m_r.ini.package) + " that SETUP.INI names is not on the medium", box);
             return std::nullopt;
         }
@@ -162,7 +162,7 @@ private:
         } catch (const pkg::FormatError& e) {
             m_r.packageError = e.what();
             Fail("the package is damaged or was made for another key: " + m_r.packageError,
-                 engine_text::kPackageFormatError);
+                 texts::kPackageFormatError);
             return std::nullopt;
         }
         return m_scratch->path();
@@ -183,7 +183,7 @@ private:
                 } else {
                     Fail("the files of component " + DisplayName(c.key) + " (folder " + DisplayName(c.source) +
                              ") are missing from " + (m_r.ini.package.empty() ? "FILES" : "the package"),
-                         engine_text::kFilesNotFound);
+                         texts::kFilesNotFound);
                 }
             }
             m_r.components.push_back(std::move(cc));
@@ -244,7 +244,7 @@ private:
             m_boxKnown = true;  // the folder dialog comes first
         } else if (!product::NeedsUpdate(m_r.installed->ms, m_r.installed->ls)) {
             m_r.outcome = "up to date";
-            if (!m_boxKnown) m_r.firstBox = product::kUpToDateText;
+            if (!m_boxKnown) m_r.firstBox = texts::kUpToDate;
             m_boxKnown = true;  // SETUP.EXE stops here, whatever the package holds
         } else {
             m_r.outcome = "would update";

@@ -5,7 +5,7 @@
 #include <thread>
 
 #include "engine/entry_name.h"
-#include "engine/messages.h"
+#include "res/texts.h"
 #include "tools/updpkg/build.h"
 #include "tools/updpkg/diff.h"
 #include "tools/updpkg/errors.h"
@@ -59,7 +59,7 @@ bool MediumInputSound(const setupini::Description& d, const std::string& files) 
         if (!folder || !IsFolder(*folder)) {
             std::fprintf(stderr, "updpkg: component %s: no folder '%s' in %s; SETUP.EXE would show: %s\n",
                          DisplayName(c.key).c_str(), DisplayName(c.source).c_str(), files.c_str(),
-                         ShownText(engine_text::kFilesNotFound).c_str());
+                         ShownText(texts::kFilesNotFound).c_str());
             sound = false;
         }
     }

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-namespace petest {
+namespace testsupport {
 
 inline void Put16(std::string& b, std::size_t at, uint32_t v) {
     if (b.size() < at + 2) b.resize(at + 2, '\0');
@@ -81,4 +81,4 @@ inline std::string MakePe(const PeOptions& o = {}) {
     return b;
 }
 
-}  // namespace petest
+}  // namespace testsupport

@@ -16,11 +16,11 @@
 #include "platform/propsheet.h"
 #include "platform/window.h"
 #include "res/resource.h"
-#include "tests/win/test_util.h"
+#include "tests/support/test_util.h"
 #include "wizard/SetupSheet.h"
 #include "wizard/WorkerLink.h"
 
-namespace wiztest {
+namespace testsupport {
 
 // The worker, as the pages see it through the link.
 class ScriptedWorker : public CWorkerLink {
@@ -121,7 +121,7 @@ public:
 // worker as the pages' link, for as long as the object lives.
 struct WizardWorld {
     WizardWorld() {
-        app.m_info.m_strProductName = testutil::Sjis("ゾミ７");
+        app.m_info.m_strProductName = Sjis("ゾミ７");
         app.m_info.m_strProductVersion = "7.5.2.0";
         SetAppForTest(&app);
         SetWorkerLink(&worker);
@@ -223,4 +223,4 @@ inline HWND CurrentPage(HWND sheet) {
     return reinterpret_cast<HWND>(::SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
 }
 
-}  // namespace wiztest
+}  // namespace testsupport

@@ -8,7 +8,7 @@
 
 #include "platform/regkey.h"
 
-namespace testutil {
+namespace testsupport {
 
 inline constexpr char kAppPathsKey[] =
     "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Zomi7.EXE";
@@ -31,4 +31,4 @@ public:
     }
 };
 
-}  // namespace testutil
+}  // namespace testsupport

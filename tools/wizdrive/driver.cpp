@@ -1,4 +1,4 @@
-#include "driver.h"
+#include "tools/wizdrive/driver.h"
 
 namespace driver {
 

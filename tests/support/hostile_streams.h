@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace hostile {
+namespace testsupport {
 
 using Bytes = std::vector<unsigned char>;
 
@@ -114,4 +114,4 @@ inline Bytes ReservedLengthCodeStream() {
     return Wrapped(w.Finish(), "AB");
 }
 
-}  // namespace hostile
+}  // namespace testsupport

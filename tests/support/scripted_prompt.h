@@ -12,6 +12,8 @@
 
 #include "platform/prompt.h"
 
+namespace testsupport {
+
 class ScriptedPrompt : public platform::Prompt {
 public:
     struct Shown {
@@ -101,3 +103,5 @@ private:
     std::function<void(const Shown&)> m_onBox;
     std::vector<Shown> m_seen;
 };
+
+}  // namespace testsupport

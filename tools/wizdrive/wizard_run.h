@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "driver.h"
+#include "tools/wizdrive/driver.h"
 
 namespace driver {
 

@@ -1,4 +1,4 @@
-#include "wizard_run.h"
+#include "tools/wizdrive/wizard_run.h"
 
 #include <cstdio>
 #include <vector>

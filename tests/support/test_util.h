@@ -6,7 +6,7 @@
 
 #include <string>
 
-namespace testutil {
+namespace testsupport {
 
 // Wine's ntdll exports its version; Windows' does not.
 inline bool RunningUnderWine() {
@@ -92,4 +92,4 @@ private:
     std::string m_path;
 };
 
-}  // namespace testutil
+}  // namespace testsupport

@@ -18,7 +18,7 @@
 #include "engine/package_memory.h"
 #include "engine/package_reader.h"
 
-namespace pkgtest {
+namespace testsupport {
 
 using Bytes = std::vector<unsigned char>;
 
@@ -141,4 +141,4 @@ inline std::optional<pkg::FormatError> Read(const Bytes& package, uint32_t key, 
     return std::nullopt;
 }
 
-}  // namespace pkgtest
+}  // namespace testsupport

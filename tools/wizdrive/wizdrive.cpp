@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "wizard_run.h"
+#include "tools/wizdrive/wizard_run.h"
 
 namespace {
 

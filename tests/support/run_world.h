@@ -6,19 +6,21 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "app_paths.h"
 #include "engine/CopyThread.h"
-#include "fixture_paths.h"
-#include "worker_world.h"
+#include "tests/support/app_paths.h"
+#include "tests/support/fixture_paths.h"
+#include "tests/support/worker_world.h"
+
+namespace testsupport {
 
 // The world with an installed product (a real version resource) registered
 // under App Paths, a package for it, and two components.
 class RunWorld : public WorkerWorld {
 public:
-    testutil::AppPathsEntry appPaths;
+    AppPathsEntry appPaths;
 
     explicit RunWorld(const char* installedVersion = "fixture_ver_7_5_1_65535.exe") {
-        EXPECT_TRUE(CopyFileA(testfix::FixturePath(installedVersion).c_str(), (product / "Zomi7.EXE").c_str(),
+        EXPECT_TRUE(CopyFileA(FixturePath(installedVersion).c_str(), (product / "Zomi7.EXE").c_str(),
                               FALSE));
         EXPECT_TRUE(appPaths.Set(product / "Zomi7.EXE"));
         app.SetTargetDir("");
@@ -28,12 +30,12 @@ public:
     void PutStandardPackage() {
         PutPackage(Package(Key(), {{"APP\\new.txt", "new"},
                                    {"APP\\lib\\deep\\x.dat", std::string(100000, 'x')},
-                                   {testutil::Sjis("HELP\\使い方.txt"), "help"}}));
+                                   {Sjis("HELP\\使い方.txt"), "help"}}));
     }
     void ExpectInstalled() {
-        EXPECT_EQ(testutil::ReadFileBytes(product / "new.txt"), "new");
-        EXPECT_EQ(testutil::ReadFileBytes(product / "lib\\deep\\x.dat"), std::string(100000, 'x'));
-        EXPECT_EQ(testutil::ReadFileBytes(product / testutil::Sjis("HELP\\使い方.txt")), "help");
+        EXPECT_EQ(ReadFileBytes(product / "new.txt"), "new");
+        EXPECT_EQ(ReadFileBytes(product / "lib\\deep\\x.dat"), std::string(100000, 'x'));
+        EXPECT_EQ(ReadFileBytes(product / Sjis("HELP\\使い方.txt")), "help");
     }
 };
 
@@ -57,3 +59,4 @@ inline Finished RunWorker() {
     return f;
 }
 
+}  // namespace testsupport

@@ -1,0 +1,62 @@
+#pragma once
+// The world of an end-to-end run: a medium (SETUP.EXE, SETUP.INI, a package)
+// and an installed product registered under App Paths, laid out by
+// UpdateWorld with names that test code page 932 paths. Tests that use it
+// carry the product_env resource lock.
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/support/app_paths.h"
+#include "tests/support/fixture_paths.h"
+#include "tests/support/test_util.h"
+#include "tests/support/update_world.h"
+#include "tools/wizdrive/wizard_run.h"
+
+namespace testsupport {
+
+inline const std::string kProduct = Sjis("ゾミ表");  // 表 ends in byte 0x5C
+
+class E2eWorld : public UpdateWorld {
+public:
+    ScratchDir& medium = program;
+    AppPathsEntry appPaths;
+
+    explicit E2eWorld(const std::string& installed = "installed\\Zomi7.EXE")
+        : UpdateWorld(Sjis("upd_e2e_medium_ソ"), Sjis("upd_e2e_product_表")) {
+        EXPECT_TRUE(CopyFileA((BinDir() + "SETUP.EXE").c_str(), (medium / "SETUP.EXE").c_str(), FALSE));
+        EXPECT_TRUE(CopyFileA(Sample(installed).c_str(), (product / "Zomi7.EXE").c_str(), FALSE));
+        EXPECT_TRUE(CopyFileA(Sample("installed\\kvp2lib.dll").c_str(), (product / "kvp2lib.dll").c_str(), FALSE));
+        WriteFileBytes(product / "readme.txt", "old readme");
+        EXPECT_TRUE(appPaths.Set(product / "Zomi7.EXE"));
+        WriteFileBytes(medium / "SETUP.INI",
+                       "[PRODUCT]\r\nPRODUCT_NAME=" + kProduct +
+                           "\r\nPRODUCT_VERSION=7.5.2.0\r\nPACKAGE=UPDATE.PKG\r\n"
+                           "[COMPONENTS]\r\nAPP=APP,<TARGETDIR>,1\r\nHELP=HELP,<TARGETDIR>\\HELP,2\r\n");
+    }
+
+    void PutPackage(bool damage = false) {
+        auto bytes = Package(Key(), {{"APP\\readme.txt", "new readme"},
+                                     {"APP\\bin\\tool.dat", std::string(70000, 't')},
+                                     {Sjis("HELP\\使い方.txt"), "help"}});
+        if (damage) bytes[bytes.size() / 2] ^= 0x5A;
+        WritePackage(bytes, "UPDATE.PKG");
+    }
+    bool Installed() {
+        return ReadFileBytes(product / "readme.txt") == "new readme" &&
+               ReadFileBytes(product / "bin\\tool.dat") == std::string(70000, 't') &&
+               ReadFileBytes(product / Sjis("HELP\\使い方.txt")) == "help";
+    }
+    driver::RunReport Run(std::vector<int> answers = {}) {
+        driver::RunOptions o;
+        o.setupExe = medium / "SETUP.EXE";
+        o.boxAnswers = std::move(answers);
+        o.timeoutMs = 60000;
+        return driver::RunWizard(o);
+    }
+};
+
+}  // namespace testsupport
