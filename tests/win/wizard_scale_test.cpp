@@ -221,8 +221,8 @@ TEST(DisplayScaleChild, DISABLED_EveryPageFits) {
     ASSERT_EQ(dpi, std::atoi(wanted)) << "the system did not take the scale";
 
     platform::Bitmap source;
-    source.Attach(::LoadBitmapA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDB_BANNER)));
-    const PIXELS picture = ReadBitmap(source.Get());
+    source.reset(::LoadBitmapA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDB_BANNER)));
+    const PIXELS picture = ReadBitmap(source.get());
     ASSERT_GT(picture.width, 0);
 
     WizardWorld world;
