@@ -19,8 +19,8 @@ inline bool IsValidHandle(HANDLE h) { return h != nullptr && h != INVALID_HANDLE
 //   static void Close(Type h);     closes it
 // Move-only. Closing keeps the last error, so that an owner going out of
 // scope on a failure path never changes the error its caller reports.
-// The kinds: below; RegKey in regkey.h; Bitmap and MemoryDC in gdi.h; the
-// window of platform::Window in window.h.
+// The kinds: below; RegKey in regkey.h; Bitmap and MemoryDC in gdi.h;
+// WindowHandle in window.h.
 template <class Traits>
 class Owned {
 public:

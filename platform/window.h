@@ -15,6 +15,7 @@ namespace platform {
 struct WindowTraits : NullIsNone<HWND> {
     static void Close(HWND h) { ::DestroyWindow(h); }
 };
+using WindowHandle = Owned<WindowTraits>;
 
 class Window {
 public:
@@ -26,7 +27,7 @@ public:
     HWND GetSafeHwnd() const { return m_hWnd.get(); }
 
 private:
-    Owned<WindowTraits> m_hWnd;
+    WindowHandle m_hWnd;
 };
 
 // The whole window text ("" when there is none or the window is gone).

@@ -123,7 +123,7 @@ TEST(Owned, EveryAliasClosesItsHandleAndKeepsTheLastError) {
     platform::WindowsHook hook(::SetWindowsHookExA(WH_CBT, PassOn, nullptr, ::GetCurrentThreadId()));
     EXPECT_FALSE(::UnhookWindowsHookEx(CloseKeepingError(hook)));
 
-    platform::Owned<platform::WindowTraits> window(::CreateWindowExA(
+    platform::WindowHandle window(::CreateWindowExA(
         0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, ::GetModuleHandleA(nullptr), nullptr));
     EXPECT_FALSE(::IsWindow(CloseKeepingError(window)));
 

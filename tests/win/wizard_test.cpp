@@ -135,22 +135,19 @@ public:
     explicit HostWindow(int clientWidth) {
         RECT r = {0, 0, clientWidth, 300};
         ::AdjustWindowRectEx(&r, WS_OVERLAPPEDWINDOW, FALSE, 0);
-        m_hwnd = ::CreateWindowExA(0, "STATIC", "", WS_OVERLAPPEDWINDOW, 0, 0, r.right - r.left,
-                                   r.bottom - r.top, nullptr, nullptr, nullptr, nullptr);
+        m_hwnd.reset(::CreateWindowExA(0, "STATIC", "", WS_OVERLAPPEDWINDOW, 0, 0, r.right - r.left,
+                                       r.bottom - r.top, nullptr, nullptr, nullptr, nullptr));
     }
-    ~HostWindow() { ::DestroyWindow(m_hwnd); }
-    HostWindow(const HostWindow&) = delete;
-    HostWindow& operator=(const HostWindow&) = delete;
-    HWND hwnd() const { return m_hwnd; }
+    HWND hwnd() const { return m_hwnd.get(); }
     void SetClientWidth(int width) {
         RECT r = {0, 0, width, 300};
         ::AdjustWindowRectEx(&r, WS_OVERLAPPEDWINDOW, FALSE, 0);
-        ::SetWindowPos(m_hwnd, nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
+        ::SetWindowPos(m_hwnd.get(), nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
                        SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
 
 private:
-    HWND m_hwnd;
+    platform::WindowHandle m_hwnd;
 };
 
 // The picture control spans (0, 0, width, h) and shows a width x h copy
