@@ -4,7 +4,7 @@
 
 CCopyThread* CSetupApp::StartCopyThread() {
     m_bWorkerStarted = true;
-    m_pCopyThread = platform::BeginThread<CCopyThread>(THREAD_PRIORITY_NORMAL, 0);
+    m_pCopyThread = platform::BeginThread<CCopyThread>();
     // No worker means no update: the finish page must not read the 0 of
     // "nothing has run yet" as success.
     if (!m_pCopyThread) m_nExitCode = static_cast<DWORD>(-1);

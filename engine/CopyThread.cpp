@@ -8,11 +8,7 @@
 #include "platform/log.h"
 #include "util/fs.h"
 
-CCopyThread::CCopyThread() {
-    // The application reads the exit code after the thread has ended and
-    // deletes the object itself.
-    m_bAutoDelete = FALSE;
-}
+CCopyThread::CCopyThread() = default;
 
 CCopyThread::~CCopyThread() = default;
 

@@ -182,15 +182,14 @@ bool OwnerIsTrusted(const std::string& path) {
                                ::IsWellKnownSid(defaultOwner, WinLocalSystemSid);
 
     PSID owner = nullptr;
-    PSECURITY_DESCRIPTOR sd = nullptr;
+    platform::LocalMemory<void> sd;  // owner points into it
     if (::GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner,
-                                nullptr, nullptr, nullptr, &sd) != ERROR_SUCCESS)
+                                nullptr, nullptr, nullptr, sd.out()) != ERROR_SUCCESS)
         return false;
     const bool trusted = owner && (::EqualSid(owner, defaultOwner) ||
                                    ::IsWellKnownSid(owner, WinBuiltinAdministratorsSid) ||
                                    ::IsWellKnownSid(owner, WinLocalSystemSid) ||
                                    (!ownerSetApart && ::EqualSid(owner, user)));
-    ::LocalFree(sd);
     return trusted;
 }
 

@@ -6,27 +6,11 @@ namespace {
 
 [[noreturn]] void ThrowLastError() { throw FileException(::GetLastError()); }
 
-DWORD AccessFor(UINT flags) {
-    switch (flags & 0x3) {
-        case File::modeWrite: return GENERIC_WRITE;
-        case File::modeReadWrite: return GENERIC_READ | GENERIC_WRITE;
-        default: return GENERIC_READ;
-    }
-}
+DWORD AccessFor(UINT flags) { return (flags & File::modeWrite) ? GENERIC_WRITE : GENERIC_READ; }
 
-DWORD SharingFor(UINT flags) {
-    switch (flags & 0x70) {
-        case File::shareDenyWrite: return FILE_SHARE_READ;
-        case File::shareDenyRead: return FILE_SHARE_WRITE;
-        case File::shareDenyNone: return FILE_SHARE_READ | FILE_SHARE_WRITE;
-        default: return 0;  // exclusive
-    }
-}
+DWORD SharingFor(UINT flags) { return (flags & File::shareDenyWrite) ? FILE_SHARE_READ : 0; }
 
-DWORD DispositionFor(UINT flags) {
-    if (!(flags & File::modeCreate)) return OPEN_EXISTING;
-    return (flags & File::modeNoTruncate) ? OPEN_ALWAYS : CREATE_ALWAYS;
-}
+DWORD DispositionFor(UINT flags) { return (flags & File::modeCreate) ? CREATE_ALWAYS : OPEN_EXISTING; }
 
 // FILETIME counts 100 ns steps since 1601; the status wants whole seconds
 // since 1970.
@@ -76,19 +60,6 @@ ULONGLONG File::GetLength() const {
     LARGE_INTEGER size;
     if (!::GetFileSizeEx(CheckedHandle(), &size)) ThrowLastError();
     return static_cast<ULONGLONG>(size.QuadPart);
-}
-
-ULONGLONG File::GetPosition() const {
-    LARGE_INTEGER zero{}, pos{};
-    if (!::SetFilePointerEx(CheckedHandle(), zero, &pos, FILE_CURRENT)) ThrowLastError();
-    return static_cast<ULONGLONG>(pos.QuadPart);
-}
-
-ULONGLONG File::Seek(LONGLONG offset, DWORD from) {
-    LARGE_INTEGER move{}, pos{};
-    move.QuadPart = offset;
-    if (!::SetFilePointerEx(CheckedHandle(), move, &pos, from)) ThrowLastError();
-    return static_cast<ULONGLONG>(pos.QuadPart);
 }
 
 void File::Close() {

@@ -1,6 +1,7 @@
 #pragma once
-// A file opened with CreateFileA, in the manner of a framework file class:
-// every failed operation throws FileException with the system's error code.
+// A file opened with CreateFileA, standing in for the framework's CFile with
+// the modes the program opens files in: every failed operation throws
+// FileException with the system's error code.
 
 #include <windows.h>
 
@@ -31,13 +32,9 @@ public:
     enum : UINT {
         modeRead = 0x0000,
         modeWrite = 0x0001,
-        modeReadWrite = 0x0002,
         shareExclusive = 0x0010,   // (0 means the same)
         shareDenyWrite = 0x0020,
-        shareDenyRead = 0x0030,
-        shareDenyNone = 0x0040,
         modeCreate = 0x1000,       // create, or truncate an existing file
-        modeNoTruncate = 0x2000,   // with modeCreate: keep an existing file
     };
 
     File() = default;
@@ -54,8 +51,6 @@ public:
     ULONGLONG GetLength() const;
     // Identity, size and times of the open file, from its handle.
     void GetInformation(BY_HANDLE_FILE_INFORMATION& info) const;
-    ULONGLONG GetPosition() const;
-    ULONGLONG Seek(LONGLONG offset, DWORD from);  // FILE_BEGIN, FILE_CURRENT, FILE_END
     void Close();
     bool IsOpen() const { return m_handle.valid(); }
     const std::string& GetFilePath() const { return m_path; }

@@ -1,5 +1,5 @@
 #pragma once
-// A directory search in the manner of a framework file finder: FindFile
+// A directory search standing in for the framework's CFileFind: FindFile
 // starts it, and each FindNextFile steps to the next entry and tells whether
 // yet another one follows, so the loop handles the last entry as well:
 //
@@ -10,33 +10,10 @@
 #include <windows.h>
 
 #include <string>
-#include <utility>
+
+#include "platform/handle.h"
 
 namespace platform {
-
-// Search handles, closed with FindClose.
-class FindHandle {
-public:
-    FindHandle() = default;
-    explicit FindHandle(HANDLE h) : m_h(h) {}
-    FindHandle(const FindHandle&) = delete;
-    FindHandle& operator=(const FindHandle&) = delete;
-    ~FindHandle() { reset(); }
-
-    HANDLE get() const { return m_h; }
-    bool valid() const { return m_h != INVALID_HANDLE_VALUE; }
-    void reset(HANDLE h = INVALID_HANDLE_VALUE) {
-        if (valid()) {
-            DWORD err = ::GetLastError();
-            ::FindClose(m_h);
-            ::SetLastError(err);
-        }
-        m_h = h;
-    }
-
-private:
-    HANDLE m_h = INVALID_HANDLE_VALUE;
-};
 
 class FileFind {
 public:

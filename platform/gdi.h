@@ -1,34 +1,21 @@
 #pragma once
-// Owning wrapper for a GDI bitmap handle.
+// Owning wrappers for GDI objects: a bitmap and a memory device context.
 
 #include <windows.h>
 
-#include <utility>
+#include "platform/handle.h"
 
 namespace platform {
 
-class Bitmap {
-public:
-    Bitmap() = default;
-    Bitmap(const Bitmap&) = delete;
-    Bitmap& operator=(const Bitmap&) = delete;
-    ~Bitmap() { Reset(); }
-
-    // Takes ownership of h, deleting the bitmap held before.
-    void Attach(HBITMAP h) {
-        Reset();
-        m_h = h;
-    }
-    HBITMAP Get() const { return m_h; }
-    // Gives the handle up to the caller.
-    HBITMAP Release() { return std::exchange(m_h, nullptr); }
-    void Reset() {
-        if (m_h) ::DeleteObject(m_h);
-        m_h = nullptr;
-    }
-
-private:
-    HBITMAP m_h = nullptr;
+struct BitmapTraits : NullIsNone<HBITMAP> {
+    static void Close(HBITMAP h) { ::DeleteObject(h); }
 };
+using Bitmap = Owned<BitmapTraits>;
+
+// A device context of CreateCompatibleDC, deleted with DeleteDC.
+struct MemoryDCTraits : NullIsNone<HDC> {
+    static void Close(HDC h) { ::DeleteDC(h); }
+};
+using MemoryDC = Owned<MemoryDCTraits>;
 
 }  // namespace platform

@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "platform/handle.h"
+#include "platform/last_error.h"
 #include "platform/log_format.h"
 
 namespace platform {
@@ -60,7 +61,8 @@ bool LogIsOpen() {
 }
 
 void Log(const std::string& text) {
-    const DWORD saved = ::GetLastError();
+    // Logging never disturbs the caller's error code.
+    LastErrorKeeper keep;
     SYSTEMTIME now;
     ::GetLocalTime(&now);
     const logfmt::Stamp stamp{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond,
@@ -69,8 +71,6 @@ void Log(const std::string& text) {
         std::lock_guard<std::mutex> hold(g_lock);
         if (g_file) WriteAll(g_file.get(), logfmt::FormatLines(stamp, ToUtf8(text)));
     }
-    // Logging never disturbs the caller's error code.
-    ::SetLastError(saved);
 }
 
 }  // namespace platform

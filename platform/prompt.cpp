@@ -4,6 +4,7 @@
 
 #include <atomic>
 
+#include "platform/last_error.h"
 #include "platform/log.h"
 #include "platform/log_format.h"
 #include "platform/strings.h"
@@ -62,13 +63,12 @@ void SetMainWindow(HWND hwnd) { g_mainWindow.store(hwnd); }
 std::string GetAppTitle() { return LoadResString(kAppTitleId); }
 
 int AppMessageBox(const std::string& text, UINT style) {
-    const DWORD saved = ::GetLastError();
+    LastErrorKeeper keep;
     Prompt& prompt = GetPrompt();
     Log(logfmt::BoxRecord(text, style));
     int answer = prompt.MessageBox(GetMainWindow(), GetAppTitle(), text, style);
     Log(logfmt::AnswerRecord(answer, prompt.AnswersItself()));
     if (answer == IDCANCEL && !prompt.AnswersItself()) g_personCancelled.store(true);
-    ::SetLastError(saved);
     return answer;
 }
 

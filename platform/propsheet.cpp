@@ -1,6 +1,7 @@
 #include "platform/propsheet.h"
 
 #include "platform/common_controls.h"
+#include "platform/handle.h"
 
 namespace platform {
 
@@ -9,22 +10,6 @@ namespace {
 // The sheet whose window this thread is about to create (DoModal to the
 // window's creation).
 thread_local PropertySheet* t_creatingSheet = nullptr;
-
-// Owning wrapper for a hook handle.
-class WindowsHook {
-public:
-    WindowsHook(int kind, HOOKPROC proc)
-        : m_h(::SetWindowsHookExA(kind, proc, nullptr, ::GetCurrentThreadId())) {}
-    WindowsHook(const WindowsHook&) = delete;
-    WindowsHook& operator=(const WindowsHook&) = delete;
-    ~WindowsHook() {
-        if (m_h) ::UnhookWindowsHookEx(m_h);
-    }
-    explicit operator bool() const { return m_h != nullptr; }
-
-private:
-    HHOOK m_h;
-};
 
 const char kSheetProp[] = "platform.PropertySheet";
 
@@ -147,7 +132,8 @@ INT_PTR PropertySheet::DoModal() {
     t_creatingSheet = this;
     INT_PTR result = -1;
     {
-        WindowsHook hook(WH_CBT, &PropertySheet::CbtHook);
+        WindowsHook hook(
+            ::SetWindowsHookExA(WH_CBT, &PropertySheet::CbtHook, nullptr, ::GetCurrentThreadId()));
         if (hook) result = RunPropertySheet(&m_psh);
     }
     t_creatingSheet = nullptr;

@@ -13,11 +13,7 @@ SystemLibrary::SystemLibrary(const char* name) {
     }
     const std::string path = std::string(folder, n) + "\\" + name;
     // The altered search makes the DLL's own imports come from its folder.
-    m_module = ::LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-}
-
-SystemLibrary::~SystemLibrary() {
-    if (m_module) ::FreeLibrary(m_module);
+    m_module.reset(::LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
 }
 
 std::string GetModulePath(HMODULE module, DWORD initialSize) {

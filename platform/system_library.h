@@ -5,28 +5,33 @@
 
 #include <string>
 
+#include "platform/handle.h"
+
 namespace platform {
 
-// Owns one loaded module; FreeLibrary on destruction.
+// An exported function of module as type F; nullptr when the module is not
+// loaded or has no such function.
+template <class F>
+F FindFunction(HMODULE module, const char* name) {
+    FARPROC p = module ? ::GetProcAddress(module, name) : nullptr;
+    return reinterpret_cast<F>(reinterpret_cast<void (*)()>(p));
+}
+
 class SystemLibrary {
 public:
     // Loads GetSystemDirectory\name. Not loaded (IsLoaded false, last error
     // set) when the file is not there or cannot be loaded.
     explicit SystemLibrary(const char* name);
-    SystemLibrary(const SystemLibrary&) = delete;
-    SystemLibrary& operator=(const SystemLibrary&) = delete;
-    ~SystemLibrary();
 
-    bool IsLoaded() const { return m_module != nullptr; }
+    bool IsLoaded() const { return m_module.valid(); }
     // An exported function as type F, or nullptr.
     template <class F>
     F Find(const char* function) const {
-        FARPROC p = m_module ? ::GetProcAddress(m_module, function) : nullptr;
-        return reinterpret_cast<F>(reinterpret_cast<void (*)()>(p));
+        return FindFunction<F>(m_module.get(), function);
     }
 
 private:
-    HMODULE m_module = nullptr;
+    Module m_module;
 };
 
 // The full path of a module's file (nullptr: the program's own), read with

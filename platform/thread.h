@@ -1,11 +1,12 @@
 #pragma once
-// A worker thread object in the manner of a framework thread class: created
-// from its class, started at once, optionally kept after its thread ends so
-// that its exit code can be read.
+// A worker thread object standing in for the framework's CWinThread: created
+// from its class and started at once; the object outlives its thread, so
+// that its owner reads the exit code and then deletes it.
 
 #include <windows.h>
 
 #include "platform/handle.h"
+#include "platform/last_error.h"
 
 namespace platform {
 
@@ -23,30 +24,25 @@ public:
     virtual DWORD Run() = 0;
 
     HANDLE ThreadHandle() const { return m_hThread.get(); }
-    DWORD ThreadId() const { return m_nThreadID; }
 
     // Creates the thread (suspended, then resumed). FALSE on failure, with
     // the system's last error intact.
-    BOOL CreateThread(int priority = THREAD_PRIORITY_NORMAL, unsigned stackSize = 0);
-
-    // When TRUE the object deletes itself as its thread ends.
-    BOOL m_bAutoDelete = TRUE;
+    BOOL CreateThread();
 
 private:
     static DWORD WINAPI Entry(LPVOID param);
     Handle m_hThread;
-    DWORD m_nThreadID = 0;
 };
 
 // Creates an object of class T (default constructor) and starts its thread;
-// returns nullptr (object deleted) when the thread cannot be created.
+// returns nullptr (object deleted, last error kept) when the thread cannot
+// be created.
 template <class T>
-T* BeginThread(int priority = THREAD_PRIORITY_NORMAL, unsigned stackSize = 0) {
+T* BeginThread() {
     T* t = new T();
-    if (!t->CreateThread(priority, stackSize)) {
-        DWORD err = ::GetLastError();
+    if (!t->CreateThread()) {
+        LastErrorKeeper keep;
         delete t;
-        ::SetLastError(err);
         return nullptr;
     }
     return t;

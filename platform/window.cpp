@@ -6,19 +6,11 @@ namespace platform {
 
 bool Window::Create(DWORD exStyle, const char* className, const char* text, DWORD style,
                     const RECT& rect, HWND parent, int id) {
-    Destroy();
-    m_hWnd = ::CreateWindowExA(exStyle, className, text, style, rect.left, rect.top,
-                               rect.right - rect.left, rect.bottom - rect.top, parent,
-                               reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                               ::GetModuleHandleA(nullptr), nullptr);
-    return m_hWnd != nullptr;
-}
-
-void Window::Destroy() {
-    if (m_hWnd) {
-        ::DestroyWindow(m_hWnd);
-        m_hWnd = nullptr;
-    }
+    m_hWnd.reset(::CreateWindowExA(exStyle, className, text, style, rect.left, rect.top,
+                                   rect.right - rect.left, rect.bottom - rect.top, parent,
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                   ::GetModuleHandleA(nullptr), nullptr));
+    return m_hWnd.valid();
 }
 
 std::string GetWindowString(HWND hwnd) {

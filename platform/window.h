@@ -7,23 +7,27 @@
 
 #include <string>
 
+#include "platform/handle.h"
+
 namespace platform {
+
+// A window the program created, destroyed with DestroyWindow.
+struct WindowTraits : NullIsNone<HWND> {
+    static void Close(HWND h) { ::DestroyWindow(h); }
+};
+using WindowHandle = Owned<WindowTraits>;
 
 class Window {
 public:
-    Window() = default;
-    Window(const Window&) = delete;
-    Window& operator=(const Window&) = delete;
-    ~Window() { Destroy(); }
 
     // CreateWindowExA; false (last error intact) when the system refuses.
     bool Create(DWORD exStyle, const char* className, const char* text, DWORD style,
                 const RECT& rect, HWND parent, int id);
-    void Destroy();
-    HWND GetSafeHwnd() const { return m_hWnd; }
+    void Destroy() { m_hWnd.reset(); }
+    HWND GetSafeHwnd() const { return m_hWnd.get(); }
 
 private:
-    HWND m_hWnd = nullptr;
+    WindowHandle m_hWnd;
 };
 
 // The whole window text ("" when there is none or the window is gone).

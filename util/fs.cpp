@@ -5,6 +5,7 @@
 
 #include "platform/filefind.h"
 #include "platform/handle.h"
+#include "platform/last_error.h"
 #include "platform/mbcs.h"
 #include "platform/prompt.h"
 #include "util/long_path.h"
@@ -130,10 +131,9 @@ BOOL PutCreatingPath(const std::string& source, const std::string& destination, 
     if (::GetLastError() != ERROR_PATH_NOT_FOUND) return FALSE;
     if (!CreateDirectoryPath(PathBeforeLastBackslash(destination))) return FALSE;
     if (put(source.c_str(), destination.c_str())) return TRUE;
-    const DWORD err = ::GetLastError();
-    platform::AppMessageBox(GetSystemErrorText(err), MB_OK | MB_ICONEXCLAMATION);
     // The caller builds its own report from the last error: keep the copy's.
-    ::SetLastError(err);
+    platform::LastErrorKeeper keep;
+    platform::AppMessageBox(GetSystemErrorText(keep.error()), MB_OK | MB_ICONEXCLAMATION);
     return FALSE;
 }
 

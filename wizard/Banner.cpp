@@ -4,21 +4,6 @@
 
 namespace {
 
-// Owning wrapper for a memory device context.
-class MemoryDC {
-public:
-    MemoryDC() : m_h(::CreateCompatibleDC(nullptr)) {}
-    MemoryDC(const MemoryDC&) = delete;
-    MemoryDC& operator=(const MemoryDC&) = delete;
-    ~MemoryDC() {
-        if (m_h) ::DeleteDC(m_h);
-    }
-    HDC Get() const { return m_h; }
-
-private:
-    HDC m_h;
-};
-
 // The banner's size for parent's present client width; false when there
 // is no picture to show.
 struct BANNERSIZE {
@@ -36,10 +21,10 @@ bool MeasureBanner(HWND parent, HBITMAP picture, BANNERSIZE& size) {
 
 void ShowPicture(HWND control, platform::Bitmap& shown, HBITMAP picture, const BANNERSIZE& size) {
     platform::Bitmap scaled;
-    scaled.Attach(ScaleBitmap(picture, size.width, size.height));
-    ::SendMessageA(control, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(scaled.Get()));
+    scaled.reset(ScaleBitmap(picture, size.width, size.height));
+    ::SendMessageA(control, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(scaled.get()));
     // The control no longer refers to the old copy: it may go now.
-    shown.Attach(scaled.Release());
+    shown.reset(scaled.release());
 }
 
 }  // namespace
@@ -66,19 +51,19 @@ HBITMAP ScaleBitmap(HBITMAP picture, int width, int height) {
     bi.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
     platform::Bitmap out;
-    out.Attach(::CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
-    MemoryDC src, dst;
-    if (!out.Get() || !src.Get() || !dst.Get()) return nullptr;
-    HGDIOBJ oldSrc = ::SelectObject(src.Get(), picture);
-    HGDIOBJ oldDst = ::SelectObject(dst.Get(), out.Get());
-    ::SetStretchBltMode(dst.Get(), HALFTONE);
-    ::SetBrushOrgEx(dst.Get(), 0, 0, nullptr);
+    out.reset(::CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+    platform::MemoryDC src(::CreateCompatibleDC(nullptr)), dst(::CreateCompatibleDC(nullptr));
+    if (!out.get() || !src.get() || !dst.get()) return nullptr;
+    HGDIOBJ oldSrc = ::SelectObject(src.get(), picture);
+    HGDIOBJ oldDst = ::SelectObject(dst.get(), out.get());
+    ::SetStretchBltMode(dst.get(), HALFTONE);
+    ::SetBrushOrgEx(dst.get(), 0, 0, nullptr);
     const BOOL drawn =
-        ::StretchBlt(dst.Get(), 0, 0, width, height, src.Get(), 0, 0, bm.bmWidth, bm.bmHeight,
+        ::StretchBlt(dst.get(), 0, 0, width, height, src.get(), 0, 0, bm.bmWidth, bm.bmHeight,
                      SRCCOPY);
-    ::SelectObject(dst.Get(), oldDst);
-    ::SelectObject(src.Get(), oldSrc);
-    return drawn ? out.Release() : nullptr;
+    ::SelectObject(dst.get(), oldDst);
+    ::SelectObject(src.get(), oldSrc);
+    return drawn ? out.release() : nullptr;
 }
 
 BANNERWINDOWS BuildBanner(HWND parent, HBITMAP picture, platform::Bitmap& shown) {

@@ -19,8 +19,8 @@ CSetupSheet::CSetupSheet(UINT captionId, HWND parent, UINT startPage)
 int CSetupSheet::OnCreate() {
     // The worker's message boxes and folder dialog are owned by the wizard.
     platform::SetMainWindow(GetSafeHwnd());
-    m_bmpBanner.Attach(::LoadBitmapA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDB_BANNER)));
-    BANNERWINDOWS banner = BuildBanner(GetSafeHwnd(), m_bmpBanner.Get(), m_bmpBannerShown);
+    m_bmpBanner.reset(::LoadBitmapA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDB_BANNER)));
+    BANNERWINDOWS banner = BuildBanner(GetSafeHwnd(), m_bmpBanner.get(), m_bmpBannerShown);
     m_pBanner = std::move(banner.pPicture);
     m_pBannerLine = std::move(banner.pLine);
     return 0;
@@ -38,7 +38,7 @@ INT_PTR CSetupSheet::OnInitDialog(INT_PTR defaultResult) {
 void CSetupSheet::OnDpiChanged() { FitSheetBanner(); }
 
 void CSetupSheet::FitSheetBanner() {
-    FitBanner(GetSafeHwnd(), m_bmpBanner.Get(), m_pBanner ? m_pBanner->GetSafeHwnd() : nullptr,
+    FitBanner(GetSafeHwnd(), m_bmpBanner.get(), m_pBanner ? m_pBanner->GetSafeHwnd() : nullptr,
               m_pBannerLine ? m_pBannerLine->GetSafeHwnd() : nullptr, m_bmpBannerShown);
 }
 

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/handle.h"
+
 namespace {
 
 std::wstring W(const char* utf8) {
@@ -29,31 +31,26 @@ public:
         std::string path(self, n);
         path = path.substr(0, path.find_last_of('\\') + 1) + "SETUP.EXE";
         m_path = path;
-        m_module = ::LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        m_module.reset(::LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
     }
-    ~SetupExe() {
-        if (m_module) ::FreeLibrary(m_module);
-    }
-    SetupExe(const SetupExe&) = delete;
-    SetupExe& operator=(const SetupExe&) = delete;
 
-    HMODULE module() const { return m_module; }
+    HMODULE module() const { return m_module.get(); }
     const std::string& path() const { return m_path; }
 
     // The bytes of a Japanese resource; empty when missing.
     std::vector<uint8_t> Resource(LPCSTR type, unsigned id) const {
-        HRSRC r = ::FindResourceExA(m_module, type, MAKEINTRESOURCEA(id), MAKELANGID(0x11, 0x01));
+        HRSRC r = ::FindResourceExA(m_module.get(), type, MAKEINTRESOURCEA(id), MAKELANGID(0x11, 0x01));
         if (!r) return {};
-        HGLOBAL g = ::LoadResource(m_module, r);
+        HGLOBAL g = ::LoadResource(m_module.get(), r);
         auto* p = static_cast<const uint8_t*>(::LockResource(g));
-        DWORD size = ::SizeofResource(m_module, r);
+        DWORD size = ::SizeofResource(m_module.get(), r);
         if (!p) return {};
         return std::vector<uint8_t>(p, p + size);
     }
 
 private:
     std::string m_path;
-    HMODULE m_module = nullptr;
+    platform::Module m_module;
 };
 
 // Bounds-checked little-endian reads over a resource; a read past the end

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/regkey.h"
 #include "platform/window.h"
 #include "res/resource.h"
 #include "tests/support/wizard_harness.h"
@@ -30,13 +31,13 @@ class LogPixelsSetting {
 public:
     LogPixelsSetting() {
         if (::RegCreateKeyExA(HKEY_CURRENT_USER, kDesktopKey, 0, nullptr, 0,
-                              KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &m_key,
+                              KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, m_key.out(),
                               nullptr) != ERROR_SUCCESS) {
-            m_key = nullptr;
+            m_key.release();  // nothing was opened
             return;
         }
         DWORD size = sizeof m_old, type = 0;
-        m_hadOld = ::RegQueryValueExA(m_key, "LogPixels", nullptr, &type,
+        m_hadOld = ::RegQueryValueExA(m_key.get(), "LogPixels", nullptr, &type,
                                       reinterpret_cast<BYTE*>(&m_old), &size) == ERROR_SUCCESS &&
                    type == REG_DWORD;
     }
@@ -45,20 +46,19 @@ public:
         if (m_hadOld)
             Set(m_old);
         else
-            ::RegDeleteValueA(m_key, "LogPixels");
-        ::RegCloseKey(m_key);
+            ::RegDeleteValueA(m_key.get(), "LogPixels");
     }
     LogPixelsSetting(const LogPixelsSetting&) = delete;
     LogPixelsSetting& operator=(const LogPixelsSetting&) = delete;
 
     bool Set(DWORD dpi) {
-        return m_key && ::RegSetValueExA(m_key, "LogPixels", 0, REG_DWORD,
+        return m_key && ::RegSetValueExA(m_key.get(), "LogPixels", 0, REG_DWORD,
                                          reinterpret_cast<const BYTE*>(&dpi),
                                          sizeof dpi) == ERROR_SUCCESS;
     }
 
 private:
-    HKEY m_key = nullptr;
+    platform::RegKey m_key;
     DWORD m_old = 0;
     bool m_hadOld = false;
 };
@@ -221,8 +221,8 @@ TEST(DisplayScaleChild, DISABLED_EveryPageFits) {
     ASSERT_EQ(dpi, std::atoi(wanted)) << "the system did not take the scale";
 
     platform::Bitmap source;
-    source.Attach(::LoadBitmapA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDB_BANNER)));
-    const PIXELS picture = ReadBitmap(source.Get());
+    source.reset(::LoadBitmapA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDB_BANNER)));
+    const PIXELS picture = ReadBitmap(source.get());
     ASSERT_GT(picture.width, 0);
 
     WizardWorld world;

@@ -96,20 +96,20 @@ TEST(Banner, HeightFollowsTheWindowWidth) {
 
 platform::Bitmap& BannerPicture() {
     static platform::Bitmap bmp;
-    if (!bmp.Get())
-        bmp.Attach(::LoadBitmapA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDB_BANNER)));
+    if (!bmp.get())
+        bmp.reset(::LoadBitmapA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDB_BANNER)));
     return bmp;
 }
 
 TEST(Banner, ScaledCopyHoldsTheWholePicture) {
-    const PIXELS picture = ReadBitmap(BannerPicture().Get());
+    const PIXELS picture = ReadBitmap(BannerPicture().get());
     ASSERT_EQ(picture.width, 507);
     ASSERT_EQ(picture.height, 65);
     for (SIZE size : {SIZE{433, 55}, SIZE{507, 65}, SIZE{866, 111}}) {
         SCOPED_TRACE(size.cx);
         platform::Bitmap scaled;
-        scaled.Attach(ScaleBitmap(BannerPicture().Get(), size.cx, size.cy));
-        const PIXELS shown = ReadBitmap(scaled.Get());
+        scaled.reset(ScaleBitmap(BannerPicture().get(), size.cx, size.cy));
+        const PIXELS shown = ReadBitmap(scaled.get());
         ASSERT_EQ(shown.width, size.cx);
         ASSERT_EQ(shown.height, size.cy);
         EXPECT_LT(DifferenceFromPicture(shown, picture), 12.0);
@@ -123,8 +123,8 @@ TEST(Banner, ScaledCopyHoldsTheWholePicture) {
         for (int x = 0; x < cut.width; ++x) cut.rgb.push_back(picture.at(x, y));
     EXPECT_GT(DifferenceFromPicture(cut, picture), 12.0);
     // Nothing to draw into: no bitmap.
-    EXPECT_EQ(ScaleBitmap(BannerPicture().Get(), 0, 10), nullptr);
-    EXPECT_EQ(ScaleBitmap(BannerPicture().Get(), 10, 0), nullptr);
+    EXPECT_EQ(ScaleBitmap(BannerPicture().get(), 0, 10), nullptr);
+    EXPECT_EQ(ScaleBitmap(BannerPicture().get(), 10, 0), nullptr);
     EXPECT_EQ(ScaleBitmap(nullptr, 10, 10), nullptr);
 }
 
@@ -134,22 +134,19 @@ public:
     explicit HostWindow(int clientWidth) {
         RECT r = {0, 0, clientWidth, 300};
         ::AdjustWindowRectEx(&r, WS_OVERLAPPEDWINDOW, FALSE, 0);
-        m_hwnd = ::CreateWindowExA(0, "STATIC", "", WS_OVERLAPPEDWINDOW, 0, 0, r.right - r.left,
-                                   r.bottom - r.top, nullptr, nullptr, nullptr, nullptr);
+        m_hwnd.reset(::CreateWindowExA(0, "STATIC", "", WS_OVERLAPPEDWINDOW, 0, 0, r.right - r.left,
+                                       r.bottom - r.top, nullptr, nullptr, nullptr, nullptr));
     }
-    ~HostWindow() { ::DestroyWindow(m_hwnd); }
-    HostWindow(const HostWindow&) = delete;
-    HostWindow& operator=(const HostWindow&) = delete;
-    HWND hwnd() const { return m_hwnd; }
+    HWND hwnd() const { return m_hwnd.get(); }
     void SetClientWidth(int width) {
         RECT r = {0, 0, width, 300};
         ::AdjustWindowRectEx(&r, WS_OVERLAPPEDWINDOW, FALSE, 0);
-        ::SetWindowPos(m_hwnd, nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
+        ::SetWindowPos(m_hwnd.get(), nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
                        SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
 
 private:
-    HWND m_hwnd;
+    platform::WindowHandle m_hwnd;
 };
 
 // The picture control spans (0, 0, width, h) and shows a width x h copy
@@ -165,15 +162,15 @@ void ExpectBannerAt(HWND host, int width, int h, const platform::Bitmap& shown) 
     EXPECT_TRUE(::EqualRect(&lr, &wantLine))
         << lr.left << "," << lr.top << "," << lr.right << "," << lr.bottom;
     auto image = reinterpret_cast<HBITMAP>(::SendMessageA(picture, STM_GETIMAGE, IMAGE_BITMAP, 0));
-    EXPECT_EQ(image, shown.Get());
+    EXPECT_EQ(image, shown.get());
     const PIXELS pixels = ReadBitmap(image);
     EXPECT_EQ(pixels.width, width);
     EXPECT_EQ(pixels.height, h);
-    EXPECT_LT(DifferenceFromPicture(pixels, ReadBitmap(BannerPicture().Get())), 12.0);
+    EXPECT_LT(DifferenceFromPicture(pixels, ReadBitmap(BannerPicture().get())), 12.0);
 }
 
 TEST(Banner, PictureAndLineAcrossTheTop) {
-    ASSERT_NE(BannerPicture().Get(), nullptr);
+    ASSERT_NE(BannerPicture().get(), nullptr);
     for (int width : {507, 400, 433}) {
         SCOPED_TRACE(width);
         HostWindow host(width);
@@ -181,7 +178,7 @@ TEST(Banner, PictureAndLineAcrossTheTop) {
         ::GetClientRect(host.hwnd(), &client);
         ASSERT_EQ(client.right, width);
         platform::Bitmap shown;
-        BANNERWINDOWS b = BuildBanner(host.hwnd(), BannerPicture().Get(), shown);
+        BANNERWINDOWS b = BuildBanner(host.hwnd(), BannerPicture().get(), shown);
         ASSERT_TRUE(b.pPicture && b.pLine);
         HWND picture = ::GetDlgItem(host.hwnd(), IDC_BANNER);
         HWND line = ::GetDlgItem(host.hwnd(), IDC_BANNER_LINE);
@@ -199,7 +196,7 @@ TEST(Banner, PictureAndLineAcrossTheTop) {
         for (int next : {width * 3 / 2, width}) {
             SCOPED_TRACE(next);
             host.SetClientWidth(next);
-            FitBanner(host.hwnd(), BannerPicture().Get(), picture, line, shown);
+            FitBanner(host.hwnd(), BannerPicture().get(), picture, line, shown);
             ExpectBannerAt(host.hwnd(), next, BannerHeight(507, 65, next), shown);
         }
 
@@ -219,7 +216,7 @@ TEST(Banner, NoBitmapNoBannerNoDivision) {
         BANNERWINDOWS b = BuildBanner(host.hwnd(), bitmap, shown);
         EXPECT_FALSE(b.pPicture);
         EXPECT_FALSE(b.pLine);
-        EXPECT_EQ(shown.Get(), nullptr);
+        EXPECT_EQ(shown.get(), nullptr);
         EXPECT_EQ(::GetDlgItem(host.hwnd(), IDC_BANNER), nullptr);
     }
 }

@@ -8,7 +8,6 @@
 #include <utility>
 #include <vector>
 
-#include "platform/filefind.h"
 #include "platform/handle.h"
 #include "tools/updpkg/errors.h"
 #include "tools/updpkg/fileio.h"
@@ -19,11 +18,10 @@ namespace {
 
 // error is GetLastError() as read right after the failing call.
 [[noreturn]] void Fail(const std::string& what, const std::string& path, DWORD error) {
-    char* text = nullptr;
+    platform::LocalMemory<char> text;
     FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                   nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string reason = text ? text : "";
-    if (text) LocalFree(text);
+                   nullptr, error, 0, reinterpret_cast<char*>(text.out()), 0, nullptr);
+    std::string reason = text ? text.get() : "";
     while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == ' ')) reason.pop_back();
     throw FileError("cannot " + what + " '" + path + "': " + reason + " (error " + std::to_string(error) + ")");
 }
