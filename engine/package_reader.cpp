@@ -144,24 +144,38 @@ void PackageReader::ReadHeader() {
     }
 }
 
-void PackageReader::ReadName(EntryInfo& info, int32_t* high, uint32_t* low, uint32_t* run,
-                             unsigned long* crc) {
+// Where the reader stands in an entry, as the layout above counts it: the
+// bytes still declared (two halves counted down), the masking run offset and
+// the checksum so far.
+struct PackageReader::Cursor {
+    int32_t high = 0;
+    uint32_t low = 0;
+    uint32_t run = 0;
+    unsigned long crc = crc32(0, nullptr, 0);
+
+    // n masked bytes just read: taken from what is declared, unmasked in
+    // place, added to the checksum.
+    void TakeMasked(uint32_t key, unsigned char* bytes, uint32_t n) {
+        AddToPosition64(&high, &low, -static_cast<int32_t>(n));
+        XorWithKey(key, bytes, n, &run);
+        crc = crc32(crc, bytes, n);
+    }
+};
+
+void PackageReader::ReadName(EntryInfo& info, Cursor& cursor) {
     std::size_t length = 0;
     for (;;) {
         if (length >= kBufferSize) Fail(FormatReason::NameTooLong, info);
         unsigned char byte;
         if (ReadSome(&byte, 1) != 1) Fail(FormatReason::ShortName, info);
-        AddToPosition64(high, low, -1);
-        XorWithKey(m_key, &byte, 1, run);
-        *crc = crc32(*crc, &byte, 1);
+        cursor.TakeMasked(m_key, &byte, 1);
         m_nameBuffer[length++] = byte;
         if (byte == 0) break;
     }
     info.name.assign(reinterpret_cast<const char*>(m_nameBuffer), length - 1);
 }
 
-void PackageReader::Inflate(EntrySink& sink, EntryInfo& info, int32_t* high, uint32_t* low,
-                            uint32_t* run, unsigned long* crc) {
+void PackageReader::Inflate(EntrySink& sink, EntryInfo& info, Cursor& cursor) {
     InflateStream inflater;
     int result = inflater.Init();
     if (result != Z_OK) Fail(FormatReason::ZlibInit, info, result);
@@ -175,11 +189,10 @@ void PackageReader::Inflate(EntrySink& sink, EntryInfo& info, int32_t* high, uin
         if (stream.avail_in == 0) {
             // The last piece may be empty: inflate then finds no input and
             // reports a buffer error unless the stream can still end.
-            const uint32_t piece = (*high != 0 || *low > kBufferSize) ? static_cast<uint32_t>(kBufferSize) : *low;
+            const uint32_t piece =
+                (cursor.high != 0 || cursor.low > kBufferSize) ? static_cast<uint32_t>(kBufferSize) : cursor.low;
             if (ReadSome(m_inBuffer, piece) != piece) Fail(FormatReason::ShortData, info);
-            AddToPosition64(high, low, -static_cast<int32_t>(piece));
-            XorWithKey(m_key, m_inBuffer, piece, run);
-            *crc = crc32(*crc, m_inBuffer, piece);
+            cursor.TakeMasked(m_key, m_inBuffer, piece);
             info.compressedSize += piece;
             stream.next_in = m_inBuffer;
             stream.avail_in = piece;
@@ -215,26 +228,25 @@ bool PackageReader::ReadEntry(EntrySink& sink) {
     if (length == LengthWords::End) return false;
     if (length == LengthWords::Short) Fail(FormatReason::ShortLengthWord, info);
 
-    uint32_t low = LoadLE32(words);
-    int32_t high = static_cast<int32_t>(LoadLE32(words + 4));
-    uint32_t run = 0;
-    unsigned long crc = crc32(0, nullptr, 0);
+    Cursor cursor;
+    cursor.low = LoadLE32(words);
+    cursor.high = static_cast<int32_t>(LoadLE32(words + 4));
 
-    ReadName(info, &high, &low, &run, &crc);
-    AddToPosition64(&high, &low, -4);  // the checksum at the end
+    ReadName(info, cursor);
+    AddToPosition64(&cursor.high, &cursor.low, -4);  // the checksum at the end
     // Refused before the sink sees the entry, so nothing of it is written.
     if (const auto fault = EntryNameFault(info.name)) Fail(*fault, info);
 
     sink.BeginEntry(info);
-    Inflate(sink, info, &high, &low, &run, &crc);
+    Inflate(sink, info, cursor);
 
     // Every declared byte must have been taken by the time the stream ends.
-    if (high != 0 || low != 0) Fail(FormatReason::LengthMismatch, info);
+    if (cursor.high != 0 || cursor.low != 0) Fail(FormatReason::LengthMismatch, info);
 
     unsigned char stored[4];
     if (ReadSome(stored, 4) != 4) Fail(FormatReason::ShortChecksum, info);
-    XorWithKey(m_key, stored, 4, &run);
-    if (LoadLE32(stored) != static_cast<uint32_t>(crc)) Fail(FormatReason::ChecksumMismatch, info);
+    XorWithKey(m_key, stored, 4, &cursor.run);
+    if (LoadLE32(stored) != static_cast<uint32_t>(cursor.crc)) Fail(FormatReason::ChecksumMismatch, info);
 
     info.checksum = LoadLE32(stored);
     info.end = m_position;

@@ -102,9 +102,9 @@ public:
 
 private:
     std::size_t ReadSome(unsigned char* buffer, std::size_t size);
-    void ReadName(EntryInfo& info, int32_t* high, uint32_t* low, uint32_t* run, unsigned long* crc);
-    void Inflate(EntrySink& sink, EntryInfo& info, int32_t* high, uint32_t* low, uint32_t* run,
-                 unsigned long* crc);
+    struct Cursor;
+    void ReadName(EntryInfo& info, Cursor& cursor);
+    void Inflate(EntrySink& sink, EntryInfo& info, Cursor& cursor);
     [[noreturn]] void Fail(FormatReason reason, const EntryInfo& info, int zlibCode = 0) const;
 
     ByteSource& m_source;
