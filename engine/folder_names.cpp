@@ -8,13 +8,10 @@ namespace install {
 
 namespace {
 
-// Names as Windows compares them.
-std::string Upper(const std::string& s) { return pkg::EntryNameKey(s); }
-
 std::string NameOf(const std::string& path) {
     const std::string folder = PathBeforeLastBackslash(path);
     std::string name = path.substr(std::min(path.size(), folder.size() + 1));
-    return Upper(name);
+    return pkg::EntryNameKey(name);
 }
 
 }  // namespace
@@ -26,7 +23,7 @@ std::string ParentFolder(const std::string& path) {
 }
 
 FolderNames::Listing& FolderNames::ListingOf(const std::string& folder) {
-    const std::string key = Upper(folder);
+    const std::string key = pkg::EntryNameKey(folder);
     auto it = m_folders.find(key);
     if (it != m_folders.end()) return it->second;
     Listing& listing = m_folders[key];
@@ -34,7 +31,7 @@ FolderNames::Listing& FolderNames::ListingOf(const std::string& folder) {
     BOOL more = find.FindFile(JoinPath(folder, "*.*"));
     while (more) {
         more = find.FindNextFile();
-        if (!find.IsDots()) listing[Upper(find.GetFileName())] = find.GetAttributes();
+        if (!find.IsDots()) listing[pkg::EntryNameKey(find.GetFileName())] = find.GetAttributes();
     }
     return listing;
 }

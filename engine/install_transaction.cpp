@@ -25,6 +25,7 @@
 #include "app/SetupApp.h"
 #include "checks/product_facts.h"
 #include "engine/CopyThread.h"
+#include "engine/entry_name.h"
 #include "engine/folder_names.h"
 #include "engine/install_journal.h"
 #include "res/texts.h"
@@ -32,7 +33,6 @@
 #include "platform/file.h"
 #include "platform/handle.h"
 #include "platform/log.h"
-#include "platform/mbcs.h"
 #include "platform/prompt.h"
 #include "platform/timing.h"
 #include "util/fs.h"
@@ -86,10 +86,8 @@ bool IsFolder(const std::string& path) {
 bool SetAttributes(const std::string& path, DWORD attributes) {
     return ::SetFileAttributesA(path.c_str(), attributes ? attributes : FILE_ATTRIBUTE_NORMAL) != FALSE;
 }
-std::string Upper(std::string s) {
-    mbcs::MakeUpper(s);
-    return s;
-}
+// Names as Windows compares them: two destinations with one key are one file.
+std::string Upper(const std::string& s) { return pkg::EntryNameKey(s); }
 
 // Deletes a file whatever its attributes; false with the last error set.
 bool DeleteAnyFile(const std::string& path) {
