@@ -4,9 +4,9 @@
 
 #include "app/SetupApp.h"
 #include "engine/CopyThread.h"
-#include "engine/entry_name.h"
+#include "engine/pkg/entry_name.h"
 #include "res/texts.h"
-#include "engine/package_reader.h"
+#include "engine/pkg/reader.h"
 #include "engine/unexpected_error.h"
 #include "platform/file.h"
 #include "platform/handle.h"
@@ -197,12 +197,9 @@ int CCopyThread::ExtractPackage(std::string& workFolder) {
         platform::Log("package: " + package.GetFilePath() + ", " + std::to_string(package.GetLength()) + " bytes");
 
         FileSource source(package);
-        pkg::PackageReader reader(source, key);
-        reader.ReadHeader();
         PlacingSink sink(filesFolder, m_progress, m_placed);
         try {
-            while (reader.ReadEntry(sink)) {
-            }
+            pkg::ReadPackage(source, key, sink);
         } catch (...) {
             sink.DiscardUnverified();
             throw;

@@ -1,7 +1,7 @@
 #include "engine/folder_names.h"
 
 #include "platform/filefind.h"
-#include "engine/entry_name.h"
+#include "engine/pkg/entry_name.h"
 #include "util/path.h"
 
 namespace install {

@@ -25,7 +25,7 @@
 #include "app/SetupApp.h"
 #include "checks/product_facts.h"
 #include "engine/CopyThread.h"
-#include "engine/entry_name.h"
+#include "engine/pkg/entry_name.h"
 #include "engine/folder_names.h"
 #include "engine/install_journal.h"
 #include "res/texts.h"

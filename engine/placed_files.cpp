@@ -1,6 +1,6 @@
 #include "engine/placed_files.h"
 
-#include "engine/entry_name.h"
+#include "engine/pkg/entry_name.h"
 
 namespace {
 

@@ -6,6 +6,10 @@ bool IsCp932LeadByte(unsigned char c) {
     return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
 }
 
+std::size_t Cp932CharLength(const std::string& s, std::size_t i) {
+    return IsCp932LeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size() ? 2 : 1;
+}
+
 // Start of the character after the one at i (a lead byte at the very end of
 // the text counts as a character of its own).
 static std::size_t Next(const std::string& s, std::size_t i) {

@@ -14,6 +14,10 @@ constexpr std::size_t npos = std::string::npos;
 // Lead byte of a double-byte character in code page 932.
 bool IsCp932LeadByte(unsigned char c);
 
+// Bytes of the code page 932 character at i: 2 for a lead byte with a byte
+// after it, else 1 (a lead byte at the very end stands alone).
+std::size_t Cp932CharLength(const std::string& s, std::size_t i);
+
 // Lead byte in the code page the program runs with: the system's ANSI code
 // page on Windows, code page 932 elsewhere.
 bool IsLeadByte(unsigned char c);

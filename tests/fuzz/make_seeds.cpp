@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/package_memory.h"
+#include "engine/pkg/memory.h"
 #include "fuzz_key.h"
 #include "tests/support/hostile_streams.h"
 

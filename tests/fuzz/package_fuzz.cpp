@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <cstdio>
 
-#include "engine/entry_name.h"
-#include "engine/package_memory.h"
+#include "engine/pkg/entry_name.h"
+#include "engine/pkg/memory.h"
 #include "fuzz_key.h"
 
 namespace {

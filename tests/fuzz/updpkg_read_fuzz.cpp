@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/entry_name.h"
-#include "engine/package_memory.h"
+#include "engine/pkg/entry_name.h"
+#include "engine/pkg/memory.h"
 #include "fuzz_key.h"
 #include "tools/updpkg/errors.h"
 #include "tools/updpkg/read.h"

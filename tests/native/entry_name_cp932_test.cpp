@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/entry_name.h"
+#include "engine/pkg/entry_name.h"
 
 #ifdef _WIN32
 #include <windows.h>

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "engine/entry_name.h"
+#include "engine/pkg/entry_name.h"
 
 using pkg::EntryNameKey;
 using R = pkg::FormatReason;

@@ -22,6 +22,18 @@ TEST(Mbcs, LeadBytesOfCodePage932) {
     for (auto& c : cases) EXPECT_EQ(mbcs::IsLeadByte(c.c), c.lead) << int(c.c);
 }
 
+TEST(Mbcs, CharacterLengthsOfCodePage932) {
+    struct { std::string text; std::size_t at, length; } cases[] = {
+        {"a\\b", 1, 1},
+        {kSo + "x", 0, 2},          // the backslash is its second byte
+        {"x" + kSo, 2, 1},          // a second byte on its own is a character
+        {"\xB1", 0, 1},            // half-width katakana: one byte
+        {"ab\x83", 2, 1},          // a lead byte at the very end stands alone
+        {kHyo + kZenA, 2, 2},
+    };
+    for (auto& c : cases) EXPECT_EQ(mbcs::Cp932CharLength(c.text, c.at), c.length) << c.text << " at " << c.at;
+}
+
 TEST(Mbcs, FindSkipsSecondBytes) {
     std::string s = "C:" + kSo + "\\x";
     EXPECT_EQ(mbcs::Find(s, '\\'), 4u);

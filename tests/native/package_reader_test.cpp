@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "engine/entry_name.h"
+#include "engine/pkg/entry_name.h"
+#include "engine/pkg/scanner.h"
 #include "tests/support/package_test_util.h"
 
 using namespace testsupport;
@@ -464,14 +465,16 @@ TEST(PackageReader, SourceAndSinkFailuresPassThroughAsThemselves) {
 TEST(PackageReader, AnEntryFoundByItsLengthWordsReadsAlone) {
     Sample s = MakeSample(kKey);
     // Walk the entries by their length words alone, then read each one by itself.
+    pkg::MemorySource lengths(s.package);
+    pkg::EntryScanner scanner(lengths, s.package.size(), pkg::kHeaderSize);
     uint64_t offset = pkg::kHeaderSize;
     for (std::size_t i = 0; i < s.files.size(); ++i) {
-        pkg::MemorySource lengths(s.package.data() + offset, s.package.size() - offset);
-        unsigned char words[8];
-        std::size_t count = 0;
-        ASSERT_EQ(pkg::ReadLengthWords(lengths, words, &count), pkg::LengthWords::Complete);
-        const uint64_t next = offset + 8 + pkg::RemainingLength(words);
-        EXPECT_EQ(next, s.ends[i]);
+        const auto span = scanner.Next();
+        ASSERT_TRUE(span.has_value());
+        EXPECT_EQ(span->index, i);
+        EXPECT_EQ(span->offset, offset);
+        EXPECT_FALSE(span->last);
+        EXPECT_EQ(span->end, s.ends[i]);
 
         pkg::MemorySource source(s.package.data() + offset, s.package.size() - offset);
         pkg::PackageReader reader(source, kKey, offset, i);
@@ -482,8 +485,9 @@ TEST(PackageReader, AnEntryFoundByItsLengthWordsReadsAlone) {
         EXPECT_EQ(sink.entries[0].info.index, i);
         EXPECT_EQ(sink.entries[0].info.start, offset);
         EXPECT_EQ(reader.Position(), s.ends[i]);
-        offset = next;
+        offset = span->end;
     }
+    EXPECT_FALSE(scanner.Next().has_value());
     pkg::MemorySource end(s.package.data() + offset, 0);
     unsigned char words[8];
     std::size_t count = 9;

@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "engine/package_writer.h"
+#include "engine/pkg/writer.h"
 #include "tests/support/package_test_util.h"
 
 using namespace testsupport;

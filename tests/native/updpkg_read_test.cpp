@@ -8,7 +8,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "engine/entry_name.h"
+#include "engine/pkg/entry_name.h"
 #include "tests/support/hostile_streams.h"
 #include "tests/support/package_test_util.h"
 #include "tools/updpkg/read.h"

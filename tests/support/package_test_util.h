@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/package_format.h"
-#include "engine/package_memory.h"
-#include "engine/package_reader.h"
+#include "engine/pkg/format.h"
+#include "engine/pkg/memory.h"
+#include "engine/pkg/reader.h"
 
 namespace testsupport {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/package_memory.h"
+#include "engine/pkg/memory.h"
 #include "tests/support/test_util.h"
 
 namespace testsupport {

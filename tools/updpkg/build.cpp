@@ -6,9 +6,9 @@
 #include <memory>
 #include <optional>
 
-#include "engine/entry_name.h"
-#include "engine/package_format.h"
-#include "engine/package_writer.h"
+#include "engine/pkg/entry_name.h"
+#include "engine/pkg/format.h"
+#include "engine/pkg/writer.h"
 #include "tools/updpkg/compress.h"
 #include "tools/updpkg/errors.h"
 #include "tools/updpkg/fileio.h"

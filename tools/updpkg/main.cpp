@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "engine/package_format.h"
+#include "engine/pkg/format.h"
 #include "platform/dll_search.h"
 #include "platform/mbcs.h"
 #include "tools/updpkg/build.h"
@@ -69,7 +69,7 @@ std::string Shortened(const std::string& name) {
     constexpr std::size_t kShown = 80;
     if (name.size() <= kShown) return name;
     std::size_t cut = 0;
-    while (cut < kShown) cut += mbcs::IsCp932LeadByte(static_cast<unsigned char>(name[cut])) ? 2 : 1;
+    while (cut < kShown) cut += mbcs::Cp932CharLength(name, cut);
     return name.substr(0, cut) + "...";
 }
 

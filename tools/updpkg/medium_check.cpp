@@ -8,7 +8,7 @@
 
 #include "checks/product_facts.h"
 #include "res/texts.h"
-#include "engine/package_format.h"
+#include "engine/pkg/format.h"
 #include "platform/mbcs.h"
 #include "tools/updpkg/build.h"
 #include "tools/updpkg/errors.h"

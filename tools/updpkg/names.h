@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/entry_name.h"
+#include "engine/pkg/entry_name.h"
 
 namespace updpkg {
 

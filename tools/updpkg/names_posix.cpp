@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "platform/mbcs.h"
 #include "tools/updpkg/errors.h"
 #include "tools/updpkg/names.h"
 
@@ -98,7 +99,7 @@ std::string DisplayName(const std::string& entryName) {
     out.clear();
     for (std::size_t i = 0; i < entryName.size();) {
         const unsigned char c = static_cast<unsigned char>(entryName[i]);
-        const std::size_t width = (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC) ? 2 : 1;
+        const std::size_t width = mbcs::Cp932CharLength(entryName, i);
         const std::string one = entryName.substr(i, width);
         std::string utf8;
         bool ok = false;

@@ -1,6 +1,6 @@
 #include "tools/updpkg/placement.h"
 
-#include "engine/entry_name.h"
+#include "engine/pkg/entry_name.h"
 #include "tools/updpkg/names.h"
 
 namespace updpkg {

@@ -6,10 +6,7 @@ namespace updpkg {
 
 namespace {
 
-// Width of the character at i: 2 for a lead byte with a byte after it.
-std::size_t Width(const std::string& s, std::size_t i) {
-    return mbcs::IsCp932LeadByte(static_cast<unsigned char>(s[i])) && i + 1 < s.size() ? 2 : 1;
-}
+std::size_t Width(const std::string& s, std::size_t i) { return mbcs::Cp932CharLength(s, i); }
 
 // Blank at i (a character start): what the reader drops around lines, names
 // and values.

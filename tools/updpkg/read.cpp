@@ -6,7 +6,8 @@
 #include <memory>
 #include <optional>
 
-#include "engine/entry_name.h"
+#include "engine/pkg/entry_name.h"
+#include "engine/pkg/scanner.h"
 #include "tools/updpkg/buffer.h"
 #include "tools/updpkg/errors.h"
 #include "tools/updpkg/fileio.h"
@@ -134,18 +135,14 @@ private:
 };
 
 // The file with no reading ahead: the scan takes 8 bytes per entry.
-class DirectSource : public pkg::ByteSource {
+class DirectSource : public pkg::SeekableSource {
 public:
     explicit DirectSource(InputFile& file) : m_file(file) {}
     std::size_t Read(void* buffer, std::size_t size) override { return m_file.Read(buffer, size); }
+    void Seek(uint64_t offset) override { m_file.Seek(offset); }
 
 private:
     InputFile& m_file;
-};
-
-struct Job {
-    uint64_t index = 0;
-    uint64_t offset = 0;
 };
 
 class ParallelRead {
@@ -155,7 +152,7 @@ public:
 
     ReadSummary Run() {
         Progress progress(m_temp.empty() ? "updpkg verify" : "updpkg extract", m_size);
-        OrderedPool<Job, Done> pool(std::max(1u, m_o.jobs), {kReadAhead},
+        OrderedPool<pkg::EntrySpan, Done> pool(std::max(1u, m_o.jobs), {kReadAhead},
                                     {[this] { return Dispatch(); }, {}, [this] { return Worker(); },
                                      [&](Done& d) {
                                          Take(d);
@@ -168,35 +165,19 @@ public:
     }
 
 private:
-    // Under the pool's lock: the next entry's index and offset, found from
-    // the length words of the one before. An entry whose length runs past
-    // the end, or whose length words are cut, is still handed out (its
-    // reader reports the fault) but ends the scan.
-    std::optional<Job> Dispatch() {
-        if (m_scanDone || m_nextOffset >= m_size) return std::nullopt;
-        Job job{m_nextIndex++, m_nextOffset};
-        m_scan.Seek(job.offset);
-        DirectSource source(m_scan);
-        unsigned char words[8];
-        std::size_t count = 0;
-        const pkg::LengthWords got = pkg::ReadLengthWords(source, words, &count);
-        if (got == pkg::LengthWords::End) throw FileError("'" + m_o.package + "' became shorter while it was read");
-        const uint64_t remaining = pkg::RemainingLength(words);
-        if (got == pkg::LengthWords::Short || remaining > m_size - job.offset - 8) {
-            m_scanDone = true;
-        } else {
-            m_nextOffset = job.offset + 8 + remaining;
-        }
-        return job;
-    }
+    // Under the pool's lock: the next entry, found from the length words of
+    // the one before. An entry whose length runs past the end, or whose
+    // length words are cut, is still handed out (its reader reports the
+    // fault) but ends the scan.
+    std::optional<pkg::EntrySpan> Dispatch() { return m_scanner.Next(); }
 
     // Each thread reads through its own handle.
-    std::function<Done(Job&)> Worker() {
+    std::function<Done(pkg::EntrySpan&)> Worker() {
         auto file = std::make_shared<InputFile>(m_o.package);
-        return [this, file](Job& job) { return ReadOne(*file, job); };
+        return [this, file](pkg::EntrySpan& job) { return ReadOne(*file, job); };
     }
 
-    Done ReadOne(InputFile& file, const Job& job) {
+    Done ReadOne(InputFile& file, const pkg::EntrySpan& job) {
         Done d(m_heldTotal);
         const std::string scratch = m_temp.empty() ? std::string() : Scratch(job.index);
         file.Seek(job.offset);
@@ -234,9 +215,8 @@ private:
     std::function<bool()> m_stopping;
     std::atomic<uint64_t> m_heldTotal{0};
 
-    bool m_scanDone = false;
-    uint64_t m_nextOffset = pkg::kHeaderSize;
-    uint64_t m_nextIndex = 0;
+    DirectSource m_scanSource{m_scan};
+    pkg::EntryScanner m_scanner{m_scanSource, m_size, pkg::kHeaderSize};
     CasePlacement m_placement;
     FolderPlacer m_placer{m_o.extractTo};
     pkg::PlacementCheck m_layout;

@@ -15,7 +15,7 @@
 #include <functional>
 #include <string>
 
-#include "engine/package_reader.h"
+#include "engine/pkg/reader.h"
 
 namespace updpkg {
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <thread>
 
-#include "engine/entry_name.h"
+#include "engine/pkg/entry_name.h"
 #include "res/texts.h"
 #include "tools/updpkg/build.h"
 #include "tools/updpkg/diff.h"

@@ -1,4 +1,4 @@
-#include "engine/entry_name.h"
+#include "engine/pkg/entry_name.h"
 
 #include <cstdint>
 #include <vector>
@@ -114,13 +114,12 @@ bool IsReservedChar(char c) {
 
 std::vector<std::string> SplitEntryName(const std::string& name) {
     std::vector<std::string> parts(1);
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        if (mbcs::IsCp932LeadByte(static_cast<unsigned char>(name[i])) && i + 1 < name.size()) {
-            parts.back().append(name, i++, 2);
-        } else if (IsSeparator(name[i])) {
+    for (std::size_t i = 0, n; i < name.size(); i += n) {
+        n = mbcs::Cp932CharLength(name, i);
+        if (n == 1 && IsSeparator(name[i])) {
             parts.emplace_back();
         } else {
-            parts.back() += name[i];
+            parts.back().append(name, i, n);
         }
     }
     return parts;
@@ -144,12 +143,9 @@ std::optional<FormatReason> EntryNameFault(const std::string& name) {
         if (part.empty() || part == "." || part == "..") return FormatReason::UnsafeName;  // also leading '\', UNC
     if (parts.size() > kMaxNameComponents) return FormatReason::NameTooDeep;
     for (const std::string& part : parts) {
-        for (std::size_t i = 0; i < part.size(); ++i) {
-            if (mbcs::IsCp932LeadByte(static_cast<unsigned char>(part[i]))) {
-                ++i;
-            } else if (IsReservedChar(part[i])) {
-                return FormatReason::NameReservedChar;
-            }
+        for (std::size_t i = 0, n; i < part.size(); i += n) {
+            n = mbcs::Cp932CharLength(part, i);
+            if (n == 1 && IsReservedChar(part[i])) return FormatReason::NameReservedChar;
         }
         // The last byte is never the second of a double-byte character here:
         // no trail byte is a dot or a blank.
@@ -163,10 +159,11 @@ std::optional<FormatReason> EntryNameFault(const std::string& name) {
 std::string EntryNameKey(const std::string& name) {
     std::string key;
     key.reserve(name.size());
-    for (std::size_t i = 0; i < name.size(); ++i) {
+    for (std::size_t i = 0, n; i < name.size(); i += n) {
+        n = mbcs::Cp932CharLength(name, i);
         const unsigned char c = static_cast<unsigned char>(name[i]);
-        if (mbcs::IsCp932LeadByte(c) && i + 1 < name.size()) {
-            const uint16_t folded = Fold(static_cast<uint16_t>(c << 8 | static_cast<unsigned char>(name[++i])));
+        if (n == 2) {
+            const uint16_t folded = Fold(static_cast<uint16_t>(c << 8 | static_cast<unsigned char>(name[i + 1])));
             key += static_cast<char>(folded >> 8);
             key += static_cast<char>(folded & 0xFF);
         } else if (IsSeparator(name[i])) {

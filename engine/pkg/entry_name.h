@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/package_format.h"
+#include "engine/pkg/format.h"
 
 namespace pkg {
 

@@ -1,4 +1,4 @@
-#include "engine/package_writer.h"
+#include "engine/pkg/writer.h"
 
 #include <zlib.h>
 
@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/entry_name.h"
-#include "engine/package_format.h"
-#include "util/bytes.h"
+#include "engine/pkg/entry_name.h"
+#include "engine/pkg/format.h"
+#include "engine/pkg/bytes.h"
 
 namespace pkg {
 

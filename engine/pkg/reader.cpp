@@ -1,12 +1,12 @@
-#include "engine/package_reader.h"
+#include "engine/pkg/reader.h"
 
 #include <zlib.h>
 
-#include <algorithm>
 #include <cstring>
 
-#include "engine/entry_name.h"
-#include "util/bytes.h"
+#include "engine/pkg/entry_name.h"
+#include "engine/pkg/scanner.h"
+#include "engine/pkg/bytes.h"
 
 namespace pkg {
 
@@ -71,41 +71,7 @@ private:
     bool m_active = false;
 };
 
-// Reads until size bytes or the end of the source.
-std::size_t ReadFully(ByteSource& source, unsigned char* buffer, std::size_t size) {
-    std::size_t total = 0;
-    while (total < size) {
-        std::size_t got = source.Read(buffer + total, size - total);
-        if (got == 0) break;
-        total += got;
-    }
-    return total;
-}
-
 }  // namespace
-
-std::size_t ReadAheadSource::Read(void* buffer, std::size_t size) {
-    if (m_pos == m_end) {
-        if (size >= sizeof m_block) return ReadRaw(buffer, size);
-        m_pos = 0;
-        m_end = ReadRaw(m_block, sizeof m_block);
-        if (m_end == 0) return 0;
-    }
-    const std::size_t n = std::min(size, m_end - m_pos);
-    std::memcpy(buffer, m_block + m_pos, n);
-    m_pos += n;
-    return n;
-}
-
-LengthWords ReadLengthWords(ByteSource& source, unsigned char words[8], std::size_t* count) {
-    *count = ReadFully(source, words, 8);
-    if (*count == 0) return LengthWords::End;
-    return *count == 8 ? LengthWords::Complete : LengthWords::Short;
-}
-
-uint64_t RemainingLength(const unsigned char words[8]) {
-    return static_cast<uint64_t>(LoadLE32(words + 4)) << 32 | LoadLE32(words);
-}
 
 PackageReader::PackageReader(ByteSource& source, uint32_t key, uint64_t start, uint64_t firstIndex)
     : m_source(source),

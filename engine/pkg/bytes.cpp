@@ -1,4 +1,6 @@
-#include "util/bytes.h"
+#include "engine/pkg/bytes.h"
+
+namespace pkg {
 
 void AddToPosition64(int32_t* high, uint32_t* low, int32_t delta) {
     const uint32_t old = *low;
@@ -24,3 +26,5 @@ void XorWithKey(uint32_t key, void* buffer, std::size_t length, uint32_t* positi
     }
     *position += static_cast<uint32_t>(length);
 }
+
+}  // namespace pkg

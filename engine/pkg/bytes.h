@@ -1,8 +1,11 @@
 #pragma once
-// Byte-level helpers of the package reader.
+// Byte-level rules of the package format: the 64-bit countdown of an
+// entry's declared length, the key stream that masks it, little-endian words.
 
 #include <cstddef>
 #include <cstdint>
+
+namespace pkg {
 
 // Adds delta to the signed 64-bit count held as (high, low), with carry into
 // or borrow from the high half.
@@ -24,3 +27,5 @@ inline void StoreLE32(unsigned char* p, uint32_t v) {
     p[2] = static_cast<unsigned char>(v >> 16);
     p[3] = static_cast<unsigned char>(v >> 24);
 }
+
+}  // namespace pkg

@@ -1,7 +1,7 @@
 #pragma once
 // Constants of the update package format and the error its reader raises.
 // The byte layout itself is documented above the parser, in
-// engine/package_reader.cpp.
+// engine/pkg/reader.cpp.
 
 #include <cstddef>
 #include <cstdint>

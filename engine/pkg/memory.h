@@ -7,12 +7,13 @@
 #include <stdexcept>
 #include <vector>
 
-#include "engine/package_reader.h"
-#include "engine/package_writer.h"
+#include "engine/pkg/reader.h"
+#include "engine/pkg/source.h"
+#include "engine/pkg/writer.h"
 
 namespace pkg {
 
-class MemorySource : public ByteSource {
+class MemorySource : public SeekableSource {
 public:
     MemorySource(const unsigned char* data, std::size_t size) : m_data(data), m_size(size) {}
     explicit MemorySource(const std::vector<unsigned char>& bytes) : MemorySource(bytes.data(), bytes.size()) {}
@@ -23,6 +24,8 @@ public:
         m_offset += n;
         return n;
     }
+    // Past the end, reads give nothing.
+    void Seek(uint64_t offset) override { m_offset = static_cast<std::size_t>(std::min<uint64_t>(offset, m_size)); }
     std::size_t Offset() const { return m_offset; }
 
 private:

@@ -1,6 +1,6 @@
 #pragma once
 // Writer of update packages, the inverse of PackageReader (the layout is
-// described above the parser in engine/package_reader.cpp). Used by updpkg
+// described above the parser in engine/pkg/reader.cpp). Used by updpkg
 // and by the tests. It takes compressed bytes as they are: the caller chooses
 // the deflate implementation, as long as the result is one zlib stream.
 

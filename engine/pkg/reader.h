@@ -9,35 +9,10 @@
 #include <memory>
 #include <string>
 
-#include "engine/package_format.h"
+#include "engine/pkg/format.h"
+#include "engine/pkg/source.h"
 
 namespace pkg {
-
-// Where the package bytes come from. Read places up to size bytes in buffer
-// and returns their count; 0 means the end of the package. A source may throw
-// its own exception for a failed read: it passes through the reader
-// unchanged, so the caller tells file errors from FormatError by type.
-class ByteSource {
-public:
-    virtual ~ByteSource() = default;
-    virtual std::size_t Read(void* buffer, std::size_t size) = 0;
-};
-
-// A source that serves the reader's small reads (a name is taken one byte at
-// a time) from a little block read ahead, and passes large ones straight to
-// ReadRaw, which has the same contract as Read.
-class ReadAheadSource : public ByteSource {
-public:
-    std::size_t Read(void* buffer, std::size_t size) override;
-
-protected:
-    virtual std::size_t ReadRaw(void* buffer, std::size_t size) = 0;
-
-private:
-    unsigned char m_block[4096];
-    std::size_t m_pos = 0;
-    std::size_t m_end = 0;
-};
 
 // What the reader knows of the entry it is working on.
 struct EntryInfo {
@@ -68,17 +43,6 @@ public:
     // The entry is sound; info.end is the package read position after it.
     virtual void EntryVerified(const EntryInfo& info) = 0;
 };
-
-// The two plain length words at the head of an entry.
-enum class LengthWords { End, Complete, Short };
-
-// Reads the 8 length bytes into words: End when the source gave no byte at
-// all (the clean end of a package), Short for 1 to 7 bytes. *count receives
-// the number of bytes read.
-LengthWords ReadLengthWords(ByteSource& source, unsigned char words[8], std::size_t* count);
-
-// The entry's remaining length (the count of bytes after the length words).
-uint64_t RemainingLength(const unsigned char words[8]);
 
 class PackageReader {
 public:

@@ -3,7 +3,10 @@
 #include <random>
 #include <vector>
 
-#include "util/bytes.h"
+#include "engine/pkg/bytes.h"
+
+using pkg::AddToPosition64;
+using pkg::XorWithKey;
 
 TEST(AddToPosition64, CarryAndBorrow) {
     struct { int32_t high; uint32_t low; int32_t delta; int32_t wantHigh; uint32_t wantLow; } cases[] = {
