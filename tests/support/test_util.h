@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "platform/handle.h"
+
 namespace testsupport {
 
 // Wine's ntdll exports its version; Windows' does not.
@@ -26,24 +28,22 @@ inline std::string Sjis(const std::string& utf8) {
 }
 
 inline bool WriteFileBytes(const std::string& path, const std::string& bytes) {
-    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return false;
+    platform::Handle h(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!h) return false;
     DWORD written = 0;
-    BOOL ok = ::WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    ::CloseHandle(h);
+    BOOL ok = ::WriteFile(h.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     return ok && written == bytes.size();
 }
 
 inline std::string ReadFileBytes(const std::string& path) {
-    HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) return std::string("<missing>");
+    platform::Handle h(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!h) return std::string("<missing>");
     std::string out;
     char buf[65536];
     DWORD n = 0;
-    while (::ReadFile(h, buf, sizeof buf, &n, nullptr) && n) out.append(buf, n);
-    ::CloseHandle(h);
+    while (::ReadFile(h.get(), buf, sizeof buf, &n, nullptr) && n) out.append(buf, n);
     return out;
 }
 
@@ -54,8 +54,8 @@ inline bool Exists(const std::string& path) {
 // Deletes a folder tree (test clean-up; no link handling needed here).
 inline void RemoveTree(const std::string& dir) {
     WIN32_FIND_DATAA fd;
-    HANDLE h = ::FindFirstFileA((dir + "\\*").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
+    platform::FindHandle h(::FindFirstFileA((dir + "\\*").c_str(), &fd));
+    if (h) {
         do {
             std::string name = fd.cFileName;
             if (name == "." || name == "..") continue;
@@ -66,8 +66,8 @@ inline void RemoveTree(const std::string& dir) {
                 ::SetFileAttributesA(p.c_str(), FILE_ATTRIBUTE_NORMAL);
                 ::DeleteFileA(p.c_str());
             }
-        } while (::FindNextFileA(h, &fd));
-        ::FindClose(h);
+        } while (::FindNextFileA(h.get(), &fd));
+        h.reset();  // an open search holds the folder
     }
     ::RemoveDirectoryA(dir.c_str());
 }

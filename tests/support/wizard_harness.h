@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/SetupApp.h"
+#include "platform/gdi.h"
 #include "platform/prompt.h"
 #include "platform/propsheet.h"
 #include "platform/window.h"
@@ -179,11 +180,11 @@ inline PIXELS ReadWindow(HWND window, const RECT& r) {
     if (w <= 0 || h <= 0) return p;
     BITMAPINFO bi = TopDown32(w, h);
     void* bits = nullptr;
-    HBITMAP dib = ::CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    platform::Bitmap dib(::CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
     HDC src = ::GetDC(window);
-    HDC mem = ::CreateCompatibleDC(src);
-    HGDIOBJ old = ::SelectObject(mem, dib);
-    const BOOL ok = ::BitBlt(mem, 0, 0, w, h, src, r.left, r.top, SRCCOPY);
+    platform::MemoryDC mem(::CreateCompatibleDC(src));
+    HGDIOBJ old = ::SelectObject(mem.get(), dib.get());
+    const BOOL ok = dib && mem && ::BitBlt(mem.get(), 0, 0, w, h, src, r.left, r.top, SRCCOPY);
     ::GdiFlush();
     if (ok) {
         p.width = w;
@@ -192,10 +193,8 @@ inline PIXELS ReadWindow(HWND window, const RECT& r) {
         p.rgb.assign(px, px + static_cast<size_t>(w) * h);
         for (auto& v : p.rgb) v &= 0xFFFFFF;
     }
-    ::SelectObject(mem, old);
-    ::DeleteDC(mem);
+    ::SelectObject(mem.get(), old);
     ::ReleaseDC(window, src);
-    ::DeleteObject(dib);
     return p;
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/SetupApp.h"
+#include "platform/handle.h"
 #include "platform/timing.h"
 #include "tests/support/test_util.h"
 #include "tests/support/update_world.h"
@@ -53,11 +54,10 @@ public:
     static std::vector<std::string> ScratchFiles() {
         std::vector<std::string> out;
         WIN32_FIND_DATAA fd;
-        HANDLE h = ::FindFirstFileA((TempDir() + "kvc*.tmp").c_str(), &fd);
-        if (h == INVALID_HANDLE_VALUE) return out;
+        platform::FindHandle h(::FindFirstFileA((TempDir() + "kvc*.tmp").c_str(), &fd));
+        if (!h) return out;
         do out.push_back(fd.cFileName);
-        while (::FindNextFileA(h, &fd));
-        ::FindClose(h);
+        while (::FindNextFileA(h.get(), &fd));
         return out;
     }
 

@@ -117,47 +117,48 @@ bool Process::Start(const std::string& program, const std::string& arguments) {
     if (!arguments.empty()) cmd += " " + arguments;
     const size_t slash = program.find_last_of("\\/");
     const std::string dir = slash == std::string::npos ? std::string(".") : program.substr(0, slash);
-    return ::CreateProcessA(program.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                            dir.c_str(), &si, &m_pi) != FALSE;
+    PROCESS_INFORMATION pi{};
+    if (!::CreateProcessA(program.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si, &pi))
+        return false;
+    platform::Handle thread(pi.hThread);
+    m_process.reset(pi.hProcess);
+    m_pid = pi.dwProcessId;
+    return true;
 }
 
 Process::~Process() {
-    if (m_pi.hProcess) {
-        if (Running()) Kill();
-        ::CloseHandle(m_pi.hProcess);
-        ::CloseHandle(m_pi.hThread);
-    }
+    if (Running()) Kill();
 }
 
 bool Process::Running() const {
-    return m_pi.hProcess && ::WaitForSingleObject(m_pi.hProcess, 0) == WAIT_TIMEOUT;
+    return m_process && ::WaitForSingleObject(m_process.get(), 0) == WAIT_TIMEOUT;
 }
 
 bool Process::WaitExit(DWORD ms) {
-    return m_pi.hProcess && ::WaitForSingleObject(m_pi.hProcess, ms) == WAIT_OBJECT_0;
+    return m_process && ::WaitForSingleObject(m_process.get(), ms) == WAIT_OBJECT_0;
 }
 
 DWORD Process::ExitCode() const {
     DWORD code = 0;
-    ::GetExitCodeProcess(m_pi.hProcess, &code);
+    ::GetExitCodeProcess(m_process.get(), &code);
     return code;
 }
 
 void Process::Kill() {
-    ::TerminateProcess(m_pi.hProcess, 99);
-    ::WaitForSingleObject(m_pi.hProcess, 5000);
+    ::TerminateProcess(m_process.get(), 99);
+    ::WaitForSingleObject(m_process.get(), 5000);
 }
 
 std::vector<std::string> Process::AllTopLevelClasses() const {
     std::vector<std::string> out;
-    AnyCtx ctx{m_pi.dwProcessId, &out};
+    AnyCtx ctx{m_pid, &out};
     ::EnumWindows(EnumAny, reinterpret_cast<LPARAM>(&ctx));
     return out;
 }
 
 std::vector<Window> Process::Windows() const {
     std::vector<Window> out;
-    TopCtx ctx{m_pi.dwProcessId, &out};
+    TopCtx ctx{m_pid, &out};
     ::EnumWindows(EnumTop, reinterpret_cast<LPARAM>(&ctx));
     return out;
 }

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/handle.h"
+
 namespace driver {
 
 struct Control {
@@ -47,7 +49,7 @@ public:
     Process(const Process&) = delete;
     Process& operator=(const Process&) = delete;
 
-    DWORD Pid() const { return m_pi.dwProcessId; }
+    DWORD Pid() const { return m_pid; }
     bool Running() const;
     // Waits up to ms; true when the process has ended.
     bool WaitExit(DWORD ms);
@@ -75,7 +77,8 @@ public:
     }
 
 private:
-    PROCESS_INFORMATION m_pi{};
+    platform::Handle m_process;
+    DWORD m_pid = 0;
 };
 
 // Reads a window and its descendants.

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <vector>
 
+#include "platform/gdi.h"
+
 namespace driver {
 
 namespace {
@@ -71,7 +73,7 @@ bool SaveWindowShot(HWND hwnd, const std::string& path) {
     const int w = r.right - r.left, h = r.bottom - r.top;
     if (w <= 0 || h <= 0) return false;
     HDC screen = ::GetDC(nullptr);
-    HDC mem = ::CreateCompatibleDC(screen);
+    platform::MemoryDC mem(::CreateCompatibleDC(screen));
     BITMAPINFO bi{};
     bi.bmiHeader.biSize = sizeof bi.bmiHeader;
     bi.bmiHeader.biWidth = w;
@@ -80,13 +82,13 @@ bool SaveWindowShot(HWND hwnd, const std::string& path) {
     bi.bmiHeader.biBitCount = 24;
     bi.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    HBITMAP dib = ::CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    platform::Bitmap dib(::CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
     bool ok = false;
-    if (dib) {
-        HGDIOBJ old = ::SelectObject(mem, dib);
-        ok = ::BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY) != FALSE;
+    if (dib && mem) {
+        HGDIOBJ old = ::SelectObject(mem.get(), dib.get());
+        ok = ::BitBlt(mem.get(), 0, 0, w, h, screen, r.left, r.top, SRCCOPY) != FALSE;
         ::GdiFlush();
-        ::SelectObject(mem, old);
+        ::SelectObject(mem.get(), old);
         if (ok) {
             const DWORD stride = (static_cast<DWORD>(w) * 3 + 3) & ~3u;
             const DWORD imageSize = stride * static_cast<DWORD>(h);
@@ -101,9 +103,7 @@ bool SaveWindowShot(HWND hwnd, const std::string& path) {
                  std::fwrite(bits, 1, imageSize, f) == imageSize;
             if (f) std::fclose(f);
         }
-        ::DeleteObject(dib);
     }
-    ::DeleteDC(mem);
     ::ReleaseDC(nullptr, screen);
     return ok;
 }
