@@ -20,6 +20,17 @@ updpkg=$(realpath "$updpkg")
 work=${BENCH_DIR:-$(mktemp -d /tmp/updpkg-bench.XXXXXX)}
 mkdir -p "$work"
 trap 'rm -rf "$work"' EXIT
+# On disk both extractions mostly wait for the file system to make files,
+# and an ext4 that has seen many deletions makes them several times slower
+# than a new one. BENCH_FRESH_FS=1 (as root) measures on an ext4 made afresh
+# in an image file on the same disk, so that runs can be compared.
+if [ "${BENCH_FRESH_FS:-0}" = 1 ]; then
+  truncate -s 3G "$work.img"
+  mkfs.ext4 -q -F "$work.img"
+  mount -o loop "$work.img" "$work"
+  trap 'umount "$work"; rm -rf "$work" "$work.img"' EXIT
+  echo "measuring on a new ext4 in $work.img"
+fi
 key=3a5c7e91
 
 median() { sort -n | awk '{a[NR]=$1} END {print (NR%2) ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2}'; }
