@@ -47,6 +47,13 @@ mkdir -p "$(dirname "$WINEPREFIX")"
     "$winecmd" wineserver -w >/dev/null 2>&1 || wineserver -w >/dev/null 2>&1 || true
     touch "$WINEPREFIX/.upd-frames"
   fi
+  # With UPD_WINE_PERSIST=SECONDS (the test command, whose tests share one
+  # display): a server that outlives its last client that long, since one
+  # that exits just as the next test connects fails that test with
+  # "recvmsg: connection reset". Refused, harmlessly, when one runs already.
+  if [ -n "${UPD_WINE_PERSIST:-}" ]; then
+    wineserver -p"$UPD_WINE_PERSIST" </dev/null >/dev/null 2>&1 || true
+  fi
 ) 9>"$WINEPREFIX.lock"
 
 if [ -z "${DISPLAY:-}" ] && command -v xvfb-run >/dev/null; then

@@ -23,7 +23,15 @@ if [ -z "${DISPLAY:-}" ]; then
     break
   done
 fi
-cleanup() { [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true; }
+# Every test meets the same display, so a Wine server may outlive one test
+# for the next (cmake/wine-run.sh); they are ended with the run.
+export UPD_WINE_PERSIST=60
+cleanup() {
+  for prefix in build/*/wineprefix; do
+    [ -d "$prefix" ] && WINEPREFIX=$(pwd)/$prefix wineserver -k >/dev/null 2>&1 || true
+  done
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+}
 trap cleanup EXIT
 
 jobs=$(nproc)
