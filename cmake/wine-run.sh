@@ -51,8 +51,9 @@ mkdir -p "$(dirname "$WINEPREFIX")"
   # display): a server that outlives its last client that long, since one
   # that exits just as the next test connects fails that test with
   # "recvmsg: connection reset". Refused, harmlessly, when one runs already.
+  # It must not inherit the lock (fd 9), or it would hold it as long as it lives.
   if [ -n "${UPD_WINE_PERSIST:-}" ]; then
-    wineserver -p"$UPD_WINE_PERSIST" </dev/null >/dev/null 2>&1 || true
+    wineserver -p"$UPD_WINE_PERSIST" </dev/null >/dev/null 2>&1 9>&- || true
   fi
 ) 9>"$WINEPREFIX.lock"
 
