@@ -47,13 +47,15 @@ mkdir -p "$(dirname "$WINEPREFIX")"
     "$winecmd" wineserver -w >/dev/null 2>&1 || wineserver -w >/dev/null 2>&1 || true
     touch "$WINEPREFIX/.upd-frames"
   fi
-  # With UPD_WINE_PERSIST=SECONDS (the test command, whose tests share one
-  # display): a server that outlives its last client that long, since one
-  # that exits just as the next test connects fails that test with
-  # "recvmsg: connection reset". Refused, harmlessly, when one runs already.
-  # It must not inherit the lock (fd 9), or it would hold it as long as it lives.
-  if [ -n "${UPD_WINE_PERSIST:-}" ]; then
-    wineserver -p"$UPD_WINE_PERSIST" </dev/null >/dev/null 2>&1 9>&- || true
+  # With UPD_WINE_PERSIST=1 (the test command, whose tests share one
+  # display): one server for the whole run, since one that exits just as the
+  # next test connects fails that test with "recvmsg: connection reset". Its
+  # services are started here, with no output: started by a test they would
+  # hold that test's output pipe open for as long as the server lives. It
+  # must not inherit the lock (fd 9) either. A server already running
+  # refuses to start (exit 2) and is used as it is.
+  if [ -n "${UPD_WINE_PERSIST:-}" ] && wineserver -p </dev/null >/dev/null 2>&1 9>&-; then
+    "$winecmd" cmd /c exit </dev/null >/dev/null 2>&1 9>&- || true
   fi
 ) 9>"$WINEPREFIX.lock"
 

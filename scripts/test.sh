@@ -23,9 +23,9 @@ if [ -z "${DISPLAY:-}" ]; then
     break
   done
 fi
-# Every test meets the same display, so a Wine server may outlive one test
-# for the next (cmake/wine-run.sh); they are ended with the run.
-export UPD_WINE_PERSIST=60
+# Every test meets the same display, so one Wine server per prefix serves
+# the whole run (cmake/wine-run.sh); they are ended with it.
+export UPD_WINE_PERSIST=1
 cleanup() {
   for prefix in build/*/wineprefix; do
     [ -d "$prefix" ] && WINEPREFIX=$(pwd)/$prefix wineserver -k >/dev/null 2>&1 || true

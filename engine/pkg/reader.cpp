@@ -4,9 +4,13 @@
 
 #include <cstring>
 
+#include "engine/pkg/adler32.h"
 #include "engine/pkg/entry_name.h"
 #include "engine/pkg/scanner.h"
 #include "engine/pkg/bytes.h"
+
+// inflateValidate (zlib 1.2.9) lets the reader sum the inflated bytes itself.
+static_assert(ZLIB_VERNUM >= 0x1290, "zlib 1.2.9 or later is needed");
 
 namespace pkg {
 
@@ -141,22 +145,33 @@ void PackageReader::ReadName(EntryInfo& info, Cursor& cursor) {
     info.name.assign(reinterpret_cast<const char*>(m_nameBuffer), length - 1);
 }
 
+// zlib is told not to sum the inflated bytes (inflateValidate): the reader
+// sums them with its faster Adler32 and compares the stream's last four
+// bytes at the very point where zlib would have, before the last inflated
+// bytes are handed on, so a wrong sum is refused exactly as zlib refuses it
+// (Z_DATA_ERROR) with the same bytes written before.
 void PackageReader::Inflate(EntrySink& sink, EntryInfo& info, Cursor& cursor) {
     InflateStream inflater;
     int result = inflater.Init();
     if (result != Z_OK) Fail(FormatReason::ZlibInit, info, result);
     z_stream& stream = inflater.get();
+    inflateValidate(&stream, 0);
     stream.next_out = m_outBuffer;
     stream.avail_out = kBufferSize;
     stream.next_in = m_inBuffer;
     stream.avail_in = 0;
+    uint32_t adler = 1;
+    // The last bytes of the piece before this one: the stream's sum may
+    // begin there (only the last piece is shorter than kBufferSize).
+    unsigned char tail[4] = {};
+    uint32_t piece = 0;
 
     for (;;) {
         if (stream.avail_in == 0) {
+            if (piece >= sizeof tail) std::memcpy(tail, m_inBuffer + piece - sizeof tail, sizeof tail);
             // The last piece may be empty: inflate then finds no input and
             // reports a buffer error unless the stream can still end.
-            const uint32_t piece =
-                (cursor.high != 0 || cursor.low > kBufferSize) ? static_cast<uint32_t>(kBufferSize) : cursor.low;
+            piece = (cursor.high != 0 || cursor.low > kBufferSize) ? static_cast<uint32_t>(kBufferSize) : cursor.low;
             if (ReadSome(m_inBuffer, piece) != piece) Fail(FormatReason::ShortData, info);
             cursor.TakeMasked(m_key, m_inBuffer, piece);
             info.compressedSize += piece;
@@ -167,6 +182,7 @@ void PackageReader::Inflate(EntrySink& sink, EntryInfo& info, Cursor& cursor) {
         if (result == Z_STREAM_END) break;
         if (result != Z_OK) Fail(FormatReason::ZlibData, info, result);
         if (stream.avail_out == 0) {
+            adler = Adler32(adler, m_outBuffer, kBufferSize);
             sink.Write(m_outBuffer, kBufferSize);
             info.uncompressedSize += kBufferSize;
             stream.next_out = m_outBuffer;
@@ -174,6 +190,15 @@ void PackageReader::Inflate(EntrySink& sink, EntryInfo& info, Cursor& cursor) {
         }
     }
     const std::size_t filled = kBufferSize - stream.avail_out;
+    adler = Adler32(adler, m_outBuffer, filled);
+    // The stream's sum: the four bytes inflate took last, big-endian.
+    const std::size_t used = static_cast<std::size_t>(stream.next_in - m_inBuffer);
+    uint32_t stored = 0;
+    for (std::size_t i = 0; i < 4; ++i) {
+        const unsigned char byte = used + i >= 4 ? m_inBuffer[used + i - 4] : tail[used + i];
+        stored = stored << 8 | byte;
+    }
+    if (stored != adler) Fail(FormatReason::ZlibData, info, Z_DATA_ERROR);
     if (filled != 0) {
         sink.Write(m_outBuffer, filled);
         info.uncompressedSize += filled;
