@@ -26,9 +26,9 @@ public:
     void Add(const std::string& path, DWORD attributes);
 
 private:
-    using Listing = std::map<std::string, DWORD>;  // upper-cased name -> attributes
+    using Listing = std::map<std::string, DWORD>;  // name's key (pkg::EntryNameKey) -> attributes
     Listing& ListingOf(const std::string& folder);
-    std::map<std::string, Listing> m_folders;  // by upper-cased folder path
+    std::map<std::string, Listing> m_folders;  // by the folder's key
 };
 
 }  // namespace install

@@ -87,7 +87,7 @@ bool SetAttributes(const std::string& path, DWORD attributes) {
     return ::SetFileAttributesA(path.c_str(), attributes ? attributes : FILE_ATTRIBUTE_NORMAL) != FALSE;
 }
 // Names as Windows compares them: two destinations with one key are one file.
-std::string Upper(const std::string& s) { return pkg::EntryNameKey(s); }
+std::string NameKey(const std::string& s) { return pkg::EntryNameKey(s); }
 
 // Deletes a file whatever its attributes; false with the last error set.
 bool DeleteAnyFile(const std::string& path) {
@@ -310,7 +310,7 @@ class Transaction {
 public:
     Transaction(CCopyThread& worker, const std::string& installFolder)
         : m_worker(worker), m_journalPath(JournalPath(installFolder)),
-          m_productExe(Upper(JoinPath(installFolder, product::kExeName))) {
+          m_productExe(NameKey(JoinPath(installFolder, product::kExeName))) {
         for (const auto& item : worker.m_files) m_items.push_back({item->m_strSource, item->m_strDest, {}, {}});
     }
 
@@ -362,14 +362,14 @@ private:
             VolumeSpace space;
             ULONGLONG need = 0;
         };
-        std::map<std::string, Volume> volumes;  // by upper-cased root
-        std::map<std::string, std::string> rootOf;  // folder -> upper-cased root
+        std::map<std::string, Volume> volumes;  // by the root's key
+        std::map<std::string, std::string> rootOf;  // folder -> the root's key
         // The update's own files are moved where they lie on the
         // destination's volume, which takes no room there.
-        std::string movedFrom;  // upper-cased root of the work folder; "" when everything is copied
+        std::string movedFrom;  // the key of the work folder's root; "" when everything is copied
         if (m_worker.m_placed.Active()) {
             VolumeSpace space;
-            if (g_spaceQuery(ParentFolder(m_items.front().source), space)) movedFrom = Upper(space.root);
+            if (g_spaceQuery(ParentFolder(m_items.front().source), space)) movedFrom = NameKey(space.root);
         }
         for (const Item& item : m_items) {
             std::string folder = ParentFolder(item.dest);
@@ -379,7 +379,7 @@ private:
             if (known == rootOf.end()) {
                 VolumeSpace space;
                 if (!g_spaceQuery(folder, space)) continue;  // unknown: the copy will tell
-                const std::string key = Upper(space.root);
+                const std::string key = NameKey(space.root);
                 volumes.emplace(key, Volume{space, 0});
                 known = rootOf.emplace(folder, key).first;
             }
@@ -429,7 +429,7 @@ private:
             // Missing folders above the destination, outermost first.
             std::vector<std::string> missing;
             for (std::string f = ParentFolder(item.dest); !f.empty() && !m_names.IsFolder(f); f = ParentFolder(f)) {
-                if (!planned.insert(Upper(f)).second) break;
+                if (!planned.insert(NameKey(f)).second) break;
                 missing.push_back(f);
             }
             for (auto it = missing.rbegin(); it != missing.rend(); ++it)
@@ -491,11 +491,11 @@ private:
     // other file is in place the product still reads as needing the update.
     void PlanCommit() {
         std::map<std::string, unsigned> last;
-        for (unsigned i = 0; i < m_items.size(); ++i) last[Upper(m_items[i].dest)] = i;
+        for (unsigned i = 0; i < m_items.size(); ++i) last[NameKey(m_items[i].dest)] = i;
         std::vector<unsigned> order, product;
         const unsigned step = static_cast<unsigned>(m_items.size());
         for (unsigned i = 0; i < m_items.size(); ++i) {
-            const std::string key = Upper(m_items[i].dest);
+            const std::string key = NameKey(m_items[i].dest);
             if (last[key] != i) {
                 m_items[i].held.reset();
                 DeleteIfThere(m_items[i].staged);
@@ -563,8 +563,8 @@ private:
     // replaces it) is left to itself: a flush per file there costs more than
     // the copy.
     bool FlushCommitted() {
-        std::map<std::string, bool> flushed;  // upper-cased volume root -> nothing more to do
-        std::map<std::string, std::string> rootOf;  // folder -> upper-cased volume root ("" unknown)
+        std::map<std::string, bool> flushed;  // volume root's key -> nothing more to do
+        std::map<std::string, std::string> rootOf;  // folder -> volume root ("" unknown)
         for (const journal::Record& r : m_journal.records) {
             if (r.kind != journal::Record::Commit) continue;
             const std::string folder = ParentFolder(r.dest);
@@ -572,12 +572,14 @@ private:
             if (root == rootOf.end()) {
                 char path[MAX_PATH] = {};
                 const bool known = ::GetVolumePathNameA(r.dest.c_str(), path, MAX_PATH) != FALSE;
-                root = rootOf.emplace(folder, known ? Upper(path) : std::string()).first;
+                root = rootOf.emplace(folder, known ? std::string(path) : std::string()).first;
             }
-            const std::string& key = root->second;
+            const std::string key = NameKey(root->second);
             auto volume = flushed.find(key);
             if (volume == flushed.end())
-                volume = flushed.emplace(key, !key.empty() && FlushVolume(key) != VolumeFlush::NotPossible).first;
+                volume = flushed
+                             .emplace(key, !key.empty() && FlushVolume(root->second) != VolumeFlush::NotPossible)
+                             .first;
             if (volume->second) continue;
             for (;;) {
                 m_worker.SetCurrentFile(r.dest);
@@ -602,7 +604,7 @@ private:
 
     CCopyThread& m_worker;
     const std::string m_journalPath;
-    const std::string m_productExe;  // upper-cased
+    const std::string m_productExe;  // as a key
     std::vector<Item> m_items;
     journal::Journal m_journal;
     std::size_t m_written = 0;  // records in the journal on disk

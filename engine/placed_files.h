@@ -48,5 +48,5 @@ private:
 
     bool m_active = false;
     bool m_linkSeen = false;
-    std::map<std::string, State> m_files;  // by upper-cased path
+    std::map<std::string, State> m_files;  // by the path's key (pkg::EntryNameKey)
 };

@@ -146,12 +146,6 @@ BOOL CopyFileCreatingPath(const std::string& source, const std::string& destinat
     });
 }
 
-BOOL MoveFileCreatingPath(const std::string& source, const std::string& destination) {
-    return PutCreatingPath(source, destination, [](const char* from, const char* to) {
-        return ::MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != FALSE;
-    });
-}
-
 BOOL RenameOpenFile(HANDLE h, const std::string& destination, bool replace) {
     const std::wstring name = ExtendedPath(destination);
     const std::size_t nameBytes = name.size() * sizeof(wchar_t);
@@ -164,10 +158,4 @@ BOOL RenameOpenFile(HANDLE h, const std::string& destination, bool replace) {
     info->FileNameLength = static_cast<DWORD>(nameBytes);
     std::memcpy(info->FileName, name.c_str(), nameBytes + sizeof(wchar_t));
     return ::SetFileInformationByHandle(h, FileRenameInfo, info, static_cast<DWORD>(buffer.size()));
-}
-
-BOOL RenameOpenFileCreatingPath(HANDLE h, const std::string& destination) {
-    return PutCreatingPath(std::string(), destination, [h](const char*, const char* to) {
-        return RenameOpenFile(h, to, true) != FALSE;
-    });
 }

@@ -44,17 +44,9 @@ BOOL CreateDirectoryPath(const std::string& path);
 BOOL CopyFileCreatingPath(const std::string& source, const std::string& destination,
                           BOOL failIfExists);
 
-// The same for a rename on one volume: the destination is replaced when it
-// exists (MoveFileExA with MOVEFILE_REPLACE_EXISTING).
-BOOL MoveFileCreatingPath(const std::string& source, const std::string& destination);
-
 // Renames the file open as h (opened with DELETE access) to destination
 // through the handle, so the very file that was opened moves, whatever
 // stands at its old name by now. replace: a file at destination is replaced
 // (otherwise ERROR_ALREADY_EXISTS). Another volume gives
 // ERROR_NOT_SAME_DEVICE. FALSE with the last error set.
 BOOL RenameOpenFile(HANDLE h, const std::string& destination, bool replace);
-
-// RenameOpenFile replacing the destination, with a missing folder created
-// as MoveFileCreatingPath does it.
-BOOL RenameOpenFileCreatingPath(HANDLE h, const std::string& destination);

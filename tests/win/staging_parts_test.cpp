@@ -41,7 +41,7 @@ TEST(RenameOpenFile, MovesTheFileThatWasOpenedWhateverNowHasItsName) {
     EXPECT_FALSE(Exists(dir / "aside.txt"));
 }
 
-TEST(RenameOpenFile, ReplacesOnlyWhenAskedAndCreatesAMissingFolder) {
+TEST(RenameOpenFile, ReplacesOnlyWhenAskedAndNeedsItsFolder) {
     testsupport::ScratchDir dir("upd_rename_open");
     ASSERT_TRUE(WriteFileBytes(dir / "a.txt", "a"));
     ASSERT_TRUE(WriteFileBytes(dir / "b.txt", "b"));
@@ -53,7 +53,8 @@ TEST(RenameOpenFile, ReplacesOnlyWhenAskedAndCreatesAMissingFolder) {
     EXPECT_TRUE(RenameOpenFile(h, dir / "b.txt", true));
     EXPECT_FALSE(RenameOpenFile(h, dir / "new\\deeper\\c.txt", false));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
-    EXPECT_TRUE(RenameOpenFileCreatingPath(h, dir / "new\\deeper\\c.txt"));
+    ASSERT_TRUE(CreateDirectoryPath(dir / "new\\deeper"));
+    EXPECT_TRUE(RenameOpenFile(h, dir / "new\\deeper\\c.txt", false));
     CloseHandle(h);  // the handle keeps others from reading the file
     EXPECT_EQ(ReadFileBytes(dir / "new\\deeper\\c.txt"), "a");
     EXPECT_FALSE(Exists(dir / "a.txt"));
