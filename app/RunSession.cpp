@@ -8,6 +8,7 @@
 #include "platform/log.h"
 #include "platform/prompt.h"
 #include "platform/timing.h"
+#include "platform/wide.h"
 
 namespace {
 
@@ -17,16 +18,23 @@ constexpr unsigned kPollMs = 50;
 const char kVersion[] = "7.5.2.0";  // the version this update brings
 
 std::string FullPath(const std::string& path) {
-    char buf[MAX_PATH] = {};
-    const DWORD n = ::GetFullPathNameA(path.c_str(), MAX_PATH, buf, nullptr);
-    return n > 0 && n < MAX_PATH ? std::string(buf, n) : path;
+    const std::wstring wide = platform::Wide(path);
+    std::wstring buf(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = ::GetFullPathNameW(wide.c_str(), static_cast<DWORD>(buf.size()), buf.data(), nullptr);
+        if (n == 0) return path;
+        if (n < buf.size()) return platform::Narrow(std::wstring_view(buf.data(), n));
+        buf.assign(n, L'\0');  // n is the size it needs
+    }
 }
 
 }  // namespace
 
 std::vector<std::string> ProcessArguments() {
+    // The C runtime's parse of the wide command line (the program's entry
+    // point is the wide one): no code page comes between.
     std::vector<std::string> args;
-    for (int i = 1; i < __argc; ++i) args.emplace_back(__argv[i] ? __argv[i] : "");
+    for (int i = 1; i < __argc; ++i) args.push_back(__wargv[i] ? platform::Narrow(__wargv[i]) : std::string());
     return args;
 }
 
@@ -46,7 +54,7 @@ bool CRunSession::Begin() {
         m_facts.start = exitstatus::Start::LogFailed;
         return false;
     }
-    platform::Log(std::string("SETUP.EXE ") + kVersion + ", command line: " + ::GetCommandLineA());
+    platform::Log(std::string("SETUP.EXE ") + kVersion + ", command line: " + platform::Narrow(::GetCommandLineW()));
     if (!options.error.empty()) {
         platform::Log("usage error: " + options.error);
         m_facts.start = exitstatus::Start::UsageError;

@@ -39,5 +39,5 @@ private:
     platform::Prompt* m_previousPrompt = nullptr;
 };
 
-// The process's arguments after its name, in the system code page.
+// The process's arguments after its name.
 std::vector<std::string> ProcessArguments();

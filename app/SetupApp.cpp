@@ -3,7 +3,6 @@
 #include <atomic>
 
 #include "app/setup_description.h"
-#include "platform/mbcs.h"
 #include "platform/prompt.h"
 #include "platform/system_library.h"
 #include "util/path.h"
@@ -32,8 +31,8 @@ void CSetupApp::InitAppDir() {
     if (module.empty()) module = platform::GetModulePath(nullptr);
     // A program directly in a drive root has its last backslash at index 2:
     // keep "C:\"; otherwise keep the folder before the last backslash.
-    size_t pos = mbcs::ReverseFind(module, '\\');
-    if (pos != mbcs::npos && pos >= 4)
+    size_t pos = module.rfind('\\');
+    if (pos != std::string::npos && pos >= 4)
         m_strAppDir = module.substr(0, pos);
     else
         m_strAppDir = module.substr(0, 3);

@@ -3,11 +3,11 @@
 #include <windows.h>
 
 namespace {
-constexpr char kMutexName[] = "Global\\Zomi7.UpdateWizard.SETUP";
+constexpr wchar_t kMutexName[] = L"Global\\Zomi7.UpdateWizard.SETUP";
 }
 
 bool CSingleInstance::Acquire() {
-    HANDLE h = ::CreateMutexA(nullptr, FALSE, kMutexName);
+    HANDLE h = ::CreateMutexW(nullptr, FALSE, kMutexName);
     const DWORD error = ::GetLastError();
     if (!h) {
         // Another instance's mutex, under a security another user set.

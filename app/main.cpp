@@ -18,7 +18,7 @@ RestrictDllSearchFirst g_restrictDllSearch __attribute__((init_priority(101)));
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int) {
     CSetupApp& app = GetApp();
     app.m_options = ParseCommandLine(ProcessArguments());
     app.InitInstance();

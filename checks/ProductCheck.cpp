@@ -12,10 +12,11 @@
 #include "platform/file.h"
 #include "platform/handle.h"
 #include "platform/log.h"
-#include "platform/mbcs.h"
 #include "platform/prompt.h"
+#include "platform/wide.h"
 #include "res/texts.h"
 #include "util/path.h"
+#include "util/text.h"
 #include "util/version.h"
 #include "util/registry.h"
 
@@ -41,20 +42,19 @@ int CProductCheck::CheckNotRunning() {
     if (!snapshot) return 1;
 
     bool running = false;
-    PROCESSENTRY32 entry;
+    PROCESSENTRY32W entry;
     entry.dwSize = sizeof(entry);
-    BOOL more = ::Process32First(snapshot.get(), &entry);
+    BOOL more = ::Process32FirstW(snapshot.get(), &entry);
     while (more) {
         // Some systems report a full path: a substring test finds the name
-        // in it as well as standing alone.
-        std::string name(entry.szExeFile);
-        mbcs::MakeUpper(name);
-        if (mbcs::FindSubstr(name, kProcessName) != mbcs::npos) {
+        // in it as well as standing alone. Only ASCII letters are made
+        // capitals, so no other letter can turn into one of the name's.
+        if (UpperAscii(platform::Narrow(entry.szExeFile)).find(kProcessName) != std::string::npos) {
             running = true;
             break;
         }
         entry.dwSize = sizeof(entry);
-        more = ::Process32Next(snapshot.get(), &entry);
+        more = ::Process32NextW(snapshot.get(), &entry);
     }
     snapshot.reset();
     platform::Log(running ? "check: ZOMI7.EXE is running" : "check: ZOMI7.EXE is not running");
@@ -86,14 +86,11 @@ int CProductCheck::FindInstallFolder(std::string& targetDir) {
     std::string path = ReadRegistryString(HKEY_LOCAL_MACHINE, kAppPathsKey, nullptr, "");
 
     // The value usually names the executable itself: keep its folder.
-    std::string upper = path;
-    mbcs::MakeUpper(upper);
+    const std::string upper = UpperAscii(path);
     if (upper.size() >= 4 && upper.compare(upper.size() - 4, 4, ".EXE") == 0) {
         path = PathBeforeLastBackslash(path);
     }
-    // One trailing backslash goes, except on a drive root ("C:\"). The test
-    // is by character, as in JoinPath: a last byte 0x5C may be the second
-    // byte of a double-byte character, and cutting it would break the name.
+    // One trailing backslash goes, except on a drive root ("C:\").
     if (EndsWithBackslash(path) && path.size() > 3) path.pop_back();
     targetDir = path;
 

@@ -10,7 +10,7 @@ namespace {
 // The DLL, loaded at the first use (after start-up restricted the search)
 // and kept for the rest of the process.
 HMODULE Loaded() {
-    static const Module dll(::LoadLibraryA("comctl32.dll"));
+    static const Module dll(::LoadLibraryW(L"comctl32.dll"));
     return dll.get();
 }
 
@@ -23,9 +23,9 @@ bool InitCommonControlClasses(DWORD classes) {
     return init && init(&icc);
 }
 
-INT_PTR RunPropertySheet(LPCPROPSHEETHEADERA header) {
-    using Run = INT_PTR(WINAPI*)(LPCPROPSHEETHEADERA);
-    Run run = FindFunction<Run>(Loaded(), "PropertySheetA");
+INT_PTR RunPropertySheet(LPCPROPSHEETHEADERW header) {
+    using Run = INT_PTR(WINAPI*)(LPCPROPSHEETHEADERW);
+    Run run = FindFunction<Run>(Loaded(), "PropertySheetW");
     return run ? run(header) : -1;
 }
 

@@ -13,7 +13,7 @@ namespace platform {
 // InitCommonControlsEx; false when the DLL or the function is missing.
 bool InitCommonControlClasses(DWORD classes);
 
-// PropertySheetA; -1 when the DLL or the function is missing.
-INT_PTR RunPropertySheet(LPCPROPSHEETHEADERA header);
+// PropertySheetW; -1 when the DLL or the function is missing.
+INT_PTR RunPropertySheet(LPCPROPSHEETHEADERW header);
 
 }  // namespace platform

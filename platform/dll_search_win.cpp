@@ -16,7 +16,7 @@ void RestrictDllSearch() {
         if (set(LOAD_LIBRARY_SEARCH_SYSTEM32)) return;
     }
     // At least the current folder leaves the search.
-    ::SetDllDirectoryA("");
+    ::SetDllDirectoryW(L"");
 }
 
 }  // namespace platform

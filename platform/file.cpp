@@ -1,5 +1,7 @@
 #include "platform/file.h"
 
+#include "platform/wide.h"
+
 namespace platform {
 
 namespace {
@@ -29,7 +31,7 @@ HANDLE File::CheckedHandle() const {
 
 void File::Open(const std::string& path, UINT flags) {
     if (m_handle.valid()) throw FileException(ERROR_ALREADY_ASSIGNED);
-    HANDLE h = ::CreateFileA(path.c_str(), AccessFor(flags), SharingFor(flags), nullptr,
+    HANDLE h = ::CreateFileW(Wide(path).c_str(), AccessFor(flags), SharingFor(flags), nullptr,
                              DispositionFor(flags), FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) ThrowLastError();
     m_handle.reset(h);
@@ -72,7 +74,7 @@ void File::Close() {
 
 bool File::GetStatus(const std::string& path, FileStatus& status) {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return false;
+    if (!::GetFileAttributesExW(Wide(path).c_str(), GetFileExInfoStandard, &data)) return false;
     status.size = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     status.mtime = UnixSeconds(data.ftLastWriteTime);
     status.attributes = data.dwFileAttributes;

@@ -1,5 +1,5 @@
 #pragma once
-// A file opened with CreateFileA, standing in for the framework's CFile with
+// A file opened with CreateFileW, standing in for the framework's CFile with
 // the modes the program opens files in: every failed operation throws
 // FileException with the system's error code.
 

@@ -22,14 +22,14 @@ public:
     FileFind& operator=(const FileFind&) = delete;
 
     // Starts a search; TRUE when at least one entry matches. FALSE leaves
-    // FindFirstFileA's error as the last error. No entry is current yet.
+    // FindFirstFileW's error as the last error. No entry is current yet.
     BOOL FindFile(const std::string& pattern = "*.*");
     // Makes the next entry current; TRUE when another one follows it.
     BOOL FindNextFile();
     void Close();
 
     // Of the current entry:
-    std::string GetFileName() const { return m_current.cFileName; }
+    std::string GetFileName() const;
     // The search pattern's folder part (up to its last backslash) + name.
     std::string GetFilePath() const;
     DWORD GetAttributes() const { return m_current.dwFileAttributes; }
@@ -48,8 +48,8 @@ private:
     FindHandle m_handle;
     std::string m_root;
     bool m_hasNext = false;
-    WIN32_FIND_DATAA m_current{};
-    WIN32_FIND_DATAA m_next{};
+    WIN32_FIND_DATAW m_current{};
+    WIN32_FIND_DATAW m_next{};
 };
 
 }  // namespace platform

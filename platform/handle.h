@@ -50,8 +50,8 @@ public:
         }
         m_h = h;
     }
-    // For functions that return a handle through a pointer (RegOpenKeyExA,
-    // FormatMessageA's buffer): closes what is held, then gives the slot.
+    // For functions that return a handle through a pointer (RegOpenKeyExW,
+    // FormatMessageW's buffer): closes what is held, then gives the slot.
     Type* out() {
         reset();
         return &m_h;
@@ -79,8 +79,8 @@ struct KernelHandleTraits {
 };
 using Handle = Owned<KernelHandleTraits>;
 
-// Directory searches of FindFirstFileA, closed with FindClose.
-// (what FindFirstFileA returns when it fails is the "none").
+// Directory searches of FindFirstFileW, closed with FindClose.
+// (what FindFirstFileW returns when it fails is the "none").
 struct FindHandleTraits : KernelHandleTraits {
     static Type None() { return INVALID_HANDLE_VALUE; }
     static void Close(Type h) { ::FindClose(h); }

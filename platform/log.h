@@ -7,14 +7,14 @@
 
 namespace platform {
 
-// Creates (replaces) the log file; path in the system code page. False when
-// it cannot be created (the last error says why).
+// Creates (replaces) the log file. False when it cannot be created (the
+// last error says why).
 bool OpenLog(const std::string& path);
 void CloseLog();
 bool LogIsOpen();
 
-// One entry: text in the system code page (code page 932), converted to
-// UTF-8; line breaks in it become further lines of the same entry.
+// One entry; line breaks in the text become further lines of the same
+// entry.
 void Log(const std::string& text);
 
 }  // namespace platform

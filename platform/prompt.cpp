@@ -8,6 +8,7 @@
 #include "platform/log.h"
 #include "platform/log_format.h"
 #include "platform/strings.h"
+#include "platform/wide.h"
 
 namespace platform {
 
@@ -17,36 +18,40 @@ std::atomic<Prompt*> g_prompt{nullptr};
 std::atomic<HWND> g_mainWindow{nullptr};
 std::atomic<bool> g_personCancelled{false};
 constexpr UINT kAppTitleId = 57344;
+constexpr std::size_t kLongestPath = 32768;  // in UTF-16 units, the end included
 }  // namespace
 
 int SystemPrompt::MessageBox(HWND owner, const std::string& caption, const std::string& text,
                              UINT style) {
-    return ::MessageBoxA(owner, text.c_str(), caption.c_str(), style);
+    return ::MessageBoxW(owner, Wide(text).c_str(), Wide(caption).c_str(), style);
 }
 
 bool SystemPrompt::BrowseForFolder(HWND owner, const std::string& title, UINT flags,
                                    std::string& path) {
-    char display[MAX_PATH] = {};
-    BROWSEINFOA bi = {};
+    wchar_t display[MAX_PATH] = {};
+    const std::wstring wideTitle = Wide(title);
+    BROWSEINFOW bi = {};
     bi.hwndOwner = owner;
     bi.pidlRoot = nullptr;
     bi.pszDisplayName = display;
-    bi.lpszTitle = title.c_str();
+    bi.lpszTitle = wideTitle.c_str();
     bi.ulFlags = flags;
     path.clear();
     // The shell's dialog needs COM on the calling thread (the worker has none
     // of its own); balance only an initialisation that took place here.
     const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-    PIDLIST_ABSOLUTE item = ::SHBrowseForFolderA(&bi);
+    PIDLIST_ABSOLUTE item = ::SHBrowseForFolderW(&bi);
+    // A folder's path may be longer than MAX_PATH.
+    std::wstring chosen(kLongestPath, L'\0');
     bool ok = false;
     if (item) {
-        ok = ::SHGetPathFromIDListA(item, display) != FALSE;
+        ok = ::SHGetPathFromIDListEx(item, chosen.data(), static_cast<DWORD>(chosen.size()), GPFIDL_DEFAULT) != FALSE;
         ::CoTaskMemFree(item);
     }
     if (SUCCEEDED(com)) ::CoUninitialize();
     if (!item) return false;
     if (!ok) return false;
-    path = display;
+    path = Narrow(chosen.c_str());
     return true;
 }
 

@@ -11,12 +11,12 @@ namespace {
 // window's creation).
 thread_local PropertySheet* t_creatingSheet = nullptr;
 
-const char kSheetProp[] = "platform.PropertySheet";
+const wchar_t kSheetProp[] = L"platform.PropertySheet";
 
 bool IsDialogClass(HWND hwnd) {
-    char name[16] = {};
-    ::GetClassNameA(hwnd, name, sizeof name);
-    return lstrcmpA(name, "#32770") == 0;
+    wchar_t name[16] = {};
+    ::GetClassNameW(hwnd, name, 16);
+    return lstrcmpW(name, L"#32770") == 0;
 }
 
 }  // namespace
@@ -26,11 +26,11 @@ bool IsDialogClass(HWND hwnd) {
 PropertyPage::PropertyPage(UINT templateId, UINT captionId) {
     m_psp.dwSize = sizeof m_psp;
     m_psp.dwFlags = PSP_DEFAULT;
-    m_psp.hInstance = ::GetModuleHandleA(nullptr);
-    m_psp.pszTemplate = MAKEINTRESOURCEA(templateId);
+    m_psp.hInstance = ::GetModuleHandleW(nullptr);
+    m_psp.pszTemplate = MAKEINTRESOURCEW(templateId);
     if (captionId != 0) {
         m_psp.dwFlags |= PSP_USETITLE;
-        m_psp.pszTitle = MAKEINTRESOURCEA(captionId);
+        m_psp.pszTitle = MAKEINTRESOURCEW(captionId);
     }
     m_psp.pfnDlgProc = &PropertyPage::DialogProc;
     m_psp.lParam = reinterpret_cast<LPARAM>(this);
@@ -68,7 +68,7 @@ INT_PTR PropertyPage::OnNotify(const NMHDR& hdr) {
     default:
         return FALSE;
     }
-    ::SetWindowLongPtrA(m_hWnd, DWLP_MSGRESULT, result);
+    ::SetWindowLongPtrW(m_hWnd, DWLP_MSGRESULT, result);
     return TRUE;
 }
 
@@ -76,13 +76,13 @@ INT_PTR CALLBACK PropertyPage::DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM
     PropertyPage* self = nullptr;
     if (msg == WM_INITDIALOG) {
         // lp is the sheet's copy of the page header; its lParam is the page.
-        auto* psp = reinterpret_cast<const PROPSHEETPAGEA*>(lp);
+        auto* psp = reinterpret_cast<const PROPSHEETPAGEW*>(lp);
         self = reinterpret_cast<PropertyPage*>(psp->lParam);
         self->m_hWnd = hwnd;
-        ::SetWindowLongPtrA(hwnd, DWLP_USER, reinterpret_cast<LONG_PTR>(self));
+        ::SetWindowLongPtrW(hwnd, DWLP_USER, reinterpret_cast<LONG_PTR>(self));
         return TRUE;
     }
-    self = reinterpret_cast<PropertyPage*>(::GetWindowLongPtrA(hwnd, DWLP_USER));
+    self = reinterpret_cast<PropertyPage*>(::GetWindowLongPtrW(hwnd, DWLP_USER));
     if (!self) return FALSE;
     // No exception may leave the dialog procedure: a failing handler leaves
     // the message to the default handling.
@@ -99,7 +99,7 @@ INT_PTR CALLBACK PropertyPage::DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM
         default: {
             LRESULT result = 0;
             if (!self->OnMessage(msg, wp, lp, result)) return FALSE;
-            ::SetWindowLongPtrA(hwnd, DWLP_MSGRESULT, result);
+            ::SetWindowLongPtrW(hwnd, DWLP_MSGRESULT, result);
             return TRUE;
         }
         }
@@ -114,8 +114,8 @@ PropertySheet::PropertySheet(UINT captionId, HWND parent, UINT startPage) {
     m_psh.dwSize = sizeof m_psh;
     m_psh.dwFlags = PSH_PROPSHEETPAGE;
     m_psh.hwndParent = parent;
-    m_psh.hInstance = ::GetModuleHandleA(nullptr);
-    m_psh.pszCaption = MAKEINTRESOURCEA(captionId);
+    m_psh.hInstance = ::GetModuleHandleW(nullptr);
+    m_psh.pszCaption = MAKEINTRESOURCEW(captionId);
     m_psh.nStartPage = startPage;
 }
 
@@ -133,7 +133,7 @@ INT_PTR PropertySheet::DoModal() {
     INT_PTR result = -1;
     {
         WindowsHook hook(
-            ::SetWindowsHookExA(WH_CBT, &PropertySheet::CbtHook, nullptr, ::GetCurrentThreadId()));
+            ::SetWindowsHookExW(WH_CBT, &PropertySheet::CbtHook, nullptr, ::GetCurrentThreadId()));
         if (hook) result = RunPropertySheet(&m_psh);
     }
     t_creatingSheet = nullptr;
@@ -143,13 +143,13 @@ INT_PTR PropertySheet::DoModal() {
 LRESULT CALLBACK PropertySheet::CbtHook(int code, WPARAM wp, LPARAM lp) {
     if (code == HCBT_CREATEWND && t_creatingSheet) {
         HWND hwnd = reinterpret_cast<HWND>(wp);
-        auto* cbt = reinterpret_cast<CBT_CREATEWNDA*>(lp);
+        auto* cbt = reinterpret_cast<CBT_CREATEWNDW*>(lp);
         // The sheet is the first top-level dialog window made in DoModal.
         if (!(cbt->lpcs->style & WS_CHILD) && IsDialogClass(hwnd)) {
             PropertySheet* sheet = t_creatingSheet;
             t_creatingSheet = nullptr;
             sheet->m_hWnd = hwnd;
-            ::SetPropA(hwnd, kSheetProp, sheet);
+            ::SetPropW(hwnd, kSheetProp, sheet);
             // W procedures throughout: the common controls make a Unicode
             // window, and nothing here should translate its messages.
             sheet->m_defaultProc = reinterpret_cast<WNDPROC>(::SetWindowLongPtrW(
@@ -160,7 +160,7 @@ LRESULT CALLBACK PropertySheet::CbtHook(int code, WPARAM wp, LPARAM lp) {
 }
 
 LRESULT CALLBACK PropertySheet::SheetProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    auto* sheet = static_cast<PropertySheet*>(::GetPropA(hwnd, kSheetProp));
+    auto* sheet = static_cast<PropertySheet*>(::GetPropW(hwnd, kSheetProp));
     if (!sheet) return ::DefWindowProcW(hwnd, msg, wp, lp);
     return sheet->Dispatch(msg, wp, lp);
 }
@@ -205,7 +205,7 @@ LRESULT PropertySheet::Dispatch(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_NCDESTROY: {
         // The last message: give the window back its own procedure.
         ::SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(def));
-        ::RemovePropA(hwnd, kSheetProp);
+        ::RemovePropW(hwnd, kSheetProp);
         m_hWnd = nullptr;
         return ::CallWindowProcW(def, hwnd, msg, wp, lp);
     }

@@ -1,5 +1,5 @@
 #pragma once
-// A property sheet and its pages over the common controls' PropertySheetA.
+// A property sheet and its pages over the common controls' PropertySheetW.
 // A page is a dialog-template resource with a C++ object behind it; the
 // sheet's notifications reach the page object's overridables. The sheet
 // window is subclassed as it is created, so that a derived sheet sees its
@@ -32,7 +32,7 @@ public:
     // The sheet window (the page's parent).
     HWND GetSheetWindow() const { return m_hWnd ? ::GetParent(m_hWnd) : nullptr; }
     HWND GetDlgItem(int id) const { return ::GetDlgItem(m_hWnd, id); }
-    const PROPSHEETPAGEA& GetPageHeader() const { return m_psp; }
+    const PROPSHEETPAGEW& GetPageHeader() const { return m_psp; }
 
     // Exchange of data between the page's controls and the object; called
     // on activation and deactivation. Nothing by default.
@@ -58,7 +58,7 @@ private:
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
     INT_PTR OnNotify(const NMHDR& hdr);
 
-    PROPSHEETPAGEA m_psp{};
+    PROPSHEETPAGEW m_psp{};
     HWND m_hWnd = nullptr;
 };
 
@@ -74,9 +74,9 @@ public:
     // Pages are shown in the order added; the sheet does not own them.
     void AddPage(PropertyPage* page) { m_pages.push_back(page); }
     DWORD& Flags() { return m_psh.dwFlags; }
-    const PROPSHEETHEADERA& GetSheetHeader() const { return m_psh; }
+    const PROPSHEETHEADERW& GetSheetHeader() const { return m_psh; }
 
-    // Runs the sheet modally; PropertySheetA's result (-1 on failure).
+    // Runs the sheet modally; PropertySheetW's result (-1 on failure).
     INT_PTR DoModal();
 
     HWND GetSafeHwnd() const { return m_hWnd; }
@@ -100,9 +100,9 @@ private:
     static LRESULT CALLBACK SheetProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
     LRESULT Dispatch(UINT msg, WPARAM wp, LPARAM lp);
 
-    PROPSHEETHEADERA m_psh{};
+    PROPSHEETHEADERW m_psh{};
     std::vector<PropertyPage*> m_pages;
-    std::vector<PROPSHEETPAGEA> m_pageHeaders;
+    std::vector<PROPSHEETPAGEW> m_pageHeaders;
     HWND m_hWnd = nullptr;
     WNDPROC m_defaultProc = nullptr;
 };

@@ -10,7 +10,7 @@ namespace platform {
 struct RegKeyTraits : NullIsNone<HKEY> {
     static void Close(HKEY key) { ::RegCloseKey(key); }
 };
-// out() gives RegOpenKeyExA / RegCreateKeyExA the slot to fill.
+// out() gives RegOpenKeyExW / RegCreateKeyExW the slot to fill.
 using RegKey = Owned<RegKeyTraits>;
 
 }  // namespace platform

@@ -2,21 +2,17 @@
 
 #include <windows.h>
 
-#include <vector>
+#include "platform/wide.h"
 
 namespace platform {
 
 std::string LoadResString(unsigned id) {
     // LoadStringW with a zero length hands out a pointer to the resource text
-    // itself, so any length is read whole; then convert to the ANSI code page.
+    // itself, so any length is read whole.
     const wchar_t* text = nullptr;
-    int len = ::LoadStringW(::GetModuleHandleW(nullptr), id, reinterpret_cast<LPWSTR>(&text), 0);
+    const int len = ::LoadStringW(::GetModuleHandleW(nullptr), id, reinterpret_cast<LPWSTR>(&text), 0);
     if (len <= 0 || !text) return std::string();
-    int bytes = ::WideCharToMultiByte(CP_ACP, 0, text, len, nullptr, 0, nullptr, nullptr);
-    if (bytes <= 0) return std::string();
-    std::string out(static_cast<size_t>(bytes), '\0');
-    ::WideCharToMultiByte(CP_ACP, 0, text, len, out.data(), bytes, nullptr, nullptr);
-    return out;
+    return Narrow(std::wstring_view(text, static_cast<size_t>(len)));
 }
 
 std::string FormatOneString(const std::string& format, const std::string& arg) {

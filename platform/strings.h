@@ -1,5 +1,5 @@
 #pragma once
-// The program's string table, read in the system's multi-byte code page.
+// The program's string table, in UTF-8.
 
 #include <string>
 

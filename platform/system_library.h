@@ -17,6 +17,10 @@ F FindFunction(HMODULE module, const char* name) {
     return reinterpret_cast<F>(reinterpret_cast<void (*)()>(p));
 }
 
+// The system folder (GetSystemDirectory), without a trailing backslash;
+// "" on failure.
+std::string SystemFolder();
+
 class SystemLibrary {
 public:
     // Loads GetSystemDirectory\name. Not loaded (IsLoaded false, last error

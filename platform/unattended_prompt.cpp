@@ -1,6 +1,7 @@
 #include "platform/unattended_prompt.h"
 
 #include "platform/timing.h"
+#include "platform/wide.h"
 
 namespace platform {
 
@@ -11,13 +12,13 @@ namespace {
 thread_local int t_pendingAnswer = 0;
 
 BOOL CALLBACK PressInBox(HWND hwnd, LPARAM) {
-    char cls[16] = {};
-    ::GetClassNameA(hwnd, cls, sizeof cls);
+    wchar_t cls[16] = {};
+    ::GetClassNameW(hwnd, cls, 16);
     // A message box is a dialog with its text in static 0xFFFF; the wizard
     // sheet, a dialog too, has none.
-    if (lstrcmpA(cls, "#32770") != 0 || !::IsWindowVisible(hwnd) || !::GetDlgItem(hwnd, 0xFFFF))
+    if (lstrcmpW(cls, L"#32770") != 0 || !::IsWindowVisible(hwnd) || !::GetDlgItem(hwnd, 0xFFFF))
         return TRUE;
-    ::PostMessageA(hwnd, WM_COMMAND, MAKEWPARAM(t_pendingAnswer, BN_CLICKED), 0);
+    ::PostMessageW(hwnd, WM_COMMAND, MAKEWPARAM(t_pendingAnswer, BN_CLICKED), 0);
     return FALSE;
 }
 
@@ -59,7 +60,7 @@ int UnattendedPrompt::Show(HWND owner, const std::string& caption, const std::st
     const UINT_PTR timer = ::SetTimer(nullptr, 0, ScaledDuration(m_showMs), AnswerTimer);
     int shown = answer;
     if (timer) {
-        shown = ::MessageBoxA(owner, text.c_str(), caption.c_str(), style);
+        shown = ::MessageBoxW(owner, Wide(text).c_str(), Wide(caption).c_str(), style);
         ::KillTimer(nullptr, timer);
     } else {
         Pause(m_showMs);  // no timer: not shown, but the pause is kept

@@ -1,7 +1,7 @@
 #pragma once
 // A plain child window that the program creates itself (a static control,
-// say) and owns: destroyed with the object. Also the window-text helpers
-// in the system's multi-byte code page.
+// say) and owns: destroyed with the object. Also the window-text helpers,
+// in UTF-8.
 
 #include <windows.h>
 
@@ -20,8 +20,8 @@ using WindowHandle = Owned<WindowTraits>;
 class Window {
 public:
 
-    // CreateWindowExA; false (last error intact) when the system refuses.
-    bool Create(DWORD exStyle, const char* className, const char* text, DWORD style,
+    // CreateWindowExW; false (last error intact) when the system refuses.
+    bool Create(DWORD exStyle, const wchar_t* className, const std::string& text, DWORD style,
                 const RECT& rect, HWND parent, int id);
     void Destroy() { m_hWnd.reset(); }
     HWND GetSafeHwnd() const { return m_hWnd.get(); }
@@ -32,6 +32,8 @@ private:
 
 // The whole window text ("" when there is none or the window is gone).
 std::string GetWindowString(HWND hwnd);
+// Sets it; false when the window refuses.
+bool SetWindowString(HWND hwnd, const std::string& text);
 
 // A window's rectangle in its parent's client coordinates.
 RECT GetRectInParent(HWND hwnd);

@@ -114,7 +114,7 @@ else
   PATH=/usr/lib/wine:$PATH wineserver -w 2>/dev/null || true
   report=$(xvfb-run -a -s "-screen 0 1024x768x24" "$root/cmake/wine-run.sh" "$demo/wizdrive.exe" \
              "$(winpath "$medium/SETUP.EXE")" --shots "$(winpath "$shots")" 2>/dev/null \
-             | tr -d '\r' | iconv -f CP932 -t UTF-8 || true)
+             | tr -d '\r' || true)
   printf '%s\n' "$report" | sed 's/^/    /'
   for bmp in "$shots"/*.bmp; do
     [ -e "$bmp" ] || continue

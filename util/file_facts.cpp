@@ -18,7 +18,7 @@ using QueryInformationFile = LONG(WINAPI*)(HANDLE, IoStatus*, void*, ULONG, int)
 
 QueryInformationFile NtQuery() {
     static const QueryInformationFile query = [] {
-        HMODULE ntdll = ::GetModuleHandleA("ntdll.dll");
+        HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
         return ntdll ? reinterpret_cast<QueryInformationFile>(
                            reinterpret_cast<void*>(::GetProcAddress(ntdll, "NtQueryInformationFile")))
                      : nullptr;

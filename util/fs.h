@@ -4,23 +4,7 @@
 
 #include <windows.h>
 
-#include <list>
 #include <string>
-
-// Creates a unique empty file named "kvc....tmp" in the temporary folder and
-// returns its path; "" on failure. The caller deletes the file.
-std::string CreateTempFileName();
-// The same in the given folder (the program's private work folder, where
-// nobody else can swap the file between its writing and its copying).
-std::string CreateTempFileNameIn(const std::string& folder);
-
-// Deletes every file below folder and appends its folders to list deepest
-// first (every folder after the folders below it, folder itself last).
-// Stops at the first file that cannot be deleted (read-only files are not
-// made writable). A link (junction, symbolic link, mount point) is never
-// entered: it is listed like an empty folder, so that removing the listed
-// folders removes the link and nothing it points to.
-BOOL DeleteFilesRecursive(const std::string& folder, std::list<std::string>& list);
 
 // Deletes a folder with everything in it, completely or not at all: names
 // that end in a dot or a blank are removed too, a link is removed as a link
@@ -37,7 +21,7 @@ BOOL RemoveDirectoryTree(const std::string& path);
 // (ERROR_ALREADY_EXISTS); folders made before a failure stay.
 BOOL CreateDirectoryPath(const std::string& path);
 
-// CopyFileA; when the destination's folder is missing, creates it and tries
+// CopyFileW; when the destination's folder is missing, creates it and tries
 // once more. Only a failure of that second attempt is shown to the user (the
 // system's text, exclamation box); the last error is still the copy's after
 // the box.

@@ -2,13 +2,10 @@
 
 #include <windows.h>
 
+#include "platform/wide.h"
+
 std::wstring ExtendedPath(const std::string& path) {
-    std::wstring wide;
-    const int n = ::MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
-    if (n > 0) {
-        wide.resize(static_cast<size_t>(n));
-        ::MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), wide.data(), n);
-    }
+    std::wstring wide = platform::Wide(path);
     if (wide.rfind(L"\\\\?\\", 0) == 0) return wide;
     for (wchar_t& c : wide)
         if (c == L'/') c = L'\\';

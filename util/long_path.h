@@ -4,7 +4,7 @@
 
 #include <string>
 
-// The full path in the system code page as an extended-length UTF-16 path:
+// A full path (UTF-8) as an extended-length UTF-16 path:
 // "C:\x" gives "\\?\C:\x", "\\server\share\x" gives "\\?\UNC\server\share\x";
 // a path that already is one stays. Slashes become backslashes and a
 // trailing backslash goes, except after a drive root. A relative path is

@@ -2,10 +2,9 @@
 
 #include <climits>
 
-#include "platform/mbcs.h"
 
 bool EndsWithBackslash(const std::string& s) {
-    return !s.empty() && mbcs::ReverseFind(s, '\\') == s.size() - 1;
+    return !s.empty() && s.back() == '\\';
 }
 
 std::string JoinPath(const std::string& folder, const std::string& name) {
@@ -29,8 +28,8 @@ int SplitString(const std::string& text, char separator, std::list<std::string>&
     list.clear();
     std::size_t start = 0;
     for (;;) {
-        std::size_t pos = mbcs::Find(text, separator, start);
-        if (pos == mbcs::npos) break;
+        std::size_t pos = text.find(separator, start);
+        if (pos == std::string::npos) break;
         list.push_back(text.substr(start, pos - start));
         start = pos + 1;
     }
@@ -39,8 +38,8 @@ int SplitString(const std::string& text, char separator, std::list<std::string>&
 }
 
 std::string PathBeforeLastBackslash(const std::string& path) {
-    std::size_t pos = mbcs::ReverseFind(path, '\\');
-    return pos == mbcs::npos ? std::string() : path.substr(0, pos);
+    std::size_t pos = path.rfind('\\');
+    return pos == std::string::npos ? std::string() : path.substr(0, pos);
 }
 
 int ParseLeadingInt(const std::string& s) {

@@ -1,5 +1,6 @@
 #pragma once
-// Paths and texts in the system's multi-byte code page.
+// Paths and texts in UTF-8 (portable). A backslash byte is always a
+// backslash: it never occurs inside another character.
 
 #include <list>
 #include <string>
@@ -8,19 +9,17 @@
 std::string JoinPath(const std::string& folder, const std::string& name);
 
 // Cuts text into parts and appends them to list; returns the list's size.
-// separator != 0: the list is emptied first; every separator (double-byte
-//   aware) ends a part, empty parts included; a non-empty rest is the last.
+// separator != 0: the list is emptied first; every separator ends a part,
+//   empty parts included; a non-empty rest is the last.
 // separator == 0: text is a run of NUL-terminated strings ended by an empty
 //   one (the form of a profile section's key names); each becomes a part.
 int SplitString(const std::string& text, char separator, std::list<std::string>& list);
 
-// The folder part of a path: everything before its last backslash (double-byte
-// aware), or an empty string when it has none.
+// The folder part of a path: everything before its last backslash, or an
+// empty string when it has none.
 std::string PathBeforeLastBackslash(const std::string& path);
 
-// Whether the last character is a backslash. The last byte alone would be
-// wrong: the second byte of a double-byte character may be 0x5C, as in a
-// folder named "表" (95 5C), which does not end in a separator.
+// Whether the path ends in a backslash.
 bool EndsWithBackslash(const std::string& s);
 
 // Decimal integer as the C runtime's atoi reads it: blanks skipped, optional

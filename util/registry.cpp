@@ -1,22 +1,25 @@
 #include "util/registry.h"
 
-#include <cstring>
+#include <cwchar>
 
 #include "platform/regkey.h"
+#include "platform/wide.h"
 
 std::string ReadRegistryString(HKEY root, const std::string& subkey, const char* name,
                                const char* defaultText) {
-    constexpr DWORD kBufferSize = 1024;
+    // 1024 characters: every folder a registry value names fits.
+    constexpr DWORD kBufferChars = 1024;
     platform::RegKey key;
-    if (::RegOpenKeyExA(root, subkey.c_str(), 0, KEY_READ, key.out()) == ERROR_SUCCESS) {
-        char buffer[kBufferSize];
-        DWORD size = kBufferSize;
-        if (::RegQueryValueExA(key.get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer),
-                               &size) == ERROR_SUCCESS) {
+    if (::RegOpenKeyExW(root, platform::Wide(subkey).c_str(), 0, KEY_READ, key.out()) == ERROR_SUCCESS) {
+        wchar_t buffer[kBufferChars];
+        DWORD size = sizeof buffer;
+        const std::wstring valueName = name ? platform::Wide(name) : std::wstring();
+        if (::RegQueryValueExW(key.get(), name ? valueName.c_str() : nullptr, nullptr, nullptr,
+                               reinterpret_cast<BYTE*>(buffer), &size) == ERROR_SUCCESS) {
             // The data need not end in a NUL (a binary value, or a string
             // stored without one): never read past what was returned.
-            if (size > kBufferSize) size = kBufferSize;
-            return std::string(buffer, ::strnlen(buffer, size));
+            const std::size_t chars = size > sizeof buffer ? kBufferChars : size / sizeof(wchar_t);
+            return platform::Narrow(std::wstring_view(buffer, ::wcsnlen(buffer, chars)));
         }
     }
     return defaultText ? std::string(defaultText) : std::string();

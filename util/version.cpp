@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/system_library.h"
+#include "platform/wide.h"
 
 static_assert(sizeof(VS_FIXEDFILEINFO) == 52, "the fixed version block is 52 bytes");
 
@@ -14,14 +15,14 @@ namespace {
 // Its three functions are therefore taken from the system folder's copy,
 // once, at the first use.
 struct VersionFunctions {
-    using SizeFn = DWORD(WINAPI*)(LPCSTR, LPDWORD);
-    using InfoFn = BOOL(WINAPI*)(LPCSTR, DWORD, DWORD, LPVOID);
-    using QueryFn = BOOL(WINAPI*)(LPCVOID, LPCSTR, LPVOID*, PUINT);
+    using SizeFn = DWORD(WINAPI*)(LPCWSTR, LPDWORD);
+    using InfoFn = BOOL(WINAPI*)(LPCWSTR, DWORD, DWORD, LPVOID);
+    using QueryFn = BOOL(WINAPI*)(LPCVOID, LPCWSTR, LPVOID*, PUINT);
 
     platform::SystemLibrary dll{"version.dll"};
-    SizeFn size = dll.Find<SizeFn>("GetFileVersionInfoSizeA");
-    InfoFn info = dll.Find<InfoFn>("GetFileVersionInfoA");
-    QueryFn query = dll.Find<QueryFn>("VerQueryValueA");
+    SizeFn size = dll.Find<SizeFn>("GetFileVersionInfoSizeW");
+    InfoFn info = dll.Find<InfoFn>("GetFileVersionInfoW");
+    QueryFn query = dll.Find<QueryFn>("VerQueryValueW");
 
     bool Complete() const { return size && info && query; }
 };
@@ -35,23 +36,20 @@ const VersionFunctions& Version() {
 
 BOOL ReadFileVersion(const std::string& path, VS_FIXEDFILEINFO* info) {
     std::memset(info, 0, sizeof(*info));
-    if (path.size() >= MAX_PATH) {
-        ::SetLastError(ERROR_FILENAME_EXCED_RANGE);
-        return FALSE;
-    }
     const VersionFunctions& api = Version();
     if (!api.Complete()) {
         ::SetLastError(ERROR_PROC_NOT_FOUND);
         return FALSE;
     }
     DWORD ignored = 0;
-    const DWORD size = api.size(path.c_str(), &ignored);
+    const std::wstring wide = platform::Wide(path);
+    const DWORD size = api.size(wide.c_str(), &ignored);
     if (size == 0) return FALSE;
     std::vector<unsigned char> data(size);
-    if (!api.info(path.c_str(), 0, size, data.data())) return FALSE;
+    if (!api.info(wide.c_str(), 0, size, data.data())) return FALSE;
     void* block = nullptr;
     UINT length = 0;
-    if (!api.query(data.data(), "\\", &block, &length) || !block) {
+    if (!api.query(data.data(), L"\\", &block, &length) || !block) {
         ::SetLastError(ERROR_RESOURCE_DATA_NOT_FOUND);
         return FALSE;
     }

@@ -8,5 +8,4 @@
 // Clears *info (all 52 bytes), then fills it from the version resource of
 // the file at path. TRUE only when the resource has a root block of exactly
 // the size of VS_FIXEDFILEINFO; otherwise FALSE with *info still clear.
-// The path must be shorter than MAX_PATH bytes.
 BOOL ReadFileVersion(const std::string& path, VS_FIXEDFILEINFO* info);

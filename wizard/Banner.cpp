@@ -13,7 +13,7 @@ bool MeasureBanner(HWND parent, HBITMAP picture, BANNERSIZE& size) {
     RECT client = {};
     ::GetClientRect(parent, &client);
     BITMAP bm = {};
-    if (!picture || ::GetObjectA(picture, sizeof bm, &bm) == 0) return false;
+    if (!picture || ::GetObjectW(picture, sizeof bm, &bm) == 0) return false;
     size.width = client.right;
     size.height = BannerHeight(bm.bmWidth, bm.bmHeight, size.width);
     return size.height >= 0;
@@ -22,7 +22,7 @@ bool MeasureBanner(HWND parent, HBITMAP picture, BANNERSIZE& size) {
 void ShowPicture(HWND control, platform::Bitmap& shown, HBITMAP picture, const BANNERSIZE& size) {
     platform::Bitmap scaled;
     scaled.reset(ScaleBitmap(picture, size.width, size.height));
-    ::SendMessageA(control, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(scaled.get()));
+    ::SendMessageW(control, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(scaled.get()));
     // The control no longer refers to the old copy: it may go now.
     shown.reset(scaled.release());
 }
@@ -38,7 +38,7 @@ int BannerHeight(int bitmapWidth, int bitmapHeight, int clientWidth) {
 
 HBITMAP ScaleBitmap(HBITMAP picture, int width, int height) {
     BITMAP bm = {};
-    if (width <= 0 || height <= 0 || !picture || ::GetObjectA(picture, sizeof bm, &bm) == 0)
+    if (width <= 0 || height <= 0 || !picture || ::GetObjectW(picture, sizeof bm, &bm) == 0)
         return nullptr;
     // A 24-bit section: the scaled copy needs colours between the
     // picture's palette entries.
@@ -74,7 +74,7 @@ BANNERWINDOWS BuildBanner(HWND parent, HBITMAP picture, platform::Bitmap& shown)
 
     auto control = std::make_unique<platform::Window>();
     RECT pictureRect = {0, 0, w, h};
-    if (control->Create(0, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_BITMAP, pictureRect, parent,
+    if (control->Create(0, L"STATIC", "", WS_CHILD | WS_VISIBLE | SS_BITMAP, pictureRect, parent,
                         IDC_BANNER)) {
         ShowPicture(control->GetSafeHwnd(), shown, picture, size);
         banner.pPicture = std::move(control);
@@ -82,7 +82,7 @@ BANNERWINDOWS BuildBanner(HWND parent, HBITMAP picture, platform::Bitmap& shown)
     // Placed from h even without the picture.
     auto line = std::make_unique<platform::Window>();
     RECT lineRect = {0, h, w, h + 2};
-    if (line->Create(WS_EX_STATICEDGE, "STATIC", "", WS_CHILD | WS_VISIBLE, lineRect, parent,
+    if (line->Create(WS_EX_STATICEDGE, L"STATIC", "", WS_CHILD | WS_VISIBLE, lineRect, parent,
                      IDC_BANNER_LINE))
         banner.pLine = std::move(line);
     return banner;

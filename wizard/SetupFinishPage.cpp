@@ -5,6 +5,7 @@
 #include "app/SetupApp.h"
 #include "platform/strings.h"
 #include "platform/timing.h"
+#include "platform/window.h"
 #include "res/resource.h"
 
 CSetupFinishPage::CSetupFinishPage() : CSetupPage(IDD_FINISH, 0) {}
@@ -25,11 +26,11 @@ BOOL CSetupFinishPage::OnSetActive() {
     CSetupApp& app = GetApp();
     std::string text = platform::LoadResString(OutcomeStringId(app.m_nExitCode));
     app.ExpandMacros(text);
-    ::SetDlgItemTextA(GetSafeHwnd(), IDC_TEXT1, text.c_str());
+    platform::SetWindowString(GetDlgItem(IDC_TEXT1), text);
     if (app.m_options.mode == RunMode::Passive &&
         !SetTimer(kPassiveTimerId, platform::ScaledDuration(kPassiveFinishMs))) {
         // Without a timer the run would wait for a person: finish at once.
-        ::PostMessageA(GetSheetWindow(), PSM_PRESSBUTTON, PSBTN_FINISH, 0);
+        ::PostMessageW(GetSheetWindow(), PSM_PRESSBUTTON, PSBTN_FINISH, 0);
     }
     return CSetupPage::OnSetActive();
 }
@@ -37,5 +38,5 @@ BOOL CSetupFinishPage::OnSetActive() {
 void CSetupFinishPage::OnTimer(UINT_PTR id) {
     if (id != kPassiveTimerId) return;
     KillTimer(id);
-    ::PostMessageA(GetSheetWindow(), PSM_PRESSBUTTON, PSBTN_FINISH, 0);
+    ::PostMessageW(GetSheetWindow(), PSM_PRESSBUTTON, PSBTN_FINISH, 0);
 }

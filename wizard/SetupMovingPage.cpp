@@ -10,8 +10,8 @@ CSetupMovingPage::CSetupMovingPage() : CSetupPage(IDD_MOVING, 0) {}
 BOOL CSetupMovingPage::OnSetActive() {
     PostWizardButtons(0);
     ::EnableWindow(::GetDlgItem(GetSheetWindow(), IDCANCEL), FALSE);
-    ::SetDlgItemTextA(GetSafeHwnd(), IDC_TEXT1, "");
-    ::SetDlgItemTextA(GetSafeHwnd(), IDC_TEXT2, "");
+    platform::SetWindowString(GetDlgItem(IDC_TEXT1), "");
+    platform::SetWindowString(GetDlgItem(IDC_TEXT2), "");
     // A worker that never started must not end in the success text (exit
     // code 0 from start-up): record a failure for the last page.
     if (!GetWorkerLink().Start()) GetApp().m_nExitCode = static_cast<DWORD>(-1);
@@ -25,7 +25,7 @@ void CSetupMovingPage::StartTicks() {
     if (m_nTimer == 0 && !m_bFallbackTicks) {
         // Without ticks the page would never move on.
         m_bFallbackTicks = true;
-        ::PostMessageA(GetSafeHwnd(), kFallbackTick, 0, 0);
+        ::PostMessageW(GetSafeHwnd(), kFallbackTick, 0, 0);
     }
 }
 
@@ -66,15 +66,15 @@ void CSetupMovingPage::OnTimer(UINT_PTR) {
     if (!GetWorkerLink().Poll(snapshot)) {
         // The worker has ended: on to the last page, whose activation ends
         // this page's ticks.
-        ::SendMessageA(GetSheetWindow(), PSM_PRESSBUTTON, PSBTN_NEXT, 0);
+        ::SendMessageW(GetSheetWindow(), PSM_PRESSBUTTON, PSBTN_NEXT, 0);
         return;
     }
     if (snapshot.nStage == 2 || snapshot.nStage == 4) {
         // The bar's range is 16 bits wide: only the low half of nMax.
         HWND bar = GetDlgItem(IDC_PROGRESS1);
-        ::SendMessageA(bar, PBM_SETRANGE, 0,
+        ::SendMessageW(bar, PBM_SETRANGE, 0,
                        MAKELPARAM(0, LOWORD(static_cast<DWORD>(snapshot.nMax))));
-        ::SendMessageA(bar, PBM_SETPOS, static_cast<WPARAM>(snapshot.nPos), 0);
+        ::SendMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(snapshot.nPos), 0);
     }
     SetTextIfChanged(IDC_TEXT1, std::string());
     SetTextIfChanged(IDC_TEXT2, LowerText(snapshot));
@@ -82,5 +82,5 @@ void CSetupMovingPage::OnTimer(UINT_PTR) {
 
 void CSetupMovingPage::SetTextIfChanged(int id, const std::string& text) {
     HWND control = GetDlgItem(id);
-    if (platform::GetWindowString(control) != text) ::SetWindowTextA(control, text.c_str());
+    if (platform::GetWindowString(control) != text) platform::SetWindowString(control, text);
 }

@@ -13,14 +13,14 @@ BOOL CSetupPage::OnSetActive() {
         std::string text = platform::GetWindowString(child);
         if (text.empty()) continue;
         GetApp().ExpandMacros(text);
-        ::SetWindowTextA(child, text.c_str());
+        platform::SetWindowString(child, text);
     }
     return platform::PropertyPage::OnSetActive();
 }
 
 void CSetupPage::PostWizardButtons(DWORD flags) {
     HWND sheet = GetSheetWindow();
-    ::PostMessageA(sheet, PSM_SETWIZBUTTONS, 0, static_cast<LPARAM>(flags));
+    ::PostMessageW(sheet, PSM_SETWIZBUTTONS, 0, static_cast<LPARAM>(flags));
     // Enter presses the button the page offers. The sheet swaps Finish in
     // for Next but leaves the focus on the hidden Next, where Enter does
     // nothing; so the focus goes to the offered button once the request
@@ -29,6 +29,6 @@ void CSetupPage::PostWizardButtons(DWORD flags) {
                         : (flags & PSWIZB_NEXT) ? platform::kIdWizNext
                                                 : 0;
     if (offered)
-        ::PostMessageA(sheet, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(::GetDlgItem(sheet, offered)),
+        ::PostMessageW(sheet, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(::GetDlgItem(sheet, offered)),
                        TRUE);
 }

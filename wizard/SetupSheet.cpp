@@ -19,7 +19,7 @@ CSetupSheet::CSetupSheet(UINT captionId, HWND parent, UINT startPage)
 int CSetupSheet::OnCreate() {
     // The worker's message boxes and folder dialog are owned by the wizard.
     platform::SetMainWindow(GetSafeHwnd());
-    m_bmpBanner.reset(::LoadBitmapA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDB_BANNER)));
+    m_bmpBanner.reset(::LoadBitmapW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDB_BANNER)));
     BANNERWINDOWS banner = BuildBanner(GetSafeHwnd(), m_bmpBanner.get(), m_bmpBannerShown);
     m_pBanner = std::move(banner.pPicture);
     m_pBannerLine = std::move(banner.pLine);

@@ -9,6 +9,6 @@ BOOL CSetupWelcomePage::OnSetActive() {
     PostWizardButtons(PSWIZB_NEXT);
     // /passive moves on by itself; posted, so the page is shown first.
     if (GetApp().m_options.mode == RunMode::Passive)
-        ::PostMessageA(GetSheetWindow(), PSM_PRESSBUTTON, PSBTN_NEXT, 0);
+        ::PostMessageW(GetSheetWindow(), PSM_PRESSBUTTON, PSBTN_NEXT, 0);
     return CSetupPage::OnSetActive();
 }

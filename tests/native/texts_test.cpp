@@ -1,12 +1,13 @@
-// The texts of res/texts.inc, converted by the build, against the code page
-// 932 bytes the program showed when they were written in the sources as
-// escapes: a change of converter, of the file's encoding or of a text
-// shows here, before a box shows it to a user.
+// The texts of res/texts.inc, which the program holds in UTF-8, against the
+// code page 932 bytes it showed when it was a code page 932 program: what a
+// user of a Japanese system reads is character for character what it was,
+// and a change of a text or of the file's encoding shows here first.
 
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "platform/mbcs.h"
 #include "res/texts.h"
 
 namespace {
@@ -100,8 +101,11 @@ std::string Hex(const std::string& bytes) {
 }
 
 TEST(Texts, EveryTextHasTheCodePage932BytesOfBefore) {
-    for (const Expected& e : kExpected)
-        EXPECT_EQ(Hex(e.text), Hex(e.bytes)) << e.name;
+    for (const Expected& e : kExpected) {
+        std::string cp932;
+        EXPECT_TRUE(mbcs::Utf8ToCp932(e.text, cp932)) << e.name;
+        EXPECT_EQ(Hex(cp932), Hex(e.bytes)) << e.name;
+    }
 }
 
 }  // namespace

@@ -1,22 +1,25 @@
 #include "tools/wizdrive/driver.h"
 
+#include "platform/wide.h"
+
 namespace driver {
 
 namespace {
 
 std::string TextOf(HWND h) {
-    char buf[4096] = {};
-    // WM_GETTEXT works across processes for the standard controls.
-    LRESULT n = ::SendMessageTimeoutA(h, WM_GETTEXT, sizeof buf, reinterpret_cast<LPARAM>(buf),
+    wchar_t buf[4096] = {};
+    // WM_GETTEXT works across processes for the standard controls; read as
+    // UTF-16, the text is the window's own whatever the system's code page.
+    LRESULT n = ::SendMessageTimeoutW(h, WM_GETTEXT, sizeof buf / sizeof buf[0], reinterpret_cast<LPARAM>(buf),
                                       SMTO_ABORTIFHUNG, 2000, nullptr);
     (void)n;
-    return buf;
+    return platform::Narrow(buf);
 }
 
 std::string ClassOf(HWND h) {
-    char buf[256] = {};
-    ::GetClassNameA(h, buf, sizeof buf);
-    return buf;
+    wchar_t buf[256] = {};
+    ::GetClassNameW(h, buf, 256);
+    return platform::Narrow(buf);
 }
 
 struct EnumCtx {
@@ -106,19 +109,22 @@ Window Read(HWND hwnd) {
 bool Press(HWND top, int id) {
     HWND b = ::GetDlgItem(top, id);
     if (!b) return false;
-    ::PostMessageA(b, BM_CLICK, 0, 0);
+    ::PostMessageW(b, BM_CLICK, 0, 0);
     return true;
 }
 
 bool Process::Start(const std::string& program, const std::string& arguments) {
-    STARTUPINFOA si{};
+    STARTUPINFOW si{};
     si.cb = sizeof si;
     std::string cmd = "\"" + program + "\"";
     if (!arguments.empty()) cmd += " " + arguments;
     const size_t slash = program.find_last_of("\\/");
     const std::string dir = slash == std::string::npos ? std::string(".") : program.substr(0, slash);
+    // Wide, so the program gets its arguments as they are written here.
+    std::wstring wideCmd = platform::Wide(cmd);
     PROCESS_INFORMATION pi{};
-    if (!::CreateProcessA(program.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si, &pi))
+    if (!::CreateProcessW(platform::Wide(program).c_str(), wideCmd.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                          platform::Wide(dir).c_str(), &si, &pi))
         return false;
     platform::Handle thread(pi.hThread);
     m_process.reset(pi.hProcess);

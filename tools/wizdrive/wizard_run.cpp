@@ -1,5 +1,7 @@
 #include "tools/wizdrive/wizard_run.h"
 
+#include "platform/wide.h"
+
 #include <cstdio>
 #include <vector>
 
@@ -97,7 +99,7 @@ bool SaveWindowShot(HWND hwnd, const std::string& path) {
             fh.bfOffBits = sizeof fh + sizeof bi.bmiHeader;
             fh.bfSize = fh.bfOffBits + imageSize;
             bi.bmiHeader.biSizeImage = imageSize;
-            FILE* f = std::fopen(path.c_str(), "wb");
+            FILE* f = ::_wfopen(platform::Wide(path).c_str(), L"wb");
             ok = f && std::fwrite(&fh, sizeof fh, 1, f) == 1 &&
                  std::fwrite(&bi.bmiHeader, sizeof bi.bmiHeader, 1, f) == 1 &&
                  std::fwrite(bits, 1, imageSize, f) == imageSize;

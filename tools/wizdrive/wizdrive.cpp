@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "platform/wide.h"
 #include "tools/wizdrive/wizard_run.h"
 
 namespace {
@@ -29,14 +30,16 @@ const char* Flags(const driver::ButtonState& b) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+// Wide arguments, printed texts in UTF-8.
+int wmain(int argc, wchar_t** wargv) {
     driver::RunOptions options;
+    auto arg = [wargv](int i) { return platform::Narrow(wargv[i]); };
     for (int i = 1; i < argc; ++i) {
-        std::string a = argv[i];
+        std::string a = arg(i);
         if (a == "--shots" && i + 1 < argc) {
-            options.shotDir = argv[++i];
+            options.shotDir = arg(++i);
         } else if (a == "--answer" && i + 1 < argc) {
-            std::string v = argv[++i];
+            std::string v = arg(++i);
             options.boxAnswers.push_back(v == "retry" ? IDRETRY : v == "cancel" ? IDCANCEL : IDOK);
         } else if (options.setupExe.empty() && a[0] != '-') {
             options.setupExe = a;
