@@ -27,9 +27,9 @@ public:
 
     explicit E2eWorld(const std::string& installed = "installed\\Zomi7.EXE")
         : UpdateWorld(Sjis("upd_e2e_medium_ソ"), Sjis("upd_e2e_product_表")) {
-        EXPECT_TRUE(CopyFileA((BinDir() + "SETUP.EXE").c_str(), (medium / "SETUP.EXE").c_str(), FALSE));
-        EXPECT_TRUE(CopyFileA(Sample(installed).c_str(), (product / "Zomi7.EXE").c_str(), FALSE));
-        EXPECT_TRUE(CopyFileA(Sample("installed\\kvp2lib.dll").c_str(), (product / "kvp2lib.dll").c_str(), FALSE));
+        EXPECT_TRUE(CopyTo(BinDir() + "SETUP.EXE", medium / "SETUP.EXE"));
+        EXPECT_TRUE(CopyTo(Sample(installed), product / "Zomi7.EXE"));
+        EXPECT_TRUE(CopyTo(Sample("installed\\kvp2lib.dll"), product / "kvp2lib.dll"));
         WriteFileBytes(product / "readme.txt", "old readme");
         EXPECT_TRUE(appPaths.Set(product / "Zomi7.EXE"));
         WriteFileBytes(medium / "SETUP.INI",

@@ -6,12 +6,12 @@
 
 #include <string>
 
+#include "platform/system_library.h"
+
 namespace testsupport {
 
 inline std::string FixturePath(const std::string& name) {
-    char self[MAX_PATH] = {};
-    const DWORD n = ::GetModuleFileNameA(nullptr, self, MAX_PATH);
-    std::string folder(self, n);
+    std::string folder = platform::GetModulePath(nullptr);
     folder.resize(folder.rfind('\\') + 1);
     return folder + name;
 }

@@ -20,8 +20,7 @@ public:
     AppPathsEntry appPaths;
 
     explicit RunWorld(const char* installedVersion = "fixture_ver_7_5_1_65535.exe") {
-        EXPECT_TRUE(CopyFileA(FixturePath(installedVersion).c_str(), (product / "Zomi7.EXE").c_str(),
-                              FALSE));
+        EXPECT_TRUE(CopyTo(FixturePath(installedVersion), product / "Zomi7.EXE"));
         EXPECT_TRUE(appPaths.Set(product / "Zomi7.EXE"));
         app.SetTargetDir("");
         AddComponent("APP", "<TARGETDIR>");

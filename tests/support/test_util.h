@@ -1,22 +1,26 @@
 #pragma once
-// Small helpers for Windows tests: code page 932 texts, scratch folders,
-// files.
+// Small helpers for Windows tests: scratch folders and files named in UTF-8
+// (through the W functions, as the programs do), code page 932 for the
+// data that is code page 932 (SETUP.INI's bytes, package entry names).
 
 #include <windows.h>
 
 #include <string>
 
 #include "platform/handle.h"
+#include "platform/wide.h"
 
 namespace testsupport {
 
 // Wine's ntdll exports its version; Windows' does not.
 inline bool RunningUnderWine() {
-    HMODULE ntdll = ::GetModuleHandleA("ntdll.dll");
+    HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
     return ntdll && ::GetProcAddress(ntdll, "wine_get_version");
 }
 
-// A UTF-8 literal in code page 932 (the system code page under our runner).
+using platform::Wide;
+
+// A UTF-8 text as code page 932 bytes.
 inline std::string Sjis(const std::string& utf8) {
     int wn = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
     std::wstring w(static_cast<size_t>(wn), L'\0');
@@ -28,7 +32,7 @@ inline std::string Sjis(const std::string& utf8) {
 }
 
 inline bool WriteFileBytes(const std::string& path, const std::string& bytes) {
-    platform::Handle h(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    platform::Handle h(::CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                      FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!h) return false;
     DWORD written = 0;
@@ -37,7 +41,7 @@ inline bool WriteFileBytes(const std::string& path, const std::string& bytes) {
 }
 
 inline std::string ReadFileBytes(const std::string& path) {
-    platform::Handle h(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    platform::Handle h(::CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                      FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!h) return std::string("<missing>");
     std::string out;
@@ -48,39 +52,47 @@ inline std::string ReadFileBytes(const std::string& path) {
 }
 
 inline bool Exists(const std::string& path) {
-    return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    return ::GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 // Deletes a folder tree (test clean-up; no link handling needed here).
 inline void RemoveTree(const std::string& dir) {
-    WIN32_FIND_DATAA fd;
-    platform::FindHandle h(::FindFirstFileA((dir + "\\*").c_str(), &fd));
+    WIN32_FIND_DATAW fd;
+    platform::FindHandle h(::FindFirstFileW(Wide(dir + "\\*").c_str(), &fd));
     if (h) {
         do {
-            std::string name = fd.cFileName;
+            const std::string name = platform::Narrow(fd.cFileName);
             if (name == "." || name == "..") continue;
-            std::string p = dir + "\\" + name;
+            const std::wstring p = Wide(dir + "\\" + name);
             if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveTree(p);
+                RemoveTree(dir + "\\" + name);
             } else {
-                ::SetFileAttributesA(p.c_str(), FILE_ATTRIBUTE_NORMAL);
-                ::DeleteFileA(p.c_str());
+                ::SetFileAttributesW(p.c_str(), FILE_ATTRIBUTE_NORMAL);
+                ::DeleteFileW(p.c_str());
             }
-        } while (::FindNextFileA(h.get(), &fd));
+        } while (::FindNextFileW(h.get(), &fd));
         h.reset();  // an open search holds the folder
     }
-    ::RemoveDirectoryA(dir.c_str());
+    ::RemoveDirectoryW(Wide(dir).c_str());
+}
+
+// The temporary folder, with its trailing backslash.
+inline std::string TempPath() {
+    wchar_t tmp[MAX_PATH + 1] = {};
+    return platform::Narrow(std::wstring_view(tmp, ::GetTempPathW(MAX_PATH + 1, tmp)));
+}
+
+inline bool CopyTo(const std::string& from, const std::string& to) {
+    return ::CopyFileW(Wide(from).c_str(), Wide(to).c_str(), FALSE) != FALSE;
 }
 
 // A fresh, empty folder below the temporary folder, removed on destruction.
 class ScratchDir {
 public:
     explicit ScratchDir(const std::string& name) {
-        char tmp[MAX_PATH] = {};
-        ::GetTempPathA(MAX_PATH, tmp);
-        m_path = std::string(tmp) + name;
+        m_path = TempPath() + name;
         RemoveTree(m_path);
-        ::CreateDirectoryA(m_path.c_str(), nullptr);
+        ::CreateDirectoryW(Wide(m_path).c_str(), nullptr);
     }
     ~ScratchDir() { RemoveTree(m_path); }
     ScratchDir(const ScratchDir&) = delete;

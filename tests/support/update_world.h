@@ -36,11 +36,7 @@ public:
             crc32(0, reinterpret_cast<const Bytef*>(lib.data()), static_cast<uInt>(lib.size())));
     }
 
-    static std::string TempDir() {
-        char t[MAX_PATH];
-        ::GetTempPathA(MAX_PATH, t);
-        return t;
-    }
+    static std::string TempDir() { return TempPath(); }
     static std::string WorkFolder() { return TempDir() + "KVUPDATE"; }
     static void RemoveWorkFolder() { RemoveTree(WorkFolder()); }
 

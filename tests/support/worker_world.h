@@ -36,9 +36,7 @@ public:
         app.m_strAppDir = program.path() + "\\";
         app.m_info.m_strProductName = "Zomi7";
         app.m_info.m_strProductVersion = "7.5.2.0";
-        char sys[MAX_PATH];
-        ::GetSystemDirectoryA(sys, MAX_PATH);
-        app.m_info.m_strSystemDir = sys;
+        app.m_info.m_strSystemDir = platform::SystemFolder();
         app.SetTargetDir(product.path());
         library = "library bytes of this product build";
         WriteFileBytes(product / "kvp2lib.dll", library);
@@ -48,17 +46,6 @@ public:
         SetAppForTest(nullptr);
         platform::SetPauseDivisor(1);
         RemoveWorkFolder();
-    }
-
-    // Names of the scratch files ("kvc*.tmp") in the temporary folder now.
-    static std::vector<std::string> ScratchFiles() {
-        std::vector<std::string> out;
-        WIN32_FIND_DATAA fd;
-        platform::FindHandle h(::FindFirstFileA((TempDir() + "kvc*.tmp").c_str(), &fd));
-        if (!h) return out;
-        do out.push_back(fd.cFileName);
-        while (::FindNextFileA(h.get(), &fd));
-        return out;
     }
 
     void PutPackage(const std::vector<unsigned char>& bytes, const std::string& name = "UPDATE.PKG") {
