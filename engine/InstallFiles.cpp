@@ -20,6 +20,7 @@ int CCopyThread::BuildFileList(std::string workFolder) {
         app.ExpandMacros(source);
 
         const size_t before = m_files.size();
+        m_placed.BeginListing();
         if (!CollectFiles(source, source)) {
             platform::AppMessageBox(texts::kFilesNotFound, MB_ICONEXCLAMATION | MB_OK);
             return FALSE;
