@@ -8,6 +8,7 @@
 #include "platform/log.h"
 #include "platform/prompt.h"
 #include "platform/timing.h"
+#include "util/long_path.h"
 
 namespace {
 
@@ -15,12 +16,6 @@ constexpr unsigned kPassiveBoxMs = 2000;  // how long /passive shows each box
 constexpr unsigned kPollMs = 50;
 
 const char kVersion[] = "7.5.2.0";  // the version this update brings
-
-std::string FullPath(const std::string& path) {
-    char buf[MAX_PATH] = {};
-    const DWORD n = ::GetFullPathNameA(path.c_str(), MAX_PATH, buf, nullptr);
-    return n > 0 && n < MAX_PATH ? std::string(buf, n) : path;
-}
 
 }  // namespace
 

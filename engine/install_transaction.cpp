@@ -36,6 +36,7 @@
 #include "platform/prompt.h"
 #include "platform/timing.h"
 #include "util/fs.h"
+#include "util/long_path.h"
 #include "util/path.h"
 #include "util/syserr.h"
 
@@ -437,9 +438,11 @@ private:
             }
             m_names.Add(item.staged, FILE_ATTRIBUTE_NORMAL);
             m_journal.records.push_back({journal::Record::Staged, item.staged, item.dest, {}, 0});
-            // Missing folders above the destination, outermost first.
+            // Missing folders above the destination, outermost first; a
+            // missing root is no folder to make (the staging will say so).
             std::vector<std::string> missing;
-            for (std::string f = ParentFolder(item.dest); !f.empty() && !m_names.IsFolder(f); f = ParentFolder(f)) {
+            for (std::string f = ParentFolder(item.dest); !f.empty() && !journal::IsRoot(f) && !m_names.IsFolder(f);
+                 f = ParentFolder(f)) {
                 if (!planned.insert(NameKey(f)).second) break;
                 missing.push_back(f);
             }
@@ -656,7 +659,7 @@ Recovery RecoverInterrupted(const std::string& installFolder, const std::vector<
     }
     journal::Journal j;
     std::string why;
-    if (!ReadJournal(path, j, why) || !journal::Validate(j, roots, why)) {
+    if (!ReadJournal(path, j, why) || !journal::Validate(j, roots, FullPath, why)) {
         platform::AppMessageBox(std::string(texts::kJournalUnreadable) + path + "\n" + why,
                                 MB_ICONSTOP | MB_OK);
         return Recovery::Failed;

@@ -91,13 +91,13 @@ public:
         AddComponent("APP", "<TARGETDIR>");
         AddComponent("HELP", "<TARGETDIR>\\HELP");
     }
-    void ExpectUpdated() {
+    void ExpectUpdated(const std::string& help = "HELP") {
         EXPECT_TRUE(ReadFileBytes(product / "Zomi7.EXE") ==
                     ReadFileBytes(testsupport::FixturePath("fixture_ver_7_5_2_0.exe")))
             << "Zomi7.EXE is not the new one";
         EXPECT_EQ(ReadFileBytes(product / "readme.txt"), "new readme");
-        EXPECT_EQ(ReadFileBytes(product / "HELP\\a.txt"), "new help a");
-        EXPECT_EQ(ReadFileBytes(product / "HELP\\new\\b.txt"), "new help b");
+        EXPECT_EQ(ReadFileBytes(product / (help + "\\a.txt")), "new help a");
+        EXPECT_EQ(ReadFileBytes(product / (help + "\\new\\b.txt")), "new help b");
         EXPECT_EQ(Leftovers(product.path()), std::vector<std::string>{});
     }
 };
@@ -303,7 +303,8 @@ TEST(CrashChild, RunUntilKilled) {
     app.m_strAppDir = std::string(tmp) + "upd_w_program\\";
     app.m_info.m_strProductName = "Zomi7";
     app.m_info.m_strProductVersion = "7.5.2.0";
-    for (auto [source, dest] : {std::pair{"APP", "<TARGETDIR>"}, std::pair{"HELP", "<TARGETDIR>\\HELP"}}) {
+    for (auto [source, dest] :
+         {std::pair<const char*, const char*>{"APP", "<TARGETDIR>"}, {"HELP", std::getenv("UPD_KILL_HELP")}}) {
         auto c = std::make_unique<SETUPCOMPONENT>();
         c->pszSource = source;
         c->pszDest = dest;
@@ -322,17 +323,27 @@ TEST(Transaction, KilledRunsAreUndoneByTheNextRun) {
         const char* point;
         const char* index;
         bool backupsLeft;  // the kill came after an old file was moved aside
+        std::string helpDest, help;  // as SETUP.INI spells it; where it lands
     } cases[] = {
-        {"staged", "1", false},     // while staging
-        {"committed", "1", true},   // in the middle of the commit
+        {"staged", "1", false, "<TARGETDIR>\\HELP", "HELP"},    // while staging
+        {"committed", "1", true, "<TARGETDIR>\\HELP", "HELP"},  // in the middle of the commit
+        // Destinations that are not their full path, and one over 260
+        // bytes: the journal holds what the next run reads.
+        {"committed", "1", true, "<TARGETDIR>\\\\HELP", "HELP"},
+        {"committed", "1", true, "<TARGETDIR>\\NEW\\..\\HELP", "HELP"},
+        {"committed", "1", true, "", ""},
     };
+    for (int i = 0; i < 120; ++i) cases[4].help += Sjis("ソ");
+    cases[4].helpDest = "<TARGETDIR>\\" + cases[4].help;
     for (auto& c : cases) {
-        SCOPED_TRACE(std::string(c.point) + " " + c.index);
+        SCOPED_TRACE(std::string(c.point) + " " + c.index + " " + c.helpDest);
         ProductWorld w;
+        w.app.m_info.m_components.back()->pszDest = c.helpDest;
         const TreeState before = Snapshot(w.product.path());
 
         SetEnvironmentVariableA("UPD_KILL_POINT", c.point);
         SetEnvironmentVariableA("UPD_KILL_INDEX", c.index);
+        SetEnvironmentVariableA("UPD_KILL_HELP", c.helpDest.c_str());
         char self[MAX_PATH];
         GetModuleFileNameA(nullptr, self, MAX_PATH);
         std::string cmd = std::string("\"") + self + "\" --gtest_filter=CrashChild.RunUntilKilled";
@@ -342,6 +353,7 @@ TEST(Transaction, KilledRunsAreUndoneByTheNextRun) {
         ASSERT_TRUE(CreateProcessA(self, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
         SetEnvironmentVariableA("UPD_KILL_POINT", nullptr);
         SetEnvironmentVariableA("UPD_KILL_INDEX", nullptr);
+        SetEnvironmentVariableA("UPD_KILL_HELP", nullptr);
         ASSERT_EQ(WaitForSingleObject(pi.hProcess, 60000), WAIT_OBJECT_0);
         DWORD code = 0;
         GetExitCodeProcess(pi.hProcess, &code);
@@ -365,7 +377,7 @@ TEST(Transaction, KilledRunsAreUndoneByTheNextRun) {
         EXPECT_EQ(prompt.Boxes()[0].text, Sjis("前回のアップデートが中断されていたため、元の状態に戻しました。"));
         EXPECT_EQ(prompt.Boxes()[0].style, 0x40u);
         EXPECT_EQ(prompt.Boxes().size(), 1u);
-        w.ExpectUpdated();
+        w.ExpectUpdated(c.help);
     }
 }
 
