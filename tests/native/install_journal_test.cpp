@@ -166,7 +166,7 @@ TEST(JournalValidate, TrailByteBackslashIsNoSeparator) {
 }
 
 TEST(JournalValidate, RootsAreNoFoldersToMake) {
-    for (const char* root : {"C:\\", "\\\\h\\s", "\\\\h\\s\\"}) EXPECT_TRUE(journal::IsRoot(root)) << root;
-    for (const char* other : {"C:\\a", "C:", "\\\\h", "\\\\?\\C:\\", "\\\\h\\s\\a"})
-        EXPECT_FALSE(journal::IsRoot(other)) << other;
+    for (auto [path, root] : {std::pair{"C:\\", true}, {"\\\\h\\s", true}, {"\\\\h\\s\\", true}, {"C:\\a", false},
+                              {"C:", false}, {"\\\\h", false}, {"\\\\?\\C:\\", false}, {"\\\\h\\s\\a", false}})
+        EXPECT_EQ(journal::IsRoot(path), root) << path;
 }

@@ -263,6 +263,28 @@ TEST(Transaction, NotEnoughRoomShowsTheBoxAndChangesNothing) {
     }
 }
 
+TEST(Transaction, ComponentsSharingASourceEachGetEveryFile) {
+    // APP's unpacked files copied for <TARGETDIR>, moved for COPY: the copies need room.
+    const ULONGLONG copies = 4096 + 102400;
+    for (ULONGLONG free : {copies - 1, copies}) {
+        testsupport::RunWorld w;
+        w.PutStandardPackage();
+        w.AddComponent("APP", "<TARGETDIR>\\COPY");
+        g_freeBytes = free;
+        auto previous = install::SetVolumeSpaceQuery(SmallVolume);
+        ScriptedPrompt prompt;
+        const DWORD code = RunWorker().code;
+        install::SetVolumeSpaceQuery(previous);
+        EXPECT_EQ(code, free < copies ? 0xFFFFFFFFu : 0u) << free;
+        EXPECT_EQ(prompt.Seen().empty() ? "" : prompt.Seen()[0].text,
+                  free < copies ? Sjis("ディスクの空き容量が不足しています。\nQ:\\ に、あと 1 MB の空き領域が必要です。") : "");
+        if (free < copies) continue;
+        w.ExpectInstalled();
+        EXPECT_EQ(ReadFileBytes(w.product / "COPY\\new.txt"), "new");
+        EXPECT_EQ(ReadFileBytes(w.product / "COPY\\lib\\deep\\x.dat"), std::string(100000, 'x'));
+    }
+}
+
 TEST(Transaction, RealSmallVolumeIsSeenBeforeAnythingIsWritten) {
     // A small file system mounted by the test runner (see CMakeLists), when
     // the machine allows mounting; the product's HELP folder lives there.
@@ -303,8 +325,7 @@ TEST(CrashChild, RunUntilKilled) {
     app.m_strAppDir = std::string(tmp) + "upd_w_program\\";
     app.m_info.m_strProductName = "Zomi7";
     app.m_info.m_strProductVersion = "7.5.2.0";
-    for (auto [source, dest] :
-         {std::pair<const char*, const char*>{"APP", "<TARGETDIR>"}, {"HELP", std::getenv("UPD_KILL_HELP")}}) {
+    for (auto [source, dest] : {std::pair<const char*, const char*>{"APP", "<TARGETDIR>"}, {"HELP", std::getenv("UPD_KILL_HELP")}}) {
         auto c = std::make_unique<SETUPCOMPONENT>();
         c->pszSource = source;
         c->pszDest = dest;
@@ -327,9 +348,7 @@ TEST(Transaction, KilledRunsAreUndoneByTheNextRun) {
     } cases[] = {
         {"staged", "1", false, "<TARGETDIR>\\HELP", "HELP"},    // while staging
         {"committed", "1", true, "<TARGETDIR>\\HELP", "HELP"},  // in the middle of the commit
-        // Destinations that are not their full path, and one over 260
-        // bytes: the journal holds what the next run reads.
-        {"committed", "1", true, "<TARGETDIR>\\\\HELP", "HELP"},
+        {"committed", "1", true, "<TARGETDIR>\\\\HELP", "HELP"},  // not full paths, or over 260 bytes
         {"committed", "1", true, "<TARGETDIR>\\NEW\\..\\HELP", "HELP"},
         {"committed", "1", true, "", ""},
     };

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "app/ExitStatus.h"
-#include "engine/install_transaction.h"
 #include "platform/log.h"
 #include "platform/unattended_prompt.h"
 #include "tests/support/run_world.h"
@@ -31,46 +30,6 @@ TEST(WorkerRun, SuccessfulUpdate) {
     EXPECT_EQ(w.app.GetTargetDir(), w.product.path());
     w.ExpectInstalled();
     EXPECT_FALSE(Exists(WorkerWorld::WorkFolder()));
-}
-
-namespace {
-ULONGLONG g_freeBytes = 0;
-bool OneVolume(const std::string&, install::VolumeSpace& space) {  // the work folder's too
-    space.root = "Q:\\";
-    space.freeBytes = g_freeBytes;
-    space.clusterBytes = 4096;
-    return true;
-}
-}  // namespace
-
-TEST(WorkerRun, ComponentsSharingASourceEachGetEveryFile) {
-    // A third component takes APP's files as well: each unpacked file is
-    // copied for its first use and moved for its last, and only the copies
-    // (new.txt and x.dat in whole clusters) need room on the one volume.
-    const ULONGLONG copies = 4096 + 102400;
-    for (ULONGLONG free : {copies - 1, copies}) {
-        SCOPED_TRACE(free);
-        RunWorld w;
-        w.PutStandardPackage();
-        w.AddComponent("APP", "<TARGETDIR>\\COPY");
-        g_freeBytes = free;
-        auto previous = install::SetVolumeSpaceQuery(OneVolume);
-        ScriptedPrompt prompt;
-        Finished f = RunWorker();
-        install::SetVolumeSpaceQuery(previous);
-        if (free < copies) {
-            ASSERT_EQ(prompt.Boxes().size(), 1u);
-            EXPECT_EQ(prompt.Boxes()[0].text, Sjis("ディスクの空き容量が不足しています。\nQ:\\ に、あと 1 MB の空き領域が必要です。"));
-            EXPECT_EQ(f.code, 0xFFFFFFFFu);
-            continue;
-        }
-        EXPECT_EQ(f.code, 0u);
-        EXPECT_EQ(f.max, 5);
-        EXPECT_TRUE(prompt.Seen().empty());
-        w.ExpectInstalled();
-        EXPECT_EQ(ReadFileBytes(w.product / "COPY\\new.txt"), "new");
-        EXPECT_EQ(ReadFileBytes(w.product / "COPY\\lib\\deep\\x.dat"), std::string(100000, 'x'));
-    }
 }
 
 TEST(WorkerRun, ProductRunningStopsBeforeAnythingIsMade) {
