@@ -9,6 +9,7 @@
 #include "platform/prompt.h"
 #include "platform/timing.h"
 #include "platform/wide.h"
+#include "util/long_path.h"
 
 namespace {
 
@@ -16,17 +17,6 @@ constexpr unsigned kPassiveBoxMs = 2000;  // how long /passive shows each box
 constexpr unsigned kPollMs = 50;
 
 const char kVersion[] = "7.5.2.0";  // the version this update brings
-
-std::string FullPath(const std::string& path) {
-    const std::wstring wide = platform::Wide(path);
-    std::wstring buf(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD n = ::GetFullPathNameW(wide.c_str(), static_cast<DWORD>(buf.size()), buf.data(), nullptr);
-        if (n == 0) return path;
-        if (n < buf.size()) return platform::Narrow(std::wstring_view(buf.data(), n));
-        buf.assign(n, L'\0');  // n is the size it needs
-    }
-}
 
 }  // namespace
 

@@ -7,6 +7,7 @@
 #include "engine/unexpected_error.h"
 #include "platform/log.h"
 #include "util/fs.h"
+#include "util/long_path.h"
 
 CCopyThread::CCopyThread() = default;
 
@@ -123,14 +124,12 @@ int CCopyThread::CheckProduct() {
     if (!found) return -1;
 
     // An update that was killed is undone before anything else looks at the
-    // product; then this run updates it as if nothing had happened.
-    std::vector<std::string> roots{targetDir};
-    for (const auto& component : app.m_info.m_components) {
-        std::string dest = component->pszDest;
-        app.ExpandMacros(dest);
-        roots.push_back(dest);
-    }
-    if (install::RecoverInterrupted(targetDir, roots) == install::Recovery::Failed) return -1;
+    // product; then this run updates it as if nothing had happened. Its
+    // journal holds full paths: the folders it may name are given so too.
+    const std::string installFolder = FullPath(targetDir);
+    std::vector<std::string> roots{installFolder};
+    for (const auto& component : app.m_info.m_components) roots.push_back(DestinationOf(*component, ""));
+    if (install::RecoverInterrupted(installFolder, roots) == install::Recovery::Failed) return -1;
 
     return check.CheckVersion() ? 0 : 16;
 }

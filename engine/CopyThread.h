@@ -27,6 +27,8 @@ struct COPYPROGRESS {
     mutable std::mutex lock;
 };
 
+struct SETUPCOMPONENT;
+
 // One file to install.
 class CCopyItem {
 public:
@@ -53,6 +55,10 @@ public:
     int ExtractPackage(std::string& workFolder);
     int BuildFileList(std::string workFolder);
     int CollectFiles(std::string folder, std::string root);
+    // Where the file at relative below a component's source goes, as a full
+    // path; with relative empty, the component's destination folder itself
+    // (with a trailing backslash).
+    static std::string DestinationOf(const SETUPCOMPONENT& component, const std::string& relative);
     int InstallFiles();
 
     COPYPROGRESS m_progress;

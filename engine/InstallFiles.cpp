@@ -7,6 +7,7 @@
 #include "res/texts.h"
 #include "platform/filefind.h"
 #include "platform/prompt.h"
+#include "util/long_path.h"
 #include "util/path.h"
 
 int CCopyThread::BuildFileList(std::string workFolder) {
@@ -20,17 +21,13 @@ int CCopyThread::BuildFileList(std::string workFolder) {
         app.ExpandMacros(source);
 
         const size_t before = m_files.size();
+        m_placed.BeginListing();
         if (!CollectFiles(source, source)) {
             platform::AppMessageBox(texts::kFilesNotFound, MB_ICONEXCLAMATION | MB_OK);
             return FALSE;
         }
-        // The join comes before the expansion, so an unexpanded destination
-        // such as "<TARGETDIR>" gets its backslash.
-        for (auto it = std::next(m_files.begin(), static_cast<long>(before)); it != m_files.end(); ++it) {
-            std::string dest = JoinPath(component->pszDest, (*it)->m_strDest);
-            app.ExpandMacros(dest);
-            (*it)->m_strDest = dest;
-        }
+        for (auto it = std::next(m_files.begin(), static_cast<long>(before)); it != m_files.end(); ++it)
+            (*it)->m_strDest = DestinationOf(*component, (*it)->m_strDest);
     }
     // From a package, only what extraction placed is installed: here by
     // the listing's names, sizes and times, before anything is copied;
@@ -40,6 +37,16 @@ int CCopyThread::BuildFileList(std::string workFolder) {
         return FALSE;
     }
     return TRUE;
+}
+
+std::string CCopyThread::DestinationOf(const SETUPCOMPONENT& component, const std::string& relative) {
+    // The join comes before the expansion, so an unexpanded destination
+    // such as "<TARGETDIR>" gets its backslash. The result is a full path,
+    // the one form that staging, the commit and the journal use and that
+    // the next run compares.
+    std::string dest = JoinPath(component.pszDest, relative);
+    GetApp().ExpandMacros(dest);
+    return FullPath(dest);
 }
 
 int CCopyThread::CollectFiles(std::string folder, std::string root) {
@@ -73,5 +80,5 @@ int CCopyThread::CollectFiles(std::string folder, std::string root) {
 int CCopyThread::InstallFiles() {
     // One transaction over every file; its journal lives in the install
     // folder, where the next run looks for it.
-    return install::InstallAll(*this, GetApp().GetTargetDir());
+    return install::InstallAll(*this, FullPath(GetApp().GetTargetDir()));
 }

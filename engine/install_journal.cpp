@@ -50,31 +50,30 @@ bool ParseCount(const std::string& s, std::size_t& value) {
     return true;
 }
 
-// "X:\name\name...": no empty, "." or ".." part, no forward slash, no colon
-// after the drive, no control character, no trailing backslash.
-bool IsPlainDrivePath(const std::string& path) {
-    if (path.size() < 4 || path.size() >= 260) return false;
-    const char drive = path[0];
-    if (!((drive >= 'A' && drive <= 'Z') || (drive >= 'a' && drive <= 'z'))) return false;
-    if (path[1] != ':' || path[2] != '\\') return false;
-    for (std::size_t i = 3; i < path.size(); ++i) {
+// A rooted path as the system's full form of a path has it: a drive or UNC
+// root, then names, none empty, "." or "..", no forward slash, no character
+// cut in two, no length limit. Whatever else a name holds is the file
+// system's to refuse: the journal keeps what the update tried, and the next
+// run must be able to read it.
+bool IsRootedPath(const std::string& path) {
+    const std::size_t start = RootLength(path);
+    if (start == 0 || start >= path.size()) return false;
+    for (std::size_t i = 0; i < path.size(); ++i) {
         const unsigned char c = static_cast<unsigned char>(path[i]);
         if (mbcs::IsLeadByte(c)) {
             if (i + 1 >= path.size()) return false;  // a lead byte cut off
             ++i;
-            continue;
-        }
-        if (c < 0x20 || c == '/' || c == ':' || c == '*' || c == '?' || c == '"' || c == '<' ||
-            c == '>' || c == '|')
+        } else if (c == '/') {
             return false;
+        }
     }
-    std::size_t start = 3;
-    for (;;) {
-        const std::size_t slash = mbcs::Find(path, '\\', start);
-        const std::string part = path.substr(start, slash == mbcs::npos ? mbcs::npos : slash - start);
+    for (std::size_t partStart = start;;) {
+        const std::size_t slash = mbcs::Find(path, '\\', partStart);
+        const std::string part =
+            path.substr(partStart, slash == mbcs::npos ? mbcs::npos : slash - partStart);
         if (part.empty() || part == "." || part == "..") return false;
         if (slash == mbcs::npos) return true;
-        start = slash + 1;
+        partStart = slash + 1;
     }
 }
 
@@ -202,25 +201,52 @@ bool IsAtOrBelow(const std::string& path, const std::string& root) {
     return p.size() == r.size() || p[r.size()] == '\\';
 }
 
-bool Validate(const Journal& journal, const std::vector<std::string>& roots, std::string& why) {
-    auto allowed = [&](const std::string& path) {
-        if (!IsPlainDrivePath(path)) {
-            why = "not a plain drive path: " + path;
+std::size_t RootLength(const std::string& path) {
+    const char drive = path.empty() ? '\0' : path[0];
+    if (path.size() >= 3 && ((drive >= 'A' && drive <= 'Z') || (drive >= 'a' && drive <= 'z')) &&
+        path[1] == ':' && path[2] == '\\')
+        return 3;
+    if (path.size() < 3 || path[0] != '\\' || path[1] != '\\') return 0;
+    const std::size_t server = mbcs::Find(path, '\\', 2);
+    if (server == mbcs::npos || server == 2) return 0;
+    const std::string name = path.substr(2, server - 2);
+    if (name == "?" || name == ".") return 0;  // the device and "as it stands" forms
+    const std::size_t share = mbcs::Find(path, '\\', server + 1);
+    if (share == server + 1) return 0;
+    return share == mbcs::npos ? path.size() : share + 1;
+}
+
+bool IsRoot(const std::string& folder) {
+    const std::size_t n = RootLength(folder);
+    return n != 0 && n >= folder.size() - (EndsWithBackslash(folder) ? 1 : 0);
+}
+
+bool Validate(const Journal& journal, const std::vector<std::string>& roots, FullPathOf fullPath,
+              std::string& why) {
+    // folderOnTheWay: a folder the update created above a destination that
+    // did not exist yet (only an empty folder is ever removed).
+    auto allowed = [&](const std::string& path, bool folderOnTheWay) {
+        if (!IsRootedPath(path)) {
+            why = "not a full path: " + path;
+            return false;
+        }
+        if (fullPath(path) != path) {
+            why = "not in its full form: " + path;
             return false;
         }
         for (const std::string& root : roots)
-            if (IsAtOrBelow(path, root)) return true;
+            if (IsAtOrBelow(path, root) || (folderOnTheWay && IsAtOrBelow(root, path))) return true;
         why = "outside the update's destinations: " + path;
         return false;
     };
     for (const Record& r : journal.records) {
         switch (r.kind) {
         case Record::Folder:
-            if (!allowed(r.path)) return false;
+            if (!allowed(r.path, true)) return false;
             break;
         case Record::Staged:
         case Record::Commit:
-            if (!allowed(r.dest)) return false;
+            if (!allowed(r.dest, false)) return false;
             if (!IsNumberedName(r.path, r.dest, kStagedSuffix)) {
                 why = "not a staged name of its destination: " + r.path;
                 return false;

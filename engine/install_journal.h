@@ -50,12 +50,26 @@ bool Parse(const std::string& text, Journal& journal, std::string& why);
 std::string StagedName(const std::string& dest, unsigned number);
 std::string BackupName(const std::string& dest, unsigned number);
 
+// The system's full form of a path (GetFullPathName's), given by the caller.
+using FullPathOf = std::string (*)(const std::string& path);
+
 // A journal read from disk is as hostile as any file in a folder others may
-// write: before anything in it is acted on, every path must be a plain
-// absolute drive path (no "..", no device or "\\?\" form, no forward slash),
-// lie at or below one of roots (compared without case), and every staged
-// and backup name must be the name above of its own destination.
-bool Validate(const Journal& journal, const std::vector<std::string>& roots, std::string& why);
+// write: before anything in it is acted on, every path must be a rooted path
+// (a drive or UNC root, no empty, "." or ".." part, no "\\?\" or device
+// form, no forward slash) equal to its own full form, the form in which the
+// update writes every path, of any length; lie at or below one of roots
+// (full paths too, compared without case), or for a created folder, above
+// one; and every staged and backup name must be the name above of its own
+// destination.
+bool Validate(const Journal& journal, const std::vector<std::string>& roots, FullPathOf fullPath,
+              std::string& why);
+
+// The length of path's root: 3 for "X:\", that of "\\server\share\" (or
+// of the whole "\\server\share") for a UNC path; 0 for any other path.
+std::size_t RootLength(const std::string& path);
+// Whether folder is a root itself (with or without its trailing backslash):
+// nothing to create or remove.
+bool IsRoot(const std::string& folder);
 
 // Whether path is root or lies below it (no case, double-byte aware).
 bool IsAtOrBelow(const std::string& path, const std::string& root);

@@ -36,6 +36,7 @@
 #include "platform/prompt.h"
 #include "platform/timing.h"
 #include "util/fs.h"
+#include "util/long_path.h"
 #include "util/path.h"
 #include "util/syserr.h"
 
@@ -311,7 +312,17 @@ public:
     Transaction(CCopyThread& worker, const std::string& installFolder)
         : m_worker(worker), m_journalPath(JournalPath(installFolder)),
           m_productExe(NameKey(JoinPath(installFolder, product::kExeName))) {
-        for (const auto& item : worker.m_files) m_items.push_back({item->m_strSource, item->m_strDest, {}, {}});
+        for (const auto& item : worker.m_files)
+            m_items.push_back({item->m_strSource, item->m_strDest, {}, {}, false});
+        // Files of the update's own work folder go away afterwards: each is
+        // moved into place (where it lies on its destination's volume) for
+        // its last use, and copied for every use before it, when components
+        // share a source folder.
+        if (worker.m_placed.Active()) {
+            std::map<std::string, unsigned> lastUse;  // by the source's key
+            for (unsigned i = 0; i < m_items.size(); ++i) lastUse[NameKey(m_items[i].source)] = i;
+            for (const auto& use : lastUse) m_items[use.second].mayMove = true;
+        }
     }
 
     BOOL Run() {
@@ -351,6 +362,7 @@ private:
     struct Item {
         std::string source, dest, staged;
         platform::Handle held;  // the staged file, open from its staging to its commit
+        bool mayMove;  // the source's last use: moved rather than copied where it can be
     };
 
     int Ask(const std::string& text) { return platform::AppMessageBox(text, kRetryStyle); }
@@ -364,8 +376,8 @@ private:
         };
         std::map<std::string, Volume> volumes;  // by the root's key
         std::map<std::string, std::string> rootOf;  // folder -> the root's key
-        // The update's own files are moved where they lie on the
-        // destination's volume, which takes no room there.
+        // A file moved where it lies on the destination's volume takes no
+        // room there; its copies for other components do.
         std::string movedFrom;  // the key of the work folder's root; "" when everything is copied
         if (m_worker.m_placed.Active()) {
             VolumeSpace space;
@@ -383,7 +395,7 @@ private:
                 volumes.emplace(key, Volume{space, 0});
                 known = rootOf.emplace(folder, key).first;
             }
-            if (known->second == movedFrom) continue;
+            if (item.mayMove && known->second == movedFrom) continue;
             platform::FileStatus status;
             if (!platform::File::GetStatus(item.source, status)) continue;  // staging will say why
             Volume& volume = volumes[known->second];
@@ -426,9 +438,11 @@ private:
             }
             m_names.Add(item.staged, FILE_ATTRIBUTE_NORMAL);
             m_journal.records.push_back({journal::Record::Staged, item.staged, item.dest, {}, 0});
-            // Missing folders above the destination, outermost first.
+            // Missing folders above the destination, outermost first; a
+            // missing root is no folder to make (the staging will say so).
             std::vector<std::string> missing;
-            for (std::string f = ParentFolder(item.dest); !f.empty() && !m_names.IsFolder(f); f = ParentFolder(f)) {
+            for (std::string f = ParentFolder(item.dest); !f.empty() && !journal::IsRoot(f) && !m_names.IsFolder(f);
+                 f = ParentFolder(f)) {
                 if (!planned.insert(NameKey(f)).second) break;
                 missing.push_back(f);
             }
@@ -460,16 +474,13 @@ private:
     }
 
     bool StageAll() {
-        // Files of the update's own work folder go away afterwards: they are
-        // moved into place where they lie on the destination's volume.
-        const bool mayMove = m_worker.m_placed.Active();
         for (unsigned i = 0; i < m_items.size(); ++i) {
             Item& item = m_items[i];
             for (;;) {
                 m_worker.SetCurrentFile(item.dest);
                 std::string why;
                 const StageResult result =
-                    StageFile(item.source, item.staged, m_worker.m_placed, mayMove, item.held, why);
+                    StageFile(item.source, item.staged, m_worker.m_placed, item.mayMove, item.held, why);
                 if (result == StageResult::Done) break;
                 DeleteIfThere(item.staged);  // a part-made copy goes before the next try
                 if (result == StageResult::Refused) {
@@ -648,7 +659,7 @@ Recovery RecoverInterrupted(const std::string& installFolder, const std::vector<
     }
     journal::Journal j;
     std::string why;
-    if (!ReadJournal(path, j, why) || !journal::Validate(j, roots, why)) {
+    if (!ReadJournal(path, j, why) || !journal::Validate(j, roots, FullPath, why)) {
         platform::AppMessageBox(std::string(texts::kJournalUnreadable) + path + "\n" + why,
                                 MB_ICONSTOP | MB_OK);
         return Recovery::Failed;

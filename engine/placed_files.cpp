@@ -11,6 +11,7 @@ bool SameTime(const FILETIME& a, const FILETIME& b) { return ::CompareFileTime(&
 void CPlacedFiles::Begin() {
     m_active = true;
     m_linkSeen = false;
+    m_listing = 1;
     m_files.clear();
 }
 
@@ -25,14 +26,14 @@ void CPlacedFiles::Record(const std::string& path, const FileFacts& facts) {
     state.index = facts.index;
     state.size = facts.size;
     state.written = facts.written;
-    state.listed = false;
+    state.listedBy = 0;
 }
 
 bool CPlacedFiles::Lists(const std::string& path, ULONGLONG size, const FILETIME& written) {
     if (!m_active) return true;
     auto it = m_files.find(KeyOf(path));
-    if (it == m_files.end() || it->second.listed) return false;
-    it->second.listed = true;
+    if (it == m_files.end() || it->second.listedBy == m_listing) return false;
+    it->second.listedBy = m_listing;
     return it->second.size == size && SameTime(it->second.written, written);
 }
 

@@ -17,3 +17,17 @@ std::wstring ExtendedPath(const std::string& path) {
     if (unc) return L"\\\\?\\UNC\\" + wide.substr(2);
     return wide;
 }
+
+std::string FullPath(const std::string& path) {
+    const std::wstring wide = platform::Wide(path);
+    std::wstring full(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = ::GetFullPathNameW(wide.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+        if (n == 0) return path;
+        if (n < full.size()) {  // written, without its terminating zero
+            full.resize(n);
+            return platform::Narrow(full);
+        }
+        full.resize(n);  // the size it needs, its zero included
+    }
+}

@@ -100,7 +100,10 @@ TEST(JournalNames, StagedAndBackupNamesSitBesideTheirFile) {
 }
 
 TEST(JournalValidate, OnlyTheUpdatesOwnDestinationsAndNames) {
-    const std::vector<std::string> roots = {"C:\\Zomi7", "C:\\WINDOWS\\system32\\"};
+    const std::vector<std::string> roots = {"C:\\Zomi7", "C:\\WINDOWS\\system32\\", "\\\\host\\share\\Z"};
+    // The system's full form, as far as these cases need it: the last name
+    // loses its trailing dots and blanks.
+    const journal::FullPathOf full = [](const std::string& p) { return p.substr(0, p.find_last_not_of(". ") + 1); };
     auto commit = [](std::string staged, std::string dest, std::string backup) {
         Journal j;
         j.records.push_back({Record::Commit, staged, dest, backup, 0x20});
@@ -122,26 +125,31 @@ TEST(JournalValidate, OnlyTheUpdatesOwnDestinationsAndNames) {
          commit("C:\\WINDOWS\\system32\\k.dll.~kvs0", "C:\\WINDOWS\\system32\\k.dll", ""), true},
         {"a root itself as created folder", folder("C:\\Zomi7"), true},
         {"a folder beside a root", folder("C:\\Zomi7x"), false},
+        {"a created folder above a root", folder("C:\\WINDOWS"), true},
+        {"a file above a root", commit("C:\\WINDOWS\\a.~kvs1", "C:\\WINDOWS\\a", ""), false},
+        {"longer than 260 bytes", folder("C:\\Zomi7\\" + std::string(300, 'a')), true},
+        {"not its own full form", folder("C:\\Zomi7\\x."), false},
         {"outside every root", commit("C:\\other\\a.~kvs1", "C:\\other\\a", ""), false},
         {"dot-dot out of a root", commit("C:\\Zomi7\\..\\x.~kvs1", "C:\\Zomi7\\..\\x", ""), false},
         {"dot part", folder("C:\\Zomi7\\.\\x"), false},
         {"empty part", folder("C:\\Zomi7\\\\x"), false},
         {"forward slash", folder("C:\\Zomi7\\a/b"), false},
         {"device form", commit("\\\\?\\C:\\Zomi7\\a.~kvs1", "\\\\?\\C:\\Zomi7\\a", ""), false},
-        {"UNC", folder("\\\\host\\share\\Zomi7"), false},
-        {"stream name", commit("C:\\Zomi7\\a:s.~kvs1", "C:\\Zomi7\\a:s", ""), false},
+        {"device namespace", folder("\\\\.\\C:\\Zomi7\\a"), false},
+        {"UNC below a UNC root", folder("\\\\host\\share\\Z\\x"), true},
+        {"a name the file system refuses", commit("C:\\Zomi7\\a:s.~kvs1", "C:\\Zomi7\\a:s", ""), true},
         {"staged name of another file", commit("C:\\Zomi7\\b.~kvs1", "C:\\Zomi7\\a", ""), false},
         {"staged name without number", commit("C:\\Zomi7\\a.~kvs", "C:\\Zomi7\\a", ""), false},
         {"backup in another folder",
          commit("C:\\Zomi7\\a.~kvs1", "C:\\Zomi7\\a", "C:\\Users\\x\\a.~kvb1"), false},
         {"backup with the staged suffix", commit("C:\\Zomi7\\a.~kvs1", "C:\\Zomi7\\a", "C:\\Zomi7\\a.~kvs2"),
          false},
-        {"control character", folder("C:\\Zomi7\\a\x01"), false},
+        {"control character", folder("C:\\Zomi7\\a\x01"), true},
         {"lead byte cut off", folder("C:\\Zomi7\\a\x83"), false},
     };
     for (auto& c : cases) {
         std::string why;
-        EXPECT_EQ(journal::Validate(c.j, roots, why), c.ok) << c.name << ": " << why;
+        EXPECT_EQ(journal::Validate(c.j, roots, full, why), c.ok) << c.name << ": " << why;
         if (!c.ok) {
             EXPECT_FALSE(why.empty()) << c.name;
         }
@@ -155,4 +163,10 @@ TEST(JournalValidate, TrailByteBackslashIsNoSeparator) {
     EXPECT_TRUE(journal::IsAtOrBelow("C:\\" + kSo + "\\a", "C:\\" + kSo + "\\"));
     EXPECT_FALSE(journal::IsAtOrBelow("C:\\" + kSo + "x", "C:\\" + kSo));
     EXPECT_FALSE(journal::IsAtOrBelow("C:\\a", ""));
+}
+
+TEST(JournalValidate, RootsAreNoFoldersToMake) {
+    for (auto [path, root] : {std::pair{"C:\\", true}, {"\\\\h\\s", true}, {"\\\\h\\s\\", true}, {"C:\\a", false},
+                              {"C:", false}, {"\\\\h", false}, {"\\\\?\\C:\\", false}, {"\\\\h\\s\\a", false}})
+        EXPECT_EQ(journal::IsRoot(path), root) << path;
 }

@@ -91,13 +91,13 @@ public:
         AddComponent("APP", "<TARGETDIR>");
         AddComponent("HELP", "<TARGETDIR>\\HELP");
     }
-    void ExpectUpdated() {
+    void ExpectUpdated(const std::string& help = "HELP") {
         EXPECT_TRUE(ReadFileBytes(product / "Zomi7.EXE") ==
                     ReadFileBytes(testsupport::FixturePath("fixture_ver_7_5_2_0.exe")))
             << "Zomi7.EXE is not the new one";
         EXPECT_EQ(ReadFileBytes(product / "readme.txt"), "new readme");
-        EXPECT_EQ(ReadFileBytes(product / "HELP\\a.txt"), "new help a");
-        EXPECT_EQ(ReadFileBytes(product / "HELP\\new\\b.txt"), "new help b");
+        EXPECT_EQ(ReadFileBytes(product / (help + "\\a.txt")), "new help a");
+        EXPECT_EQ(ReadFileBytes(product / (help + "\\new\\b.txt")), "new help b");
         EXPECT_EQ(Leftovers(product.path()), std::vector<std::string>{});
     }
 };
@@ -263,6 +263,28 @@ TEST(Transaction, NotEnoughRoomShowsTheBoxAndChangesNothing) {
     }
 }
 
+TEST(Transaction, ComponentsSharingASourceEachGetEveryFile) {
+    // APP's unpacked files copied for <TARGETDIR>, moved for COPY: the copies need room.
+    const ULONGLONG copies = 4096 + 102400;
+    for (ULONGLONG free : {copies - 1, copies}) {
+        testsupport::RunWorld w;
+        w.PutStandardPackage();
+        w.AddComponent("APP", "<TARGETDIR>\\COPY");
+        g_freeBytes = free;
+        auto previous = install::SetVolumeSpaceQuery(SmallVolume);
+        ScriptedPrompt prompt;
+        const DWORD code = RunWorker().code;
+        install::SetVolumeSpaceQuery(previous);
+        EXPECT_EQ(code, free < copies ? 0xFFFFFFFFu : 0u) << free;
+        EXPECT_EQ(prompt.Seen().empty() ? "" : prompt.Seen()[0].text,
+                  free < copies ? Sjis("ディスクの空き容量が不足しています。\nQ:\\ に、あと 1 MB の空き領域が必要です。") : "");
+        if (free < copies) continue;
+        w.ExpectInstalled();
+        EXPECT_EQ(ReadFileBytes(w.product / "COPY\\new.txt"), "new");
+        EXPECT_EQ(ReadFileBytes(w.product / "COPY\\lib\\deep\\x.dat"), std::string(100000, 'x'));
+    }
+}
+
 TEST(Transaction, RealSmallVolumeIsSeenBeforeAnythingIsWritten) {
     // A small file system mounted by the test runner (see CMakeLists), when
     // the machine allows mounting; the product's HELP folder lives there.
@@ -303,7 +325,7 @@ TEST(CrashChild, RunUntilKilled) {
     app.m_strAppDir = std::string(tmp) + "upd_w_program\\";
     app.m_info.m_strProductName = "Zomi7";
     app.m_info.m_strProductVersion = "7.5.2.0";
-    for (auto [source, dest] : {std::pair{"APP", "<TARGETDIR>"}, std::pair{"HELP", "<TARGETDIR>\\HELP"}}) {
+    for (auto [source, dest] : {std::pair<const char*, const char*>{"APP", "<TARGETDIR>"}, {"HELP", std::getenv("UPD_KILL_HELP")}}) {
         auto c = std::make_unique<SETUPCOMPONENT>();
         c->pszSource = source;
         c->pszDest = dest;
@@ -322,17 +344,25 @@ TEST(Transaction, KilledRunsAreUndoneByTheNextRun) {
         const char* point;
         const char* index;
         bool backupsLeft;  // the kill came after an old file was moved aside
+        std::string helpDest, help;  // as SETUP.INI spells it; where it lands
     } cases[] = {
-        {"staged", "1", false},     // while staging
-        {"committed", "1", true},   // in the middle of the commit
+        {"staged", "1", false, "<TARGETDIR>\\HELP", "HELP"},    // while staging
+        {"committed", "1", true, "<TARGETDIR>\\HELP", "HELP"},  // in the middle of the commit
+        {"committed", "1", true, "<TARGETDIR>\\\\HELP", "HELP"},  // not full paths, or over 260 bytes
+        {"committed", "1", true, "<TARGETDIR>\\NEW\\..\\HELP", "HELP"},
+        {"committed", "1", true, "", ""},
     };
+    for (int i = 0; i < 120; ++i) cases[4].help += Sjis("ソ");
+    cases[4].helpDest = "<TARGETDIR>\\" + cases[4].help;
     for (auto& c : cases) {
-        SCOPED_TRACE(std::string(c.point) + " " + c.index);
+        SCOPED_TRACE(std::string(c.point) + " " + c.index + " " + c.helpDest);
         ProductWorld w;
+        w.app.m_info.m_components.back()->pszDest = c.helpDest;
         const TreeState before = Snapshot(w.product.path());
 
         SetEnvironmentVariableA("UPD_KILL_POINT", c.point);
         SetEnvironmentVariableA("UPD_KILL_INDEX", c.index);
+        SetEnvironmentVariableA("UPD_KILL_HELP", c.helpDest.c_str());
         char self[MAX_PATH];
         GetModuleFileNameA(nullptr, self, MAX_PATH);
         std::string cmd = std::string("\"") + self + "\" --gtest_filter=CrashChild.RunUntilKilled";
@@ -342,6 +372,7 @@ TEST(Transaction, KilledRunsAreUndoneByTheNextRun) {
         ASSERT_TRUE(CreateProcessA(self, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
         SetEnvironmentVariableA("UPD_KILL_POINT", nullptr);
         SetEnvironmentVariableA("UPD_KILL_INDEX", nullptr);
+        SetEnvironmentVariableA("UPD_KILL_HELP", nullptr);
         ASSERT_EQ(WaitForSingleObject(pi.hProcess, 60000), WAIT_OBJECT_0);
         DWORD code = 0;
         GetExitCodeProcess(pi.hProcess, &code);
@@ -365,7 +396,7 @@ TEST(Transaction, KilledRunsAreUndoneByTheNextRun) {
         EXPECT_EQ(prompt.Boxes()[0].text, Sjis("前回のアップデートが中断されていたため、元の状態に戻しました。"));
         EXPECT_EQ(prompt.Boxes()[0].style, 0x40u);
         EXPECT_EQ(prompt.Boxes().size(), 1u);
-        w.ExpectUpdated();
+        w.ExpectUpdated(c.help);
     }
 }
 
