@@ -12,10 +12,9 @@
 // only converted (it cannot take the prefix).
 std::wstring ExtendedPath(const std::string& path);
 
-// The full path of path in the system code page, as GetFullPathName gives it
-// ("." and ".." parts resolved, a run of backslashes made one, a relative
-// path joined to the current folder), without the limit of 260 characters
-// that the ANSI function keeps; path itself when the system makes none.
+// The full path of path, as GetFullPathName gives it ("." and ".." parts
+// resolved, a run of backslashes made one, a relative path joined to the
+// current folder), of any length; path itself when the system makes none.
 // Whatever the update writes, compares or keeps in its journal is in this
 // form, so that what one run writes the next run reads as the same path.
 std::string FullPath(const std::string& path);
