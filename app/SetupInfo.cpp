@@ -6,6 +6,7 @@
 #include "app/setup_description_win.h"
 #include "platform/prompt.h"
 #include "platform/strings.h"
+#include "platform/system_library.h"
 #include "res/resource.h"
 
 int CSetupInfo::Load(const std::string& path) {
@@ -15,9 +16,7 @@ int CSetupInfo::Load(const std::string& path) {
     m_strProductVersion = d.productVersion;
     m_strPackage = d.package;
 
-    char sysDir[MAX_PATH] = {};
-    UINT n = ::GetSystemDirectoryA(sysDir, MAX_PATH);
-    m_strSystemDir.assign(sysDir, n < MAX_PATH ? n : 0);
+    m_strSystemDir = platform::SystemFolder();
     m_strTargetDir.clear();
 
     for (setupini::Component& c : d.components) {

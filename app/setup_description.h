@@ -10,8 +10,9 @@
 namespace setupini {
 
 // One profile value as the system's reader returns it with a buffer that
-// always fits. key == nullptr: the section's key names, each ended by a NUL,
-// the list ended by one more NUL.
+// always fits, in SETUP.INI's own bytes (code page 932). key == nullptr: the
+// section's key names, each ended by a NUL, the list ended by one more NUL.
+// Everything the Description holds is UTF-8, converted from those bytes.
 using ProfileRead = std::function<std::string(const char* section, const char* key)>;
 
 struct Component {

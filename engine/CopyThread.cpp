@@ -6,6 +6,7 @@
 #include "engine/install_transaction.h"
 #include "engine/unexpected_error.h"
 #include "platform/log.h"
+#include "platform/wide.h"
 #include "util/fs.h"
 #include "util/long_path.h"
 
@@ -45,8 +46,7 @@ public:
         char line[64];
         std::snprintf(line, sizeof line, "SETUP.EXE stage %s: %.1f ms", stage, ms);
         platform::Log(line);
-        std::string debugLine = line;
-        ::OutputDebugStringA((debugLine + "\n").c_str());
+        ::OutputDebugStringW(platform::Wide(std::string(line) + "\n").c_str());
         m_start = now;
     }
 

@@ -11,8 +11,10 @@
 #include "platform/file.h"
 #include "platform/handle.h"
 #include "platform/log.h"
+#include "platform/mbcs.h"
 #include "platform/prompt.h"
 #include "platform/timing.h"
+#include "platform/wide.h"
 #include "util/file_facts.h"
 #include "util/fs.h"
 #include "util/path.h"
@@ -62,8 +64,11 @@ public:
         if (const auto fault = m_layout.Add(info.name))
             throw pkg::FormatError(*fault, 0, info.index, info.name, info.start);
         const auto earlier = m_earlier.find(pkg::EntryNameKey(info.name));
+        // The name rule let only code page 932 through; the file's own name
+        // is what it reads as.
+        if (!mbcs::Cp932ToUtf8(info.name, m_name)) throw PlaceFailed{ERROR_NO_UNICODE_TRANSLATION};
         if (earlier == m_earlier.end()) {
-            m_path = JoinPath(m_files, info.name);
+            m_path = JoinPath(m_files, m_name);
             m_out = CreateNew(m_path);
         } else {
             m_path = earlier->second.path;
@@ -89,7 +94,7 @@ public:
         m_placed.Record(m_path, written);
         m_earlier[pkg::EntryNameKey(info.name)] = Placed{m_path, written.index};
         if (platform::LogIsOpen())
-            platform::Log("placed: " + info.name + " (" + std::to_string(info.uncompressedSize) + " bytes)");
+            platform::Log("placed: " + m_name + " (" + std::to_string(info.uncompressedSize) + " bytes)");
         m_progress.nPos = static_cast<LONG>(static_cast<uint32_t>(info.end) >> 16);
     }
 
@@ -98,7 +103,7 @@ public:
     void DiscardUnverified() {
         if (!m_out) return;
         m_out.reset();
-        ::DeleteFileA(m_path.c_str());
+        ::DeleteFileW(platform::Wide(m_path).c_str());
     }
 
 private:
@@ -111,7 +116,7 @@ private:
     static platform::Handle CreateNew(const std::string& path) {
         auto create = [&] {
             return platform::Handle(
-                ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+                ::CreateFileW(platform::Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
         };
         platform::Handle h = create();
         if (!h && ::GetLastError() == ERROR_PATH_NOT_FOUND) {
@@ -125,7 +130,7 @@ private:
     // The earlier entry's file, if it still is that file (never a link or
     // another file put in its place), emptied for the later entry.
     static platform::Handle Reopen(const Placed& earlier) {
-        platform::Handle h(::CreateFileA(earlier.path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+        platform::Handle h(::CreateFileW(platform::Wide(earlier.path).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                          FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
         if (!h) throw PlaceFailed{::GetLastError()};
         FileFacts facts;
@@ -140,6 +145,7 @@ private:
     COPYPROGRESS& m_progress;
     CPlacedFiles& m_placed;
     platform::Handle m_out;
+    std::string m_name;  // the entry's name, UTF-8
     std::string m_path;
     pkg::PlacementCheck m_layout;
     std::map<std::string, Placed> m_earlier;  // by the name's key
@@ -158,11 +164,9 @@ int CCopyThread::ExtractPackage(std::string& workFolder) {
         return TRUE;
     }
 
-    char temp[MAX_PATH] = {};
-    DWORD n = ::GetTempPathA(MAX_PATH, temp);
-    if (n == 0 || n >= MAX_PATH) {
-        DWORD error = n == 0 ? ::GetLastError() : ERROR_BUFFER_OVERFLOW;
-        ShowSystemError(error);
+    const std::string temp = TempFolder();
+    if (temp.empty()) {
+        ShowSystemError(::GetLastError());
         return FALSE;
     }
     // Known before anything can fail, so the worker's clean-up removes it.

@@ -1,7 +1,8 @@
 #include "engine/folder_names.h"
 
 #include "platform/filefind.h"
-#include "engine/pkg/entry_name.h"
+#include "platform/wide.h"
+#include "util/name_key.h"
 #include "util/path.h"
 
 namespace install {
@@ -11,7 +12,7 @@ namespace {
 std::string NameOf(const std::string& path) {
     const std::string folder = PathBeforeLastBackslash(path);
     std::string name = path.substr(std::min(path.size(), folder.size() + 1));
-    return pkg::EntryNameKey(name);
+    return names::Key(name);
 }
 
 }  // namespace
@@ -23,7 +24,7 @@ std::string ParentFolder(const std::string& path) {
 }
 
 FolderNames::Listing& FolderNames::ListingOf(const std::string& folder) {
-    const std::string key = pkg::EntryNameKey(folder);
+    const std::string key = names::Key(folder);
     auto it = m_folders.find(key);
     if (it != m_folders.end()) return it->second;
     Listing& listing = m_folders[key];
@@ -31,14 +32,14 @@ FolderNames::Listing& FolderNames::ListingOf(const std::string& folder) {
     BOOL more = find.FindFile(JoinPath(folder, "*.*"));
     while (more) {
         more = find.FindNextFile();
-        if (!find.IsDots()) listing[pkg::EntryNameKey(find.GetFileName())] = find.GetAttributes();
+        if (!find.IsDots()) listing[names::Key(find.GetFileName())] = find.GetAttributes();
     }
     return listing;
 }
 
 DWORD FolderNames::Attributes(const std::string& path) {
     const std::string folder = ParentFolder(path);
-    if (folder.empty() || folder == path) return ::GetFileAttributesA(path.c_str());  // a root
+    if (folder.empty() || folder == path) return ::GetFileAttributesW(platform::Wide(path).c_str());  // a root
     const Listing& listing = ListingOf(folder);
     auto it = listing.find(NameOf(path));
     return it == listing.end() ? INVALID_FILE_ATTRIBUTES : it->second;

@@ -26,7 +26,7 @@ public:
     void Add(const std::string& path, DWORD attributes);
 
 private:
-    using Listing = std::map<std::string, DWORD>;  // name's key (pkg::EntryNameKey) -> attributes
+    using Listing = std::map<std::string, DWORD>;  // name's key (names::Key) -> attributes
     Listing& ListingOf(const std::string& folder);
     std::map<std::string, Listing> m_folders;  // by the folder's key
 };

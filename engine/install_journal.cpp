@@ -3,14 +3,15 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/mbcs.h"
+#include "platform/utf.h"
+#include "util/name_key.h"
 #include "util/path.h"
 
 namespace journal {
 
 namespace {
 
-constexpr char kHeader[] = "KVJOURNAL\t1";
+constexpr char kHeader[] = "KVJOURNAL\t2";
 constexpr char kEnd[] = "END";
 constexpr char kStagedSuffix[] = ".~kvs";
 constexpr char kBackupSuffix[] = ".~kvb";
@@ -58,21 +59,13 @@ bool ParseCount(const std::string& s, std::size_t& value) {
 bool IsRootedPath(const std::string& path) {
     const std::size_t start = RootLength(path);
     if (start == 0 || start >= path.size()) return false;
-    for (std::size_t i = 0; i < path.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(path[i]);
-        if (mbcs::IsLeadByte(c)) {
-            if (i + 1 >= path.size()) return false;  // a lead byte cut off
-            ++i;
-        } else if (c == '/') {
-            return false;
-        }
-    }
+    if (path.find('/') != std::string::npos || !utf::IsValid(path)) return false;
     for (std::size_t partStart = start;;) {
-        const std::size_t slash = mbcs::Find(path, '\\', partStart);
+        const std::size_t slash = path.find('\\', partStart);
         const std::string part =
-            path.substr(partStart, slash == mbcs::npos ? mbcs::npos : slash - partStart);
+            path.substr(partStart, slash == std::string::npos ? std::string::npos : slash - partStart);
         if (part.empty() || part == "." || part == "..") return false;
-        if (slash == mbcs::npos) return true;
+        if (slash == std::string::npos) return true;
         partStart = slash + 1;
     }
 }
@@ -191,29 +184,19 @@ std::string BackupName(const std::string& dest, unsigned number) {
     return dest + kBackupSuffix + std::to_string(number);
 }
 
-bool IsAtOrBelow(const std::string& path, const std::string& root) {
-    std::string p = path, r = root;
-    if (EndsWithBackslash(r)) r.pop_back();
-    mbcs::MakeUpper(p);
-    mbcs::MakeUpper(r);
-    if (r.empty() || p.size() < r.size() || p.compare(0, r.size(), r) != 0) return false;
-    // The prefix ends on a character boundary of root, hence of path too.
-    return p.size() == r.size() || p[r.size()] == '\\';
-}
-
 std::size_t RootLength(const std::string& path) {
     const char drive = path.empty() ? '\0' : path[0];
     if (path.size() >= 3 && ((drive >= 'A' && drive <= 'Z') || (drive >= 'a' && drive <= 'z')) &&
         path[1] == ':' && path[2] == '\\')
         return 3;
     if (path.size() < 3 || path[0] != '\\' || path[1] != '\\') return 0;
-    const std::size_t server = mbcs::Find(path, '\\', 2);
-    if (server == mbcs::npos || server == 2) return 0;
+    const std::size_t server = path.find('\\', 2);
+    if (server == std::string::npos || server == 2) return 0;
     const std::string name = path.substr(2, server - 2);
     if (name == "?" || name == ".") return 0;  // the device and "as it stands" forms
-    const std::size_t share = mbcs::Find(path, '\\', server + 1);
+    const std::size_t share = path.find('\\', server + 1);
     if (share == server + 1) return 0;
-    return share == mbcs::npos ? path.size() : share + 1;
+    return share == std::string::npos ? path.size() : share + 1;
 }
 
 bool IsRoot(const std::string& folder) {
@@ -235,7 +218,7 @@ bool Validate(const Journal& journal, const std::vector<std::string>& roots, Ful
             return false;
         }
         for (const std::string& root : roots)
-            if (IsAtOrBelow(path, root) || (folderOnTheWay && IsAtOrBelow(root, path))) return true;
+            if (names::IsAtOrBelow(path, root) || (folderOnTheWay && names::IsAtOrBelow(root, path))) return true;
         why = "outside the update's destinations: " + path;
         return false;
     };

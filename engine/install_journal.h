@@ -29,9 +29,9 @@ struct Journal {
     bool IsCommitted() const;
 };
 
-// Text form, code page 932, CRLF lines, fields separated by a tab (no file
-// name holds a tab, a CR or an LF):
-//   KVJOURNAL<TAB>1
+// Text form, UTF-8, CRLF lines, fields separated by a tab (no file name
+// holds a tab, a CR or an LF):
+//   KVJOURNAL<TAB>2   (1 was the code page 932 form, which is not read)
 //   D<TAB>folder
 //   S<TAB>staged<TAB>dest
 //   C<TAB>staged<TAB>dest<TAB>backup<TAB>attributes (8 hex digits)
@@ -70,8 +70,5 @@ std::size_t RootLength(const std::string& path);
 // Whether folder is a root itself (with or without its trailing backslash):
 // nothing to create or remove.
 bool IsRoot(const std::string& folder);
-
-// Whether path is root or lies below it (no case, double-byte aware).
-bool IsAtOrBelow(const std::string& path, const std::string& root);
 
 }  // namespace journal

@@ -25,7 +25,6 @@
 #include "app/SetupApp.h"
 #include "checks/product_facts.h"
 #include "engine/CopyThread.h"
-#include "engine/pkg/entry_name.h"
 #include "engine/folder_names.h"
 #include "engine/install_journal.h"
 #include "res/texts.h"
@@ -35,8 +34,10 @@
 #include "platform/log.h"
 #include "platform/prompt.h"
 #include "platform/timing.h"
+#include "platform/wide.h"
 #include "util/fs.h"
 #include "util/long_path.h"
+#include "util/name_key.h"
 #include "util/path.h"
 #include "util/syserr.h"
 
@@ -56,12 +57,12 @@ constexpr unsigned kNameTries = 1000;
 bool SystemVolumeSpace(const std::string& folder, VolumeSpace& space) {
     std::string path = folder;
     if (!EndsWithBackslash(path)) path += '\\';
-    char root[MAX_PATH] = {};
-    if (!::GetVolumePathNameA(path.c_str(), root, MAX_PATH)) return false;
+    const std::string root = VolumeRootOf(path);
+    if (root.empty()) return false;
     ULARGE_INTEGER available, total, totalFree;
-    if (!::GetDiskFreeSpaceExA(path.c_str(), &available, &total, &totalFree)) return false;
+    if (!::GetDiskFreeSpaceExW(platform::Wide(path).c_str(), &available, &total, &totalFree)) return false;
     DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, clusters = 0;
-    space.clusterBytes = ::GetDiskFreeSpaceA(root, &sectorsPerCluster, &bytesPerSector,
+    space.clusterBytes = ::GetDiskFreeSpaceW(platform::Wide(root).c_str(), &sectorsPerCluster, &bytesPerSector,
                                              &freeClusters, &clusters)
                              ? ULONGLONG{sectorsPerCluster} * bytesPerSector
                              : 0;
@@ -77,7 +78,7 @@ void Step(const char* point, unsigned index) {
     if (g_stepHook) g_stepHook(point, index);
 }
 
-DWORD Attributes(const std::string& path) { return ::GetFileAttributesA(path.c_str()); }
+DWORD Attributes(const std::string& path) { return ::GetFileAttributesW(platform::Wide(path).c_str()); }
 bool Exists(const std::string& path) { return Attributes(path) != INVALID_FILE_ATTRIBUTES; }
 bool IsFolder(const std::string& path) {
     const DWORD a = Attributes(path);
@@ -85,16 +86,16 @@ bool IsFolder(const std::string& path) {
 }
 // No attribute at all is spelled FILE_ATTRIBUTE_NORMAL.
 bool SetAttributes(const std::string& path, DWORD attributes) {
-    return ::SetFileAttributesA(path.c_str(), attributes ? attributes : FILE_ATTRIBUTE_NORMAL) != FALSE;
+    return ::SetFileAttributesW(platform::Wide(path).c_str(), attributes ? attributes : FILE_ATTRIBUTE_NORMAL) != FALSE;
 }
 // Names as Windows compares them: two destinations with one key are one file.
-std::string NameKey(const std::string& s) { return pkg::EntryNameKey(s); }
+std::string NameKey(const std::string& s) { return names::Key(s); }
 
 // Deletes a file whatever its attributes; false with the last error set.
 bool DeleteAnyFile(const std::string& path) {
     const DWORD a = Attributes(path);
     if (a != INVALID_FILE_ATTRIBUTES && (a & kClearedAttributes)) SetAttributes(path, a & ~kClearedAttributes);
-    return ::DeleteFileA(path.c_str()) != FALSE;
+    return ::DeleteFileW(platform::Wide(path).c_str()) != FALSE;
 }
 
 void DeleteIfThere(const std::string& path) {
@@ -103,7 +104,7 @@ void DeleteIfThere(const std::string& path) {
 
 // Data of a file on disk.
 DWORD FlushFile(const std::string& path) {
-    platform::Handle h(::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+    platform::Handle h(::CreateFileW(platform::Wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                      OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!h) return ::GetLastError();
     if (!::FlushFileBuffers(h.get())) return ::GetLastError();
@@ -116,7 +117,7 @@ enum class VolumeFlush { Done, Unsupported, NotPossible };
 VolumeFlush FlushVolume(const std::string& root) {
     if (root.size() < 2 || root[1] != ':') return VolumeFlush::NotPossible;
     const std::string device = std::string("\\\\.\\") + root.substr(0, 2);
-    platform::Handle h(::CreateFileA(device.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+    platform::Handle h(::CreateFileW(platform::Wide(device).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                      nullptr, OPEN_EXISTING, 0, nullptr));
     if (!h) return VolumeFlush::NotPossible;  // not elevated, a network drive
     if (::FlushFileBuffers(h.get())) return VolumeFlush::Done;
@@ -131,11 +132,11 @@ VolumeFlush FlushVolume(const std::string& root) {
 // at its name).
 DWORD WriteJournal(const std::string& path, const journal::Journal& j) {
     const std::string copy = path + kJournalCopySuffix;
-    if (!::DeleteFileA(copy.c_str()) && ::GetLastError() != ERROR_FILE_NOT_FOUND)
+    if (!::DeleteFileW(platform::Wide(copy).c_str()) && ::GetLastError() != ERROR_FILE_NOT_FOUND)
         return ::GetLastError();
     const std::string text = journal::Serialize(j);
     {
-        platform::Handle h(::CreateFileA(copy.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+        platform::Handle h(::CreateFileW(platform::Wide(copy).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                          FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr));
         if (!h) return ::GetLastError();
         DWORD written = 0;
@@ -144,14 +145,14 @@ DWORD WriteJournal(const std::string& path, const journal::Journal& j) {
         if (written != text.size()) return ERROR_DISK_FULL;
         if (!::FlushFileBuffers(h.get())) return ::GetLastError();
     }
-    if (!::MoveFileExA(copy.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    if (!::MoveFileExW(platform::Wide(copy).c_str(), platform::Wide(path).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return ::GetLastError();
     return 0;
 }
 
 void RemoveJournal(const std::string& path) {
-    ::DeleteFileA(path.c_str());
-    ::DeleteFileA((path + kJournalCopySuffix).c_str());
+    ::DeleteFileW(platform::Wide(path).c_str());
+    ::DeleteFileW(platform::Wide(path + kJournalCopySuffix).c_str());
 }
 
 // An elevated run trusts a journal only when an elevated run made it. With
@@ -182,7 +183,7 @@ bool OwnerIsTrusted(const std::string& path) {
 
     PSID owner = nullptr;
     platform::LocalMemory<void> sd;  // owner points into it
-    if (::GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner,
+    if (::GetNamedSecurityInfoW(platform::Wide(path).c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner,
                                 nullptr, nullptr, nullptr, sd.out()) != ERROR_SUCCESS)
         return false;
     const bool trusted = owner && (::EqualSid(owner, defaultOwner) ||
@@ -194,7 +195,7 @@ bool OwnerIsTrusted(const std::string& path) {
 
 // Reads the journal. Its own reason in why on failure.
 bool ReadJournal(const std::string& path, journal::Journal& j, std::string& why) {
-    platform::Handle h(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    platform::Handle h(::CreateFileW(platform::Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                      FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!h) {
         why = GetSystemErrorText(::GetLastError());
@@ -248,7 +249,7 @@ bool Undo(const journal::Journal& j, UndoFailure& failure) {
         for (const Record& r : j.records) {
             if (r.kind == Record::Commit && !r.backup.empty() && Exists(r.backup) &&
                 !DeleteAnyFile(r.backup))
-                ::MoveFileExA(r.backup.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+                ::MoveFileExW(platform::Wide(r.backup).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
             if (r.kind == Record::Staged) DeleteIfThere(r.path);
         }
         return true;
@@ -266,7 +267,7 @@ bool Undo(const journal::Journal& j, UndoFailure& failure) {
                 }
                 // The old file is aside: put it back over whatever stands at
                 // its place (the new file, once the staged one went there).
-                if (!::MoveFileExA(r.backup.c_str(), r.dest.c_str(),
+                if (!::MoveFileExW(platform::Wide(r.backup).c_str(), platform::Wide(r.dest).c_str(),
                                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
                     return fail(r.dest);
             } else if (!staged) {
@@ -290,7 +291,7 @@ bool Undo(const journal::Journal& j, UndoFailure& failure) {
     for (auto it = j.records.rbegin(); it != j.records.rend(); ++it) {
         // Only an empty folder goes: one that something else has filled
         // since stays, as does one that is not there.
-        if (it->kind == Record::Folder) ::RemoveDirectoryA(it->path.c_str());
+        if (it->kind == Record::Folder) ::RemoveDirectoryW(platform::Wide(it->path).c_str());
     }
     return true;
 }
@@ -466,7 +467,7 @@ private:
     bool CreateFolders() {
         for (const journal::Record& r : m_journal.records) {
             if (r.kind != journal::Record::Folder) continue;
-            while (!::CreateDirectoryA(r.path.c_str(), nullptr) && !IsFolder(r.path)) {
+            while (!::CreateDirectoryW(platform::Wide(r.path).c_str(), nullptr) && !IsFolder(r.path)) {
                 if (Ask(GetSystemErrorText(::GetLastError())) != IDRETRY) return false;
             }
         }
@@ -540,7 +541,7 @@ private:
             if (a & FILE_ATTRIBUTE_DIRECTORY) return ERROR_ACCESS_DENIED;
             if ((a & kClearedAttributes) && !SetAttributes(r.dest, a & ~kClearedAttributes))
                 return ::GetLastError();
-            if (!::MoveFileExA(r.dest.c_str(), r.backup.c_str(), MOVEFILE_WRITE_THROUGH)) {
+            if (!::MoveFileExW(platform::Wide(r.dest).c_str(), platform::Wide(r.backup).c_str(), MOVEFILE_WRITE_THROUGH)) {
                 const DWORD err = ::GetLastError();
                 SetAttributes(r.dest, a);
                 return err;
@@ -581,9 +582,7 @@ private:
             const std::string folder = ParentFolder(r.dest);
             auto root = rootOf.find(folder);
             if (root == rootOf.end()) {
-                char path[MAX_PATH] = {};
-                const bool known = ::GetVolumePathNameA(r.dest.c_str(), path, MAX_PATH) != FALSE;
-                root = rootOf.emplace(folder, known ? std::string(path) : std::string()).first;
+                root = rootOf.emplace(folder, VolumeRootOf(r.dest)).first;
             }
             const std::string key = NameKey(root->second);
             auto volume = flushed.find(key);
@@ -608,7 +607,7 @@ private:
         for (const journal::Record& r : m_journal.records) {
             if (r.kind != journal::Record::Commit || r.backup.empty()) continue;
             if (!DeleteAnyFile(r.backup))
-                ::MoveFileExA(r.backup.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+                ::MoveFileExW(platform::Wide(r.backup).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
         }
         RemoveJournal(m_journalPath);
     }
@@ -654,7 +653,7 @@ Recovery RecoverInterrupted(const std::string& installFolder, const std::vector<
     if (!Exists(path)) {
         // A copy alone is a journal whose first writing was cut short:
         // nothing had been made yet.
-        ::DeleteFileA((path + kJournalCopySuffix).c_str());
+        ::DeleteFileW(platform::Wide(path + kJournalCopySuffix).c_str());
         return Recovery::None;
     }
     journal::Journal j;

@@ -1,6 +1,6 @@
 #include "engine/placed_files.h"
 
-#include "engine/pkg/entry_name.h"
+#include "util/name_key.h"
 
 namespace {
 
@@ -18,7 +18,7 @@ void CPlacedFiles::Begin() {
 std::string CPlacedFiles::KeyOf(const std::string& path) {
     // Windows' names are one name whatever their case: a listing may spell
     // a folder as the component does, extraction as the package does.
-    return pkg::EntryNameKey(path);
+    return names::Key(path);
 }
 
 void CPlacedFiles::Record(const std::string& path, const FileFacts& facts) {

@@ -56,5 +56,5 @@ private:
     bool m_active = false;
     bool m_linkSeen = false;
     unsigned m_listing = 1;  // the listing now going on
-    std::map<std::string, State> m_files;  // by the path's key (pkg::EntryNameKey)
+    std::map<std::string, State> m_files;  // by the path's key (names::Key)
 };

@@ -11,6 +11,7 @@
 #include "platform/file.h"
 #include "platform/handle.h"
 #include "platform/timing.h"
+#include "platform/wide.h"
 #include "util/file_facts.h"
 #include "util/fs.h"
 #include "util/syserr.h"
@@ -57,8 +58,9 @@ bool WaitForCopyToSettle(const std::string& source, const std::string& dest, std
 bool InheritFromNewFolder(const std::string& path) {
     ACL empty;
     if (!::InitializeAcl(&empty, sizeof empty, ACL_REVISION)) return false;
-    const DWORD err = ::SetNamedSecurityInfoA(
-        const_cast<char*>(path.c_str()), SE_FILE_OBJECT,
+    std::wstring wide = platform::Wide(path);
+    const DWORD err = ::SetNamedSecurityInfoW(
+        wide.data(), SE_FILE_OBJECT,
         DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION, nullptr, nullptr, &empty, nullptr);
     ::SetLastError(err);
     return err == ERROR_SUCCESS;
@@ -69,7 +71,7 @@ bool InheritFromNewFolder(const std::string& path) {
 // part-made copy is removed.
 bool CopyFromHandle(HANDLE source, const FileFacts& facts, const std::string& staged, platform::Handle& out) {
     const DWORD attributes = facts.attributes & kKeptAttributes;
-    out.reset(::CreateFileA(staged.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+    out.reset(::CreateFileW(platform::Wide(staged).c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                                        (attributes ? attributes : FILE_ATTRIBUTE_NORMAL) | FILE_FLAG_SEQUENTIAL_SCAN,
                                        nullptr));
     if (!out) return false;
@@ -93,7 +95,7 @@ bool CopyFromHandle(HANDLE source, const FileFacts& facts, const std::string& st
     if (ok) return true;
     const DWORD err = ::GetLastError();
     out.reset();
-    ::DeleteFileA(staged.c_str());
+    ::DeleteFileW(platform::Wide(staged).c_str());
     ::SetLastError(err);
     return false;
 }
@@ -104,7 +106,7 @@ StageResult StageFile(const std::string& source, const std::string& staged, cons
                       bool mayMove, platform::Handle& held, std::string& why) {
     // One handle for the check and the taking: nobody may write the file
     // meanwhile, and what is moved or copied is the file that was checked.
-    platform::Handle in(::CreateFileA(source.c_str(), GENERIC_READ | (mayMove ? DELETE : 0), FILE_SHARE_READ,
+    platform::Handle in(::CreateFileW(platform::Wide(source).c_str(), GENERIC_READ | (mayMove ? DELETE : 0), FILE_SHARE_READ,
                                       nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_SEQUENTIAL_SCAN,
                                       nullptr));
     if (!in) {

@@ -19,6 +19,24 @@ bool MakeFolder(const std::string& path) { return ::CreateDirectoryW(platform::W
 
 }  // namespace
 
+std::string TempFolder() {
+    wchar_t buf[MAX_PATH + 1] = {};  // the longest the system gives
+    const DWORD n = ::GetTempPathW(MAX_PATH + 1, buf);
+    if (n == 0 || n > MAX_PATH) {
+        if (n) ::SetLastError(ERROR_BUFFER_OVERFLOW);
+        return std::string();
+    }
+    return platform::Narrow(std::wstring_view(buf, n));
+}
+
+std::string VolumeRootOf(const std::string& path) {
+    const std::wstring wide = platform::Wide(path);
+    // The root is never longer than the path it is part of.
+    std::wstring root(wide.size() + 2, L'\0');
+    if (!::GetVolumePathNameW(wide.c_str(), root.data(), static_cast<DWORD>(root.size()))) return std::string();
+    return platform::Narrow(root.c_str());
+}
+
 BOOL CreateDirectoryPath(const std::string& path) {
     if (path.size() < kMinFolderPath) {
         ::SetLastError(ERROR_INVALID_PARAMETER);

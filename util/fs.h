@@ -6,6 +6,14 @@
 
 #include <string>
 
+// The user's temporary folder, with its trailing backslash; "" with the
+// last error set on failure.
+std::string TempFolder();
+
+// The root of the volume that holds path ("C:\\", a mount point's folder);
+// "" with the last error set when the system cannot tell.
+std::string VolumeRootOf(const std::string& path);
+
 // Deletes a folder with everything in it, completely or not at all: names
 // that end in a dot or a blank are removed too, a link is removed as a link
 // and never entered, and each entry is deleted through a handle that shares
