@@ -7,13 +7,18 @@
 #   cmake -DOBJDUMP=... -DEXE=... -P check-wide-imports.cmake
 cmake_minimum_required(VERSION 3.25)
 
-# Imported by the MinGW-w64 C runtime's own start-up and exit code, never
+# Imported by the runtime libraries that are linked in statically, never
 # with a text of ours.
 set(allowed
-  GetModuleHandleA      # crt: finds its own module (a NULL name) at start-up
-  GetStartupInfoA       # crt: the window-show flag for WinMain; no text read
-  __getmainargs         # crt: narrow argv, made at start-up and never used (the entry point is the wide one)
-  __p__acmdln           # crt: the same, the narrow command line
+  GetModuleHandleA      # C runtime start-up: its own module (a NULL name)
+  GetStartupInfoA       # C runtime start-up: the window-show flag; no text read
+  __getmainargs         # C runtime start-up: a narrow argv nothing uses (the entry points are the wide ones)
+  __p__acmdln           # the same, the narrow command line
+  CreateEventA          # winpthreads (std::thread, std::mutex): events without a name (NULL)
+  CreateSemaphoreA      # winpthreads: semaphores without a name (NULL)
+  OutputDebugStringA    # winpthreads: its own fixed ASCII traces
+  FormatMessageA        # libstdc++: std::system_error's what(), which the programs never show (they show the code)
+  LoadLibraryA          # MinGW's delay-load helper: the DLL names of the import data, ASCII system DLL names
 )
 # C runtime functions that take a file name or the environment as narrow text.
 set(narrow_crt fopen freopen _open _sopen _stat _stat32 _stat64 _stati64 _access _mkdir _rmdir _chdir _getcwd

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/mbcs.h"
+#include "util/text.h"
 
 namespace pkg {
 
@@ -97,7 +98,7 @@ bool IsDeviceName(const std::string& component) {
     // ignores trailing blanks there.
     std::string base = component.substr(0, component.find('.'));
     while (!base.empty() && base.back() == ' ') base.pop_back();
-    mbcs::MakeUpper(base);
+    base = UpperAscii(base);
     if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL" || base == "CONIN$" || base == "CONOUT$")
         return true;
     return base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) && base[3] >= '1' &&
