@@ -110,13 +110,15 @@ bool Press(HWND top, int id) {
     return true;
 }
 
-bool Process::Start(const std::string& program, const std::string& arguments) {
+bool Process::Start(const std::string& program, const std::string& arguments, const std::string& currentFolder) {
     STARTUPINFOA si{};
     si.cb = sizeof si;
     std::string cmd = "\"" + program + "\"";
     if (!arguments.empty()) cmd += " " + arguments;
     const size_t slash = program.find_last_of("\\/");
-    const std::string dir = slash == std::string::npos ? std::string(".") : program.substr(0, slash);
+    const std::string dir = !currentFolder.empty()        ? currentFolder
+                            : slash == std::string::npos ? std::string(".")
+                                                         : program.substr(0, slash);
     PROCESS_INFORMATION pi{};
     if (!::CreateProcessA(program.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si, &pi))
         return false;
