@@ -2,6 +2,7 @@
 
 #include <list>
 
+#include "engine/pkg/entry_name.h"
 #include "platform/mbcs.h"
 #include "util/path.h"
 #include "util/text.h"
@@ -9,6 +10,11 @@
 namespace setupini {
 
 namespace {
+
+void AddFault(Description& d, const std::string& line, const std::string& reason) {
+    d.faults += line + "\r\n";
+    d.reasons.push_back(reason);
+}
 
 // A key's name for the fault box, whatever its bytes: each byte sequence
 // that is no code page 932 character shows as U+FFFD.
@@ -21,38 +27,114 @@ std::string ShownName(const std::string& cp932) {
     return out;
 }
 
+constexpr char kNotCp932[] = "its bytes are no code page 932 text";
+
+// Why name cannot stand as one file or folder name on Windows, or "". Every
+// caller has dealt with an empty name already. The name came from SETUP.INI's
+// code page 932, so it has a code page 932 form for the entry-name rule.
+std::string NameFault(const std::string& name) {
+    std::string cp932;
+    const auto reason = mbcs::Utf8ToCp932(name, cp932) ? pkg::EntryNamePartFault(cp932)
+                                                       : std::optional(pkg::FormatReason::NameNotCp932);
+    if (!reason) return "";
+    const char* what;
+    switch (*reason) {
+        case pkg::FormatReason::NameNotCp932: what = "no code page 932 text"; break;
+        case pkg::FormatReason::NameControlByte: what = "a control character"; break;
+        case pkg::FormatReason::NameReservedChar: what = "one of < > \" | ? *"; break;
+        case pkg::FormatReason::NameTrailingDot: what = "a dot or a blank at its end"; break;
+        case pkg::FormatReason::NameDevice: what = "a device name: CON, PRN, AUX, NUL, COM1, LPT1, CONIN$ ..."; break;
+        default: what = "\".\" or \"..\", or a ':', '/' or '\\'"; break;
+    }
+    return "'" + name + "' is no name Windows writes as it stands (" + what + ")";
+}
+
 }  // namespace
+
+std::string DestinationFault(const std::string& dest) {
+    if (dest.empty()) return "the destination is empty";
+    std::size_t folders = 0;  // where the folder names begin
+    for (const std::string macro : {"<TARGETDIR>", "<SYSTEMDIR>"}) {
+        if (dest.compare(0, macro.size(), macro) != 0) continue;
+        // "<TARGETDIR>X" would name a sibling of the product's folder.
+        if (dest.size() > macro.size() && dest[macro.size()] != '\\')
+            return "the destination goes on after " + macro + " without a backslash";
+        folders = macro.size();
+    }
+    if (folders == 0) {
+        const char letter = static_cast<char>(dest[0] & ~0x20);
+        const bool drive = dest.size() >= 3 && letter >= 'A' && letter <= 'Z' && dest[1] == ':' && dest[2] == '\\';
+        if (!drive) return "the destination begins with neither <TARGETDIR>, <SYSTEMDIR> nor a drive (X:\\)";
+        folders = 3;
+    }
+    std::list<std::string> parts;
+    SplitString(dest.substr(folders), '\\', parts);
+    for (const std::string& part : parts) {
+        if (part.empty()) continue;  // a doubled backslash: Windows reads one
+        const std::string fault = NameFault(part);
+        if (!fault.empty()) return "destination folder " + fault;
+    }
+    return "";
+}
+
+std::string SourceFault(const std::string& source) {
+    if (source.empty() || EndsWithBackslash(source)) return "the source is empty or ends in a backslash";
+    std::list<std::string> parts;
+    SplitString(source, '\\', parts);
+    for (const std::string& part : parts) {
+        if (part.empty()) return "the source begins with a backslash or holds a doubled one";
+        const std::string fault = NameFault(part);
+        if (!fault.empty()) return "source folder " + fault;
+    }
+    return "";
+}
+
+std::string PackageFault(const std::string& package) {
+    if (package.empty()) return "";
+    const std::string fault = NameFault(package);
+    return fault.empty() ? "" : "PACKAGE " + fault + "; it must be a file name beside SETUP.EXE";
+}
 
 Description ReadDescription(const ProfileRead& read) {
     Description d;
-    // SETUP.INI is code page 932: each value as it reads, or a fault of its
-    // key when its bytes are no code page 932 text.
+    // SETUP.INI is code page 932: each value is taken as it reads (UTF-8),
+    // or is a fault of its key when its bytes are no code page 932 text.
     auto value = [&read](const char* section, const std::string& key, std::string& out) {
         return mbcs::Cp932ToUtf8(read(section, key.c_str()), out);
     };
-    if (!value("PRODUCT", "PRODUCT_NAME", d.productName) || d.productName.empty())
-        d.faults += "[PRODUCT] PRODUCT_NAME\r\n";
-    if (!value("PRODUCT", "PRODUCT_VERSION", d.productVersion) || d.productVersion.empty())
-        d.faults += "[PRODUCT] PRODUCT_VERSION\r\n";
+    if (!value("PRODUCT", "PRODUCT_NAME", d.productName)) AddFault(d, "[PRODUCT] PRODUCT_NAME", kNotCp932);
+    else if (d.productName.empty()) AddFault(d, "[PRODUCT] PRODUCT_NAME", "missing or empty");
+    if (!value("PRODUCT", "PRODUCT_VERSION", d.productVersion)) AddFault(d, "[PRODUCT] PRODUCT_VERSION", kNotCp932);
+    else if (d.productVersion.empty()) AddFault(d, "[PRODUCT] PRODUCT_VERSION", "missing or empty");
     // Empty: the files lie in FILES.
-    if (!value("PRODUCT", "PACKAGE", d.package)) d.faults += "[PRODUCT] PACKAGE\r\n";
+    const std::string packageFault = value("PRODUCT", "PACKAGE", d.package) ? PackageFault(d.package) : kNotCp932;
+    if (!packageFault.empty()) AddFault(d, "[PRODUCT] PACKAGE", packageFault);
 
     std::list<std::string> names;
     SplitString(read("COMPONENTS", nullptr), '\0', names);
     for (const std::string& name : names) {
         std::list<std::string> parts;
         std::string key, text;
-        if (mbcs::Cp932ToUtf8(name, key) && value("COMPONENTS", name, text) && SplitString(text, ',', parts) == 3) {
-            auto it = parts.begin();
-            Component c;
-            c.key = key;
-            c.source = *it++;
-            c.dest = *it++;
-            c.value = ParseLeadingInt(*it);
-            d.components.push_back(std::move(c));
-        } else {
-            d.faults += "[COMPONENTS] " + ShownName(name) + "\r\n";
+        if (!mbcs::Cp932ToUtf8(name, key) || !value("COMPONENTS", name, text)) {
+            AddFault(d, "[COMPONENTS] " + ShownName(name), kNotCp932);
+            continue;
         }
+        const int count = SplitString(text, ',', parts);
+        if (count != 3) {
+            AddFault(d, "[COMPONENTS] " + key,
+                     "the value has " + std::to_string(count) + " part(s), not three: source, destination, number");
+            continue;
+        }
+        auto it = parts.begin();
+        Component c;
+        c.key = key;
+        c.source = *it++;
+        c.dest = *it++;
+        c.value = ParseLeadingInt(*it);
+        std::string fault = SourceFault(c.source);
+        if (fault.empty()) fault = DestinationFault(c.dest);
+        if (fault.empty()) d.components.push_back(std::move(c));
+        else AddFault(d, "[COMPONENTS] " + key, fault);
     }
     return d;
 }

@@ -157,6 +157,11 @@ std::optional<FormatReason> EntryNameFault(const std::string& name) {
     return std::nullopt;
 }
 
+std::optional<FormatReason> EntryNamePartFault(const std::string& part) {
+    if (SplitEntryName(part).size() > 1) return FormatReason::UnsafeName;
+    return EntryNameFault(part);
+}
+
 std::string EntryNameKey(const std::string& name) {
     std::string key;
     key.reserve(name.size());

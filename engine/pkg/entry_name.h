@@ -43,6 +43,11 @@ std::optional<FormatReason> EntryNameFault(const std::string& name);
 
 inline bool IsSafeEntryName(const std::string& name) { return !EntryNameFault(name); }
 
+// One component of a name (a file or folder name alone, as SETUP.INI's
+// values are checked part by part): EntryNameFault's rules, and a '\\' or
+// '/' in it is UnsafeName.
+std::optional<FormatReason> EntryNamePartFault(const std::string& part);
+
 // The components of an entry name, split at '\\' and '/' that begin a
 // character (the second byte of a double-byte character is no separator;
 // a lead byte at the very end stands alone).

@@ -28,10 +28,11 @@ struct Outcome {
 };
 
 // Runs SETUP.EXE with arguments and no input, looking for windows throughout.
-Outcome RunUnattended(const std::string& exe, const std::string& args, DWORD timeoutMs = 60000) {
+Outcome RunUnattended(const std::string& exe, const std::string& args, DWORD timeoutMs = 60000,
+                      const std::string& currentFolder = "") {
     Outcome o;
     driver::Process p;
-    if (!p.Start(exe, args)) return o;
+    if (!p.Start(exe, args, currentFolder)) return o;
     const DWORD start = GetTickCount();
     while (!(o.ended = p.WaitExit(5)) && GetTickCount() - start < timeoutMs) {
         for (auto& c : p.AllTopLevelClasses()) o.windowClasses.insert(c);
@@ -209,6 +210,39 @@ TEST(Unattended, QuietFailuresTellWhy) {
             EXPECT_TRUE(Has(lines, "box 0x30: " + Utf8(Sjis("コマンドラインが正しくありません。"))));
             EXPECT_TRUE(HasPrefix(lines, "| " + Utf8(Sjis("使い方: SETUP.EXE [/quiet | /passive]"))));
         }
+    }
+}
+
+TEST(Unattended, QuietRefusesSetupIniPlacesAndWritesNothing) {
+    // Each value names no place of its own: exit 1620, its one fault line,
+    // nothing written anywhere, not even in the current folder of its own
+    // where a relative destination would land.
+    struct Case {
+        const char* app;  // the component APP's value
+        const char* package = "UPDATE.PKG";
+        const char* fault = "[COMPONENTS] APP";
+    } cases[] = {{"APP,<TARGETDIRR>,1"}, {"APP,<TARGETDIR>X,1"}, {"APP,<TARGETDIR>\\..\\upd_e2e_escaped,1"},
+                 {"APP,<TARGETDIR>\\CON,1"}, {"APP,<TARGETDIR>\\<PRODUCT_NAME>,1"}, {"APP,upd_e2e_escaped,1"}, {"APP,,1"},
+                 {"APP,\\\\localhost\\C$\\upd_e2e_escaped,1"}, {"APP,\\\\?\\C:\\upd_e2e_escaped,1"}, {"APP,\\\\.\\NUL,1"},
+                 {"..\\APP,<TARGETDIR>,1"}, {"..\\..\\AdminOnly,<TARGETDIR>,1", ""},
+                 {"APP,<TARGETDIR>,1", "..\\UPDATE.PKG", "[PRODUCT] PACKAGE"}};
+    ScratchDir cwd("upd_e2e_cwd"), logs("upd_e2e_logs");
+    const std::string root = cwd.path().substr(0, 3);
+    for (auto& c : cases) {
+        SCOPED_TRACE(std::string(c.app) + " " + c.package);
+        E2eWorld w;
+        w.PutPackage();
+        WriteFileBytes(w.medium / "SETUP.INI", "[PRODUCT]\r\nPRODUCT_NAME=P\r\nPRODUCT_VERSION=7.5.2.0\r\nPACKAGE=" + std::string(c.package) +
+                                                   "\r\n[COMPONENTS]\r\nAPP=" + c.app + "\r\nHELP=HELP,<TARGETDIR>\\HELP,2\r\n");
+        Outcome o = RunUnattended(w.medium / "SETUP.EXE", "/quiet /log \"" + logs / "u.log\"", 60000, cwd.path());
+        EXPECT_TRUE(o.ended && o.status == 1620u && o.windowClasses.empty()) << o.status;
+        EXPECT_EQ(ReadFileBytes(w.product / "readme.txt"), "old readme");
+        for (const std::string& p : {w.product / "bin", w.product / "HELP", w.product.path() + "X", E2eWorld::WorkFolder(),
+                                     E2eWorld::TempDir() + "upd_e2e_escaped", root + "upd_e2e_escaped", root + "bin", root + "readme.txt"})
+            EXPECT_FALSE(Exists(p)) << p;
+        EXPECT_TRUE(RemoveDirectoryA(cwd.path().c_str()) && CreateDirectoryA(cwd.path().c_str(), nullptr));  // it was empty
+        const auto lines = LogLines(logs / "u.log");
+        EXPECT_TRUE(Has(lines, std::string("| ") + c.fault) && !HasPrefix(lines, "| [COMPONENTS] HELP")) << Dump(lines);
     }
 }
 

@@ -33,8 +33,12 @@ TEST(Startup, IncompleteDescriptionShowsOneBoxThenEnds) {
     } cases[] = {
         {"no SETUP.INI", "", "[PRODUCT] PRODUCT_NAME\r\n[PRODUCT] PRODUCT_VERSION\r\n"},
         {"faulty components",
-         Sjis("[PRODUCT]\r\nPRODUCT_NAME=ゾミ表\r\n[COMPONENTS]\r\nA=x,y\r\nB=x,y,1\r\nソ=1,2,3,4\r\n"),
+         Sjis("[PRODUCT]\r\nPRODUCT_NAME=ゾミ表\r\n[COMPONENTS]\r\nA=x,y\r\nB=x,<TARGETDIR>,1\r\nソ=1,2,3,4\r\n"),
          Sjis("[PRODUCT] PRODUCT_VERSION\r\n[COMPONENTS] A\r\n[COMPONENTS] ソ\r\n")},
+        {"places that are none",
+         Sjis("[PRODUCT]\r\nPRODUCT_NAME=ゾミ表\r\nPACKAGE=..\\U.PKG\r\n[COMPONENTS]\r\n"
+              "表=APP,<TARGETDIRR>,1\r\nB=APP,<TARGETDIR>\\\\表,2\r\nC=..\\FILES,<TARGETDIR>,3\r\n"),
+         Sjis("[PRODUCT] PRODUCT_VERSION\r\n[PRODUCT] PACKAGE\r\n[COMPONENTS] 表\r\n[COMPONENTS] C\r\n")},
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -285,6 +285,15 @@ TEST_F(MediumTest, EachFailurePredictedWithSetupsMessage) {
     EXPECT_TRUE(r.firstBox.empty());  // the SETUP.INI box comes first
     Write(root / "medium/SETUP.INI", "\xEF\xBB\xBF" + kIni);
     EXPECT_EQ(Check().status, 1);  // a byte order mark hides [PRODUCT] from Windows
+
+    // A misspelt macro: SETUP.EXE's fault line, exit 1, no copy planned "outside".
+    Write(root / "product/kvp2lib.dll", "the product's library");
+    Write(root / "product/Zomi7.EXE", Exe(0x70005, 0x10000));
+    Write(root / "medium/SETUP.INI", kIni + "DOCS=HELP,<TARGETDIRR>\\DOCS,3\n");
+    EXPECT_EQ(updpkg::RunVendorCommand({"check", (root / "medium").string(), "--product", (root / "product").string()}), 1);
+    r = Check();
+    EXPECT_EQ(r.faults, std::vector<std::string>{"[COMPONENTS] DOCS"});
+    EXPECT_TRUE(r.copies.empty() && r.outcome == "would update");
 }
 
 TEST_F(MediumTest, WhatTheVendorsTreeMustHold) {
@@ -300,6 +309,9 @@ TEST_F(MediumTest, WhatTheVendorsTreeMustHold) {
     fs::rename(root / "SETUP.BAK", root / "SETUP.EXE");
     // A faulty SETUP.INI: nothing is written either.
     Write(root / "SETUP.INI", "[PRODUCT]\nPRODUCT_NAME=x\n");
+    EXPECT_EQ(Medium(), 1);
+    EXPECT_FALSE(fs::exists(root / "medium"));
+    Write(root / "SETUP.INI", kIni + "DOCS=HELP,<TARGETDIRR>,3\n");
     EXPECT_EQ(Medium(), 1);
     EXPECT_FALSE(fs::exists(root / "medium"));
 

@@ -67,7 +67,7 @@ setupini::Description Describe(const std::string& text) { return updpkg::Describ
 
 TEST(SetupIniRules, FaultLinesInSetupsOrder) {
     const auto d = Describe(
-        "[COMPONENTS]\r\nTWO=a,b\r\nOK=,,0\r\nTWOCOMMAS=,,\r\nFOUR=a,b,c,d\r\nNUM=a,b,12abc\r\n"
+        "[COMPONENTS]\r\nTWO=a,b\r\nOK=a,C:\\,0\r\nTWOCOMMAS=,,\r\nFOUR=a,b,c,d\r\nNUM=a,C:\\b,12abc\r\n"
         "[PRODUCT]\r\nPRODUCT_NAME=\r\nPACKAGE=P.PKG\r\n");
     EXPECT_EQ(d.faults,
               "[PRODUCT] PRODUCT_NAME\r\n[PRODUCT] PRODUCT_VERSION\r\n[COMPONENTS] TWO\r\n"
@@ -75,11 +75,28 @@ TEST(SetupIniRules, FaultLinesInSetupsOrder) {
     EXPECT_EQ(setupini::FaultLines(d.faults).size(), 5u);
     ASSERT_EQ(d.components.size(), 2u);
     EXPECT_EQ(d.components[0].key, "OK");
-    EXPECT_EQ(d.components[0].source, "");
     EXPECT_EQ(d.components[1].value, 12);
     EXPECT_EQ(d.package, "P.PKG");
     // A missing file: both product lines and nothing else.
     EXPECT_EQ(Describe("").faults, "[PRODUCT] PRODUCT_NAME\r\n[PRODUCT] PRODUCT_VERSION\r\n");
+}
+
+TEST(SetupIniRules, PlacesAreTheProductsOrADrivesAndNamesArePlain) {
+    // \x95\x5C is 表: its second byte is a backslash, which splits nothing.
+    for (const char* d : {"<TARGETDIR>", "<SYSTEMDIR>\\", "<TARGETDIR>\\A\\\\B\\", "<TARGETDIR>\\\x95\x5C\\ b", "C:\\", "d:\\A"})
+        EXPECT_EQ(setupini::DestinationFault(d), "") << d;
+    for (const char* d : {"", "A", "<TARGETDIRR>", "<TARGETDIR>X", "<targetdir>", "<TARGETDIR><SYSTEMDIR>", "C:", "C:A", "\\A",
+                          "<TARGETDIR>\\<PRODUCT_NAME>", "<TARGETDIR>/A", "<TARGETDIR>\\A/B", " <TARGETDIR>", "\\\\s\\share",
+                          "\\\\?\\C:\\x", "\\\\.\\NUL", "<TARGETDIR>\\..\\x", "<TARGETDIR>\\.", "C:\\x\\CON", "<SYSTEMDIR>\\nul.txt",
+                          "C:\\CONIN$", "C:\\a:b", "C:\\a.", "C:\\a ", "C:\\a|b", "C:\\a\tb", "C:\\\x95"})
+        EXPECT_NE(setupini::DestinationFault(d), "") << d;
+    for (const char* s : {"APP", "APP\\\x95\x5C\\SUB", "\x95\x5C", " A"}) EXPECT_EQ(setupini::SourceFault(s), "") << s;
+    for (const char* s : {"", "..\\..\\AdminOnly", ".", "APP\\", "\\APP", "APP\\\\SUB", "A\\.\\B", "COM1", "APP ", "A/B",
+                          "<TARGETDIR>", "C:\\APP", "A?P"})
+        EXPECT_NE(setupini::SourceFault(s), "") << s;
+    for (const char* p : {"", "ZOMI7UPD.PKG", "\x95\x5C.PKG"}) EXPECT_EQ(setupini::PackageFault(p), "") << p;
+    for (const char* p : {"..\\users\\Public\\other.pkg", "SUB\\X.PKG", "P<PRODUCT_VERSION>.PKG", "C:\\X.PKG", "NUL", "X.", ".."})
+        EXPECT_NE(setupini::PackageFault(p), "") << p;
 }
 
 TEST(SetupIniRules, ReaderDetailsThatChangeWhatSetupDoes) {
@@ -87,15 +104,13 @@ TEST(SetupIniRules, ReaderDetailsThatChangeWhatSetupDoes) {
     // no comment, and a full-width blank is no blank.
     const auto d = Describe(
         "[PRODUCT]\nPRODUCT_NAME=\"Zomi 7\"\nPRODUCT_VERSION=  7.5.2.0  \n"
-        "[COMPONENTS]\nstray words\n;OLD=a,b,1\n#X=a,b,1\n APP = APP , <TARGETDIR> , 1 \n\x81\x40W=a,b\n");
+        "[COMPONENTS]\nstray words\n;OLD=a,b,1\n#X=a,C:\\b,1\n APP = APP , <TARGETDIR> , 1 \n\x81\x40W=a,b\n");
     EXPECT_EQ(d.productName, "Zomi 7");
     EXPECT_EQ(d.productVersion, "7.5.2.0");
-    EXPECT_EQ(d.faults, "[COMPONENTS] \x81\x40W\r\n");
-    ASSERT_EQ(d.components.size(), 2u);
+    // Blanks around commas belong to the parts: "APP " is no folder name.
+    EXPECT_EQ(d.faults, "[COMPONENTS] APP\r\n[COMPONENTS] \x81\x40W\r\n");
+    ASSERT_EQ(d.components.size(), 1u);
     EXPECT_EQ(d.components[0].key, "#X");
-    EXPECT_EQ(d.components[1].key, "APP");
-    EXPECT_EQ(d.components[1].source, "APP ");  // blanks around commas belong to the parts
-    EXPECT_EQ(d.components[1].dest, " <TARGETDIR> ");
 
     const updpkg::ProfileFile f(
         "[PRODUCT]\nPRODUCT_NAME=first\n[product]\nPRODUCT_NAME=second\nPACKAGE=x\n"

@@ -37,9 +37,8 @@ TEST(SetupInfo, CompleteDescriptionLoadsComponentsInFileOrder) {
     auto r = LoadIni(info, Sjis(
         "[PRODUCT]\r\nPRODUCT_NAME=ゾミ表\r\nPRODUCT_VERSION=7.5.2.0\r\nPACKAGE=UPDATE.PKG\r\n"
         "[COMPONENTS]\r\nzeta=BIN,<TARGETDIR>,1\r\nalpha=SYS,<SYSTEMDIR>,12abc\r\n"
-        "mid=,,0\r\nlast= a , b ,x\r\n"));
-    // The reader drops the blanks before a value; those around the commas
-    // stay with their parts.
+        "mid=a\\b,C:\\\\x\\,0\r\nlast= a,<TARGETDIR>\\ b,x\r\n"));
+    // The reader drops the blanks before a value; a name may begin with one.
     EXPECT_EQ(r.ok, TRUE);
     EXPECT_TRUE(r.boxes.empty());
     EXPECT_EQ(info.m_strProductName, Sjis("ゾミ表"));
@@ -51,7 +50,7 @@ TEST(SetupInfo, CompleteDescriptionLoadsComponentsInFileOrder) {
     EXPECT_EQ(info.m_strSystemDir, sys);
 
     struct { const char* src; const char* dest; int value; } want[] = {
-        {"BIN", "<TARGETDIR>", 1}, {"SYS", "<SYSTEMDIR>", 12}, {"", "", 0}, {"a ", " b ", 0}};
+        {"BIN", "<TARGETDIR>", 1}, {"SYS", "<SYSTEMDIR>", 12}, {"a\\b", "C:\\\\x\\", 0}, {"a", "<TARGETDIR>\\ b", 0}};
     ASSERT_EQ(info.m_components.size(), 4u);
     auto it = info.m_components.begin();
     for (auto& w : want) {
@@ -74,8 +73,8 @@ TEST(SetupInfo, EveryFaultIsListedInOneBox) {
          "[PRODUCT] PRODUCT_NAME\r\n", 0},
         {"no components, no package", "[PRODUCT]\r\nPRODUCT_NAME=P\r\nPRODUCT_VERSION=1\r\n", "", 0},
         {"bad components, good ones kept",
-         "[PRODUCT]\r\nPRODUCT_VERSION=1\r\n[COMPONENTS]\r\ntwo=a,b\r\nok=a,b,1\r\n"
-         "four=a,b,c,d\r\nempty=\r\ncommas=,,\r\ntrail=a,b,1,\r\n",
+         "[PRODUCT]\r\nPRODUCT_VERSION=1\r\n[COMPONENTS]\r\ntwo=a,b\r\nok=a,<TARGETDIR>,1\r\n"
+         "four=a,b,c,d\r\nempty=\r\ncommas=,,\r\ntrail=a,C:\\b,1,\r\n",
          "[PRODUCT] PRODUCT_NAME\r\n[COMPONENTS] two\r\n[COMPONENTS] four\r\n"
          "[COMPONENTS] empty\r\n[COMPONENTS] commas\r\n",
          2},
@@ -118,7 +117,7 @@ TEST(SetupInfo, LongValuesAndManyComponentsAreReadWhole) {
     for (int i = 0; i < kMany; ++i) {
         char name[32];
         snprintf(name, sizeof name, "component_name_%04d", i);
-        ini += std::string(name) + "=S" + std::to_string(i) + ",D,1\r\n";
+        ini += std::string(name) + "=S" + std::to_string(i) + ",C:\\D,1\r\n";
     }
     CSetupInfo info;
     auto r = LoadIni(info, ini);

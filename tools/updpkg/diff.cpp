@@ -44,9 +44,7 @@ int DiffTrees(const std::string& oldTree, const std::string& newTree, const std:
     }
     const setupini::Description d = DescribeSetupIni(MediumSetupIni(ReadWholeFile(iniPath), iniPath));
     if (!d.faults.empty()) {
-        for (const std::string& f : setupini::FaultLines(d.faults)) {
-            std::fprintf(stderr, "updpkg: SETUP.INI: %s\n", DisplayName(f).c_str());
-        }
+        for (const std::string& f : ExplainedFaults(d)) std::fprintf(stderr, "updpkg: SETUP.INI: %s\n", f.c_str());
         return kExitDamaged;
     }
     if (IsFolder(filesOut) && !ListFolder(filesOut).empty()) {

@@ -61,7 +61,8 @@ public:
         const std::optional<std::string> root = Files();
         CheckComponents(root);
         if (root) CheckExecutable();
-        if (m_r.outcome == "would update") PlanCopies();
+        // SETUP.EXE copies nothing after its SETUP.INI box.
+        if (m_r.outcome == "would update" && m_r.faults.empty()) PlanCopies();
         m_r.status = m_r.problems.empty() ? 0 : 1;
     }
 
@@ -98,7 +99,7 @@ private:
         if (!m_r.faults.empty()) {
             std::string lines;
             for (const std::string& f : m_r.faults) lines += (lines.empty() ? "" : ", ") + DisplayName(f);
-            Fail("SETUP.INI is incomplete; SETUP.EXE lists " + lines + " and ends", "");
+            Fail("SETUP.INI has faults; SETUP.EXE lists " + lines + " and ends", "");
             m_boxKnown = true;  // its own message, with these lines
         }
     }

@@ -6,6 +6,7 @@
 #include "tools/updpkg/errors.h"
 #include "tools/updpkg/fileio.h"
 #include "tools/updpkg/names.h"
+#include "tools/updpkg/setup_ini.h"
 
 namespace updpkg {
 
@@ -97,7 +98,7 @@ std::string ReportText(const CheckReport& r) {
     }
     if (!r.faults.empty()) {
         t += "  SETUP.EXE would list these faults and end:\n";
-        for (const std::string& f : r.faults) t += "    " + ShownText(f) + "\n";
+        for (const std::string& f : ExplainedFaults(r.ini)) t += "    " + f + "\n";
     }
     if (!r.ini.package.empty()) {
         t += "package: ";
@@ -151,6 +152,8 @@ std::string ReportJson(const CheckReport& r) {
     j += ",\"setup_ini\":{\"found\":" + Bool(r.iniFound) + ",\"product_name\":" + Json(r.ini.productName) +
          ",\"product_version\":" + Json(r.ini.productVersion) + ",\"package\":" + Json(r.ini.package) + ",\"faults\":[";
     for (std::size_t i = 0; i < r.faults.size(); ++i) j += (i ? "," : "") + Json(r.faults[i]);
+    j += "],\"fault_reasons\":[";
+    for (std::size_t i = 0; i < r.ini.reasons.size(); ++i) j += (i ? "," : "") + Json(r.ini.reasons[i]);
     j += "]}";
     j += ",\"package\":";
     if (r.ini.package.empty()) {

@@ -43,6 +43,15 @@ setupini::Description DescribeSetupIni(const std::string& bytes) {
         [&file](const char* section, const char* key) { return key ? file.Get(section, key) : file.KeyList(section); });
 }
 
+std::vector<std::string> ExplainedFaults(const setupini::Description& d) {
+    std::vector<std::string> out = setupini::FaultLines(d.faults);
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        out[i] = DisplayName(out[i]);
+        if (i < d.reasons.size()) out[i] += ": " + DisplayName(d.reasons[i]);
+    }
+    return out;
+}
+
 bool HasUtf8Mark(const std::string& bytes) { return bytes.compare(0, 3, "\xEF\xBB\xBF") == 0; }
 
 std::string MediumSetupIni(const std::string& bytes, const std::string& path) {

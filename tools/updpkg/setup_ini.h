@@ -2,6 +2,7 @@
 // SETUP.INI as updpkg reads and writes it.
 
 #include <string>
+#include <vector>
 
 #include "app/setup_description.h"
 
@@ -9,6 +10,10 @@ namespace updpkg {
 
 // The description SETUP.EXE would take from these bytes (code page 932).
 setupini::Description DescribeSetupIni(const std::string& bytes);
+
+// The lines of SETUP.EXE's fault box, each with why, for the terminal:
+// "[COMPONENTS] MAIN: the destination goes on after <TARGETDIR> ...".
+std::vector<std::string> ExplainedFaults(const setupini::Description& d);
 
 // A vendor's SETUP.INI made ready for a medium: UTF-8 (with or without a
 // byte order mark) is converted to code page 932, and every line end ("\r\n",

@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <thread>
 
-#include "engine/pkg/entry_name.h"
 #include "res/texts.h"
 #include "tools/updpkg/build.h"
 #include "tools/updpkg/diff.h"
@@ -47,11 +46,11 @@ int Check(const VendorOptions& o) {
 // would list, and components whose folder FILES lacks.
 bool MediumInputSound(const setupini::Description& d, const std::string& files) {
     bool sound = true;
-    for (const std::string& f : setupini::FaultLines(d.faults)) {
-        std::fprintf(stderr, "updpkg: SETUP.INI: %s\n", DisplayName(f).c_str());
+    for (const std::string& f : ExplainedFaults(d)) {
+        std::fprintf(stderr, "updpkg: SETUP.INI: %s\n", f.c_str());
         sound = false;
     }
-    if (!sound) std::fprintf(stderr, "updpkg: SETUP.EXE would list the lines above and end\n");
+    if (!sound) std::fprintf(stderr, "updpkg: SETUP.EXE would list these faults and end; no medium is made\n");
     for (const setupini::Component& c : d.components) {
         std::string source = c.source;
         setupini::ExpandMacros(source, d.productName, d.productVersion, "<TARGETDIR>", "<SYSTEMDIR>");
@@ -76,11 +75,6 @@ int Medium(const VendorOptions& o) {
     // The package's place on the medium, relative to SETUP.EXE's folder.
     std::string packagePath;
     if (!d.package.empty()) {
-        if (!pkg::IsSafeEntryName(d.package)) {
-            std::fprintf(stderr, "updpkg: SETUP.INI: PACKAGE '%s' is no name below the medium's folder\n",
-                         DisplayName(d.package).c_str());
-            return kExitDamaged;
-        }
         packagePath = JoinNative(o.output, EntryNameToPath(d.package));
     }
     if (IsFolder(o.output) && !ListFolder(o.output).empty() && !o.force) {

@@ -113,13 +113,15 @@ bool Press(HWND top, int id) {
     return true;
 }
 
-bool Process::Start(const std::string& program, const std::string& arguments) {
+bool Process::Start(const std::string& program, const std::string& arguments, const std::string& currentFolder) {
     STARTUPINFOW si{};
     si.cb = sizeof si;
     std::string cmd = "\"" + program + "\"";
     if (!arguments.empty()) cmd += " " + arguments;
     const size_t slash = program.find_last_of("\\/");
-    const std::string dir = slash == std::string::npos ? std::string(".") : program.substr(0, slash);
+    const std::string dir = !currentFolder.empty()        ? currentFolder
+                            : slash == std::string::npos ? std::string(".")
+                                                         : program.substr(0, slash);
     // Wide, so the program gets its arguments as they are written here.
     std::wstring wideCmd = platform::Wide(cmd);
     PROCESS_INFORMATION pi{};

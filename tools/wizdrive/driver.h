@@ -41,9 +41,9 @@ struct Window {
 
 class Process {
 public:
-    // Starts program (its own folder as the current folder) with the given
-    // command-line arguments (as they follow the quoted program name).
-    bool Start(const std::string& program, const std::string& arguments = "");
+    // Starts program with the given command-line arguments (as they follow
+    // the quoted program name), in currentFolder (empty: the program's own).
+    bool Start(const std::string& program, const std::string& arguments = "", const std::string& currentFolder = "");
     ~Process();
     Process() = default;
     Process(const Process&) = delete;
