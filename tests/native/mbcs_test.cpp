@@ -1,13 +1,14 @@
-// Double-byte awareness of the text helpers. "ソ" is 83 5C and "表" is 95 5C
-// in code page 932: their second byte is a backslash.
+// Code page 932, where the programs meet it: its character rule and the
+// explicit conversions. "ソ" is 83 5C and "表" is 95 5C in code page 932:
+// their second byte is a backslash.
 #include <gtest/gtest.h>
 
 #include "platform/mbcs.h"
+#include "util/text.h"
 
 namespace {
 const std::string kSo = "\x83\x5C";   // ソ
 const std::string kHyo = "\x95\x5C";  // 表
-const std::string kFullA = "\x82\x60";  // Ａ (second byte 0x60)
 const std::string kZenA = "\x82\x81";   // ａ
 }  // namespace
 
@@ -18,8 +19,6 @@ TEST(Mbcs, LeadBytesOfCodePage932) {
         {0xFC, true},  {0xFD, false}, {0xFF, false},
     };
     for (auto& c : cases) EXPECT_EQ(mbcs::IsCp932LeadByte(c.c), c.lead) << int(c.c);
-    // The program's own test agrees with the table on the systems it targets.
-    for (auto& c : cases) EXPECT_EQ(mbcs::IsLeadByte(c.c), c.lead) << int(c.c);
 }
 
 TEST(Mbcs, CharacterLengthsOfCodePage932) {
@@ -34,55 +33,31 @@ TEST(Mbcs, CharacterLengthsOfCodePage932) {
     for (auto& c : cases) EXPECT_EQ(mbcs::Cp932CharLength(c.text, c.at), c.length) << c.text << " at " << c.at;
 }
 
-TEST(Mbcs, FindSkipsSecondBytes) {
-    std::string s = "C:" + kSo + "\\x";
-    EXPECT_EQ(mbcs::Find(s, '\\'), 4u);
-    EXPECT_EQ(mbcs::ReverseFind(s, '\\'), 4u);
-    EXPECT_EQ(mbcs::Find(kHyo, '\\'), mbcs::npos);
-    EXPECT_EQ(mbcs::ReverseFind(kSo + kHyo, '\\'), mbcs::npos);
-    EXPECT_EQ(mbcs::Find("a,b,c", ',', 2), 3u);
-    EXPECT_EQ(mbcs::ReverseFind("", '\\'), mbcs::npos);
-    // A lead byte at the very end stands alone; what follows it is not eaten.
-    EXPECT_EQ(mbcs::ReverseFind(std::string("a\\\x83"), '\\'), 1u);
+TEST(Mbcs, Cp932ConvertsExactlyOrNotAtAll) {
+    std::string utf8, cp932;
+    // Both ways, with the 0x5C second bytes kept where they belong.
+    ASSERT_TRUE(mbcs::Cp932ToUtf8(kSo + "\\" + kHyo, utf8));
+    EXPECT_EQ(utf8, "\xE3\x82\xBD\\\xE8\xA1\xA8");  // ソ\表
+    ASSERT_TRUE(mbcs::Utf8ToCp932(utf8, cp932));
+    EXPECT_EQ(cp932, kSo + "\\" + kHyo);
+    // No best fit: "é" and "한" have no code page 932 form, and are not made
+    // "e" or '?'; bytes that are no code page 932 text are refused.
+    for (const char* utf8Only : {"Jos\xC3\xA9", "\xED\x95\x9C", "\xF0\xA0\xAE\xB7"})
+        EXPECT_FALSE(mbcs::Utf8ToCp932(utf8Only, cp932)) << utf8Only;
+    for (const std::string& bad : {std::string("\x83"), std::string("\x81\x20"), std::string("\xFD")})
+        EXPECT_FALSE(mbcs::Cp932ToUtf8("a" + bad, utf8));
 }
 
-TEST(Mbcs, ReplaceAllNeverStartsOnSecondByte) {
-    // "\x5C" + "SYS" must not match inside "表SYS": the 5C there is a second byte.
-    std::string s = kHyo + "SYS\\SYS";
-    EXPECT_EQ(mbcs::ReplaceAll(s, "\\SYS", "!"), 1);
-    EXPECT_EQ(s, kHyo + "SYS!");
-
+TEST(Text, ReplaceAllAndUpperAscii) {
     std::string twice = "<A><A>";
-    EXPECT_EQ(mbcs::ReplaceAll(twice, "<A>", "x<A>"), 2);
+    EXPECT_EQ(ReplaceAll(twice, "<A>", "x<A>"), 2);
     EXPECT_EQ(twice, "x<A>x<A>");  // replacements are not searched again
-
     std::string none = "abc";
-    EXPECT_EQ(mbcs::ReplaceAll(none, "", "x"), 0);
+    EXPECT_EQ(ReplaceAll(none, "", "x"), 0);
     EXPECT_EQ(none, "abc");
-
     std::string removed = "<T>\\BIN";
-    mbcs::ReplaceAll(removed, "<T>", "");
+    ReplaceAll(removed, "<T>", "");
     EXPECT_EQ(removed, "\\BIN");
-
-    // A match for a double-byte pattern whose bytes straddle two characters.
-    std::string straddle = "\x82\x81\x82\x81";  // ａａ; "\x81\x82" straddles them
-    EXPECT_EQ(mbcs::ReplaceAll(straddle, "\x81\x82", "?"), 0);
-}
-
-TEST(Mbcs, UpperCaseKeepsDoubleByteCharactersWhole) {
-    // Second bytes in the range of ASCII lower-case letters must stay as they are.
-    std::string s = "c:\\" + kZenA + "\x83\x61" + "zomi7.exe";  // ３ｂ-like pair 83 61
-    std::string expected = "C:\\" + kZenA + "\x83\x61" + "ZOMI7.EXE";
-    mbcs::MakeUpper(s);
-    EXPECT_EQ(s, expected);
-    std::string full = kFullA;
-    mbcs::MakeUpper(full);
-    EXPECT_EQ(full, kFullA);
-}
-
-TEST(Mbcs, FindSubstrAlignsToCharacters) {
-    std::string s = "\x83\x5A" "ZOMI7.EXE";  // 83 5A is one character
-    EXPECT_EQ(mbcs::FindSubstr(s, "ZOMI7.EXE"), 2u);
-    EXPECT_EQ(mbcs::FindSubstr(s, "Z"), 2u);  // not the 5A inside the pair
-    EXPECT_EQ(mbcs::FindSubstr("abc", ""), mbcs::npos);
+    // Only ASCII letters change: "ı" (dotless i) must not become 'I'.
+    EXPECT_EQ(UpperAscii("c:\\zom\xC4\xB17.exe"), "C:\\ZOM\xC4\xB17.EXE");
 }

@@ -1,22 +1,16 @@
 // The parts of the file layer that are the same on every system.
 #include "tools/updpkg/fileio.h"
 
-#include "platform/mbcs.h"
 #include "tools/updpkg/names.h"
 
 namespace updpkg {
 
 namespace {
 
-// Index of the last separator that begins a character, or npos. On Windows
-// the second byte of a double-byte character may be 0x5C.
+// Index of the last separator, or npos.
 std::size_t LastSeparator(const std::string& path) {
 #ifdef _WIN32
-    const std::size_t back = mbcs::ReverseFind(path, '\\');
-    const std::size_t slash = mbcs::ReverseFind(path, '/');
-    if (back == mbcs::npos) return slash;
-    if (slash == mbcs::npos) return back;
-    return back > slash ? back : slash;
+    return path.find_last_of("\\/");
 #else
     return path.find_last_of('/');
 #endif

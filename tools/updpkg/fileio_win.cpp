@@ -1,5 +1,4 @@
-// The file layer on Windows: the ANSI functions, so that names stay in the
-// system code page as the package wants them.
+// The file layer on Windows: the W functions on UTF-8 names, as on Linux.
 #include <windows.h>
 
 #include <io.h>
@@ -9,6 +8,7 @@
 #include <vector>
 
 #include "platform/handle.h"
+#include "platform/wide.h"
 #include "tools/updpkg/errors.h"
 #include "tools/updpkg/fileio.h"
 
@@ -18,10 +18,10 @@ namespace {
 
 // error is GetLastError() as read right after the failing call.
 [[noreturn]] void Fail(const std::string& what, const std::string& path, DWORD error) {
-    platform::LocalMemory<char> text;
-    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                   nullptr, error, 0, reinterpret_cast<char*>(text.out()), 0, nullptr);
-    std::string reason = text ? text.get() : "";
+    platform::LocalMemory<wchar_t> text;
+    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                   nullptr, error, 0, reinterpret_cast<wchar_t*>(text.out()), 0, nullptr);
+    std::string reason = text ? platform::Narrow(text.get()) : "";
     while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == ' ')) reason.pop_back();
     throw FileError("cannot " + what + " '" + path + "': " + reason + " (error " + std::to_string(error) + ")");
 }
@@ -36,7 +36,7 @@ struct InputFile::Impl {
 };
 
 InputFile::InputFile(const std::string& path) : m_path(path), m_impl(std::make_unique<Impl>()) {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    HANDLE h = CreateFileW(platform::Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                            FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (h == INVALID_HANDLE_VALUE) Fail("open", path, GetLastError());
     m_impl->handle.reset(h);
@@ -73,7 +73,7 @@ struct OutputFile::Impl {
 OutputFile::OutputFile(const std::string& path, Mode mode) : m_path(path), m_impl(std::make_unique<Impl>()) {
     // CREATE_NEW fails on anything at the path, a link included.
     const DWORD how = mode == New ? CREATE_NEW : CREATE_ALWAYS;
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, how, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = CreateFileW(platform::Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, how, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) Fail("create", path, GetLastError());
     m_impl->handle.reset(h);
 }
@@ -86,7 +86,7 @@ std::unique_ptr<OutputFile> CreateUniqueFile(const std::string& prefix) {
         char suffix[16];
         std::snprintf(suffix, sizeof suffix, "%06lx", (seed + i) & 0xFFFFFFul);
         const std::string path = prefix + suffix;
-        HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE h = CreateFileW(platform::Wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h != INVALID_HANDLE_VALUE) {
             auto impl = std::make_unique<OutputFile::Impl>();
             impl->handle.reset(h);
@@ -127,12 +127,12 @@ void OutputFile::Close() {
 }
 
 std::vector<FolderEntry> ListFolder(const std::string& path) {
-    WIN32_FIND_DATAA data;
-    platform::FindHandle find(FindFirstFileA(JoinNative(path, "*").c_str(), &data));
+    WIN32_FIND_DATAW data;
+    platform::FindHandle find(FindFirstFileW(platform::Wide(JoinNative(path, "*")).c_str(), &data));
     if (!find.valid()) Fail("list the folder", path, GetLastError());
     std::vector<FolderEntry> entries;
     for (;;) {
-        const std::string name = data.cFileName;
+        const std::string name = platform::Narrow(data.cFileName);
         if (name != "." && name != "..") {
             FolderEntry e;
             e.name = name;
@@ -146,7 +146,7 @@ std::vector<FolderEntry> ListFolder(const std::string& path) {
             }
             entries.push_back(e);
         }
-        if (!FindNextFileA(find.get(), &data)) {
+        if (!FindNextFileW(find.get(), &data)) {
             const DWORD error = GetLastError();
             if (error == ERROR_NO_MORE_FILES) break;
             Fail("list the folder", path, error);
@@ -156,7 +156,7 @@ std::vector<FolderEntry> ListFolder(const std::string& path) {
 }
 
 bool IsFolder(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = GetFileAttributesW(platform::Wide(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
@@ -171,7 +171,7 @@ void MakeFolders(const std::string& path) {
         p = parent;
     }
     for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
-        if (!CreateDirectoryA(it->c_str(), nullptr)) {
+        if (!CreateDirectoryW(platform::Wide(*it).c_str(), nullptr)) {
             const DWORD error = GetLastError();
             if (error != ERROR_ALREADY_EXISTS || !IsFolder(*it)) Fail("create the folder", *it, error);
         }
@@ -179,7 +179,7 @@ void MakeFolders(const std::string& path) {
 }
 
 void MoveReplacing(const std::string& from, const std::string& to) {
-    if (!MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) Fail("write", to, GetLastError());
+    if (!MoveFileExW(platform::Wide(from).c_str(), platform::Wide(to).c_str(), MOVEFILE_REPLACE_EXISTING)) Fail("write", to, GetLastError());
 }
 
 struct FolderPlacer::Impl {
@@ -195,9 +195,9 @@ void FolderPlacer::OpenFolder(const std::vector<std::string>& folder) {
     std::string path = m_base;
     for (const std::string& name : folder) {
         path = JoinNative(path, name);
-        if (!CreateDirectoryA(path.c_str(), nullptr)) {
+        if (!CreateDirectoryW(platform::Wide(path).c_str(), nullptr)) {
             const DWORD error = GetLastError();
-            const DWORD attributes = GetFileAttributesA(path.c_str());
+            const DWORD attributes = GetFileAttributesW(platform::Wide(path).c_str());
             if (error != ERROR_ALREADY_EXISTS || attributes == INVALID_FILE_ATTRIBUTES) Fail("create the folder", path, error);
             if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
                 throw FileError("'" + path + "' is a link; updpkg never writes through a link");
@@ -222,9 +222,9 @@ void FolderPlacer::Write(const std::vector<std::string>& parts, const void* data
     WriteThrough(parts, data, size, scratch);
 }
 
-void RemoveFileQuietly(const std::string& path) noexcept { DeleteFileA(path.c_str()); }
+void RemoveFileQuietly(const std::string& path) noexcept { DeleteFileW(platform::Wide(path).c_str()); }
 
-void RemoveFolderQuietly(const std::string& path) noexcept { RemoveDirectoryA(path.c_str()); }
+void RemoveFolderQuietly(const std::string& path) noexcept { RemoveDirectoryW(platform::Wide(path).c_str()); }
 
 std::string MakeUniqueFolder(const std::string& parent, const std::string& prefix) {
     const unsigned long seed = GetCurrentProcessId() * 7919ul + GetTickCount();
@@ -232,7 +232,7 @@ std::string MakeUniqueFolder(const std::string& parent, const std::string& prefi
         char suffix[16];
         std::snprintf(suffix, sizeof suffix, "%06lx", (seed + i) & 0xFFFFFFul);
         const std::string path = JoinNative(parent, prefix + suffix);
-        if (CreateDirectoryA(path.c_str(), nullptr)) return path;
+        if (CreateDirectoryW(platform::Wide(path).c_str(), nullptr)) return path;
         const DWORD error = GetLastError();
         if (error != ERROR_ALREADY_EXISTS) Fail("create a folder in", parent, error);
     }

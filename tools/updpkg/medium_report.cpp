@@ -2,6 +2,7 @@
 #include <cinttypes>
 #include <cstdio>
 
+#include "platform/mbcs.h"
 #include "tools/updpkg/medium_check.h"
 #include "tools/updpkg/errors.h"
 #include "tools/updpkg/fileio.h"
@@ -32,7 +33,7 @@ std::string Hex(uint32_t key) {
 // code page 932 text are kept as \u00XX.
 std::string Json(const std::string& bytes, bool cp932 = true) {
     std::string utf8;
-    if (!cp932 || !Cp932ToUtf8(bytes, utf8)) utf8 = bytes;
+    if (!cp932 || !mbcs::Cp932ToUtf8(bytes, utf8)) utf8 = bytes;
     std::string out = "\"";
     for (const unsigned char c : utf8) {
         if (c == '"' || c == '\\') {

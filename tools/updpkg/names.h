@@ -1,9 +1,7 @@
 #pragma once
 // Package entry names against the file names of the system updpkg runs on.
-// In a package a name is code page 932 with '\' separators. On Linux file
-// names are UTF-8 and are converted with iconv; on Windows they are in the
-// system's ANSI code page, converted through UTF-16 unless that already is
-// code page 932.
+// In a package a name is code page 932 with '\' separators; file names are
+// UTF-8 on every system (platform/mbcs.h converts).
 
 #include <string>
 #include <vector>
@@ -35,10 +33,5 @@ std::string DisplayName(const std::string& entryName);
 
 // The components of an entry name: the format module's rule.
 using pkg::SplitEntryName;
-
-// Whole texts (SETUP.INI) between UTF-8 and code page 932; false when a
-// character has no form in the target or the input is not valid.
-bool Utf8ToCp932(const std::string& utf8, std::string& out);
-bool Cp932ToUtf8(const std::string& cp932, std::string& out);
 
 }  // namespace updpkg

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "platform/mbcs.h"
 #include "tools/updpkg/errors.h"
 #include "tools/updpkg/names.h"
 #include "tools/updpkg/profile.h"
@@ -60,10 +61,10 @@ std::string MediumSetupIni(const std::string& bytes, const std::string& path) {
     // text almost never is.
     std::string cp932, unused;
     if (IsUtf8(text)) {
-        if (!Utf8ToCp932(text, cp932)) {
+        if (!mbcs::Utf8ToCp932(text, cp932)) {
             throw FileError("'" + path + "': a character of this UTF-8 text has no code page 932 form");
         }
-    } else if (!HasUtf8Mark(bytes) && Cp932ToUtf8(text, unused)) {
+    } else if (!HasUtf8Mark(bytes) && mbcs::Cp932ToUtf8(text, unused)) {
         cp932 = text;
     } else {
         throw FileError("'" + path + "': neither UTF-8 nor code page 932");
