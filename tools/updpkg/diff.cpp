@@ -73,8 +73,9 @@ int DiffTrees(const std::string& oldTree, const std::string& newTree, const std:
         std::string dest = c.dest;
         setupini::ExpandMacros(dest, d.productName, d.productVersion, kTargetDir, "<SYSTEMDIR>");
         if (dest.compare(0, sizeof kTargetDir - 1, kTargetDir) != 0) {
-            std::printf("left out: component %s installs into %s, which is no part of a product tree\n",
-                        DisplayName(c.key).c_str(), DisplayName(dest).c_str());
+            std::printf("left out: component %s installs into %s, which is no part of a product tree (put its "
+                        "files in its folder %s yourself, or take it out of SETUP.INI)\n",
+                        DisplayName(c.key).c_str(), DisplayName(dest).c_str(), DisplayName(c.source).c_str());
             continue;
         }
         std::string folder = dest.substr(sizeof kTargetDir - 1);

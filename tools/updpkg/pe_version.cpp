@@ -23,7 +23,9 @@ namespace updpkg {
 //     name, language; the first name and language are taken.
 //   VS_VERSIONINFO: length, value length, type (2 bytes each), the key
 //     L"VS_VERSION_INFO", padding to 4 bytes, then VS_FIXEDFILEINFO (52
-//     bytes: signature 0xFEEF04BD, structure version, file version MS, LS).
+//     bytes: signature 0xFEEF04BD, structure version, file version MS, LS),
+//     then its children (Block, below): "StringFileInfo" holds one table
+//     of texts per language, each text a block named by its key.
 
 namespace {
 
@@ -48,15 +50,6 @@ struct Section {
 constexpr uint32_t kRtVersion = 16;
 constexpr uint32_t kFixedSignature = 0xFEEF04BD;
 constexpr uint32_t kFixedSize = 52;
-
-}  // namespace
-
-std::string FileVersion::Text() const {
-    return std::to_string(ms >> 16) + "." + std::to_string(ms & 0xFFFF) + "." + std::to_string(ls >> 16) + "." +
-           std::to_string(ls & 0xFFFF);
-}
-
-namespace {
 
 // The version resource's data in the file: where it begins, the size its
 // data entry gives, and how much of that the file holds from there.
@@ -205,6 +198,11 @@ private:
 };
 
 }  // namespace
+
+std::string FileVersion::Text() const {
+    return std::to_string(ms >> 16) + "." + std::to_string(ms & 0xFFFF) + "." + std::to_string(ls >> 16) + "." +
+           std::to_string(ls & 0xFFFF);
+}
 
 std::optional<FileVersion> ReadPeFileVersion(const std::string& bytes) {
     const Image img(bytes);
