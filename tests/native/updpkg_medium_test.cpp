@@ -13,6 +13,7 @@
 #include "res/texts.h"
 #include "tests/support/pe_image.h"
 #include "tools/updpkg/errors.h"
+#include "tools/updpkg/identify.h"
 #include "tools/updpkg/medium_check.h"
 #include "tools/updpkg/names.h"
 #include "tools/updpkg/vendor.h"
@@ -41,6 +42,9 @@ std::string Exe(uint32_t ms, uint32_t ls) {
     return testsupport::MakePe(o);
 }
 
+const std::string kSetupExe =
+    testsupport::MakePe({.strings = {{u"ProductName", u"アップデートウィザード"}, {u"InternalName", u"SETUP"}}});
+
 const std::string kIni =
     "[PRODUCT]\nPRODUCT_NAME=Zomi7\nPRODUCT_VERSION=7.5.2.0\nPACKAGE=ZOMI7UPD.PKG\n"
     "[COMPONENTS]\nAPP=APP,<TARGETDIR>,1\nHELP=HELP,<TARGETDIR>\\HELP,2\n";
@@ -57,7 +61,7 @@ protected:
         Write(root / "FILES/HELP/faq.txt", "faq");
         Write(root / "FILES/HELP/sub/deep.txt", "deep");
         Write(root / "SETUP.INI", kIni);
-        Write(root / "SETUP.EXE", "MZ setup");
+        Write(root / "SETUP.EXE", kSetupExe);
         Write(root / "product/Zomi7.EXE", Exe(0x70005, 0x10000));
         Write(root / "product/kvp2lib.dll", "the product's library");
         Write(root / "product/readme.txt", "old readme");
@@ -227,7 +231,7 @@ TEST_F(MediumTest, SoundMediumAndThePlannedCopies) {
     Write(root / "SETUP.INI", "\xEF\xBB\xBF" + kIni);
     ASSERT_EQ(Medium(), 0);
     EXPECT_TRUE(fs::exists(root / "medium/ZOMI7UPD.PKG"));
-    EXPECT_EQ(Read(root / "medium/SETUP.EXE"), "MZ setup");
+    EXPECT_EQ(Read(root / "medium/SETUP.EXE"), kSetupExe);
     const std::string ini = Read(root / "medium/SETUP.INI");
     EXPECT_EQ(ini.substr(0, 11), "[PRODUCT]\r\n");
     EXPECT_EQ(ini.find("\n\n"), std::string::npos);
@@ -341,17 +345,48 @@ TEST_F(MediumTest, WhatTheVendorsTreeMustHold) {
     EXPECT_FALSE(*r.components[0].found);
 }
 
+TEST_F(MediumTest, TheWrongProgramForSetupOrKey) {
+    // A Zomi7.EXE given as SETUP.EXE is refused before anything is written.
+    const std::string zomi7 = testsupport::MakePe({.strings = {{u"ProductName", u"ゾミ７"}}});
+    Write(root / "SETUP.EXE", zomi7);
+    EXPECT_THROW(Medium(), updpkg::UsageError);
+    EXPECT_FALSE(fs::exists(root / "medium"));
+    Write(root / "SETUP.EXE", testsupport::MakePe({.strings = {{u"ProductName", u"Other"}, {u"InternalName", u"SETUP"}}}));
+    ASSERT_EQ(Medium(), 0);  // either name will do
+    // check finds it on a medium.
+    Write(root / "medium/SETUP.EXE", zomi7);
+    const CheckReport r = Check();
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(updpkg::ReportText(r).find("SETUP.EXE: not the update wizard"), std::string::npos);
+
+    // A key file that is no DLL or has another name is doubted, not refused.
+    Write(root / "KVP2LIB.DLL", testsupport::MakePe({.library = true, .strings = {}}));
+    fs::copy_file(root / "KVP2LIB.DLL", root / "kvp2lib-7.5.1.dll");
+    for (const auto& [file, doubts] : {std::pair{"KVP2LIB.DLL", 0u}, {"kvp2lib-7.5.1.dll", 1u}, {"SETUP.EXE", 2u}}) {
+        EXPECT_EQ(updpkg::KeyFileDoubts((root / file).string()).size(), doubts) << file;
+    }
+}
+
 TEST_F(MediumTest, DiffShipsOnlyWhatChanged) {
     Write(root / "new/Zomi7.EXE", Exe(0x70005, 0x20000));
     Write(root / "new/readme.txt", "old readme");  // unchanged
     Write(root / "new/HELP/faq.txt", "faq 2");
     Write(root / "new/HELP/new.txt", "new");
     Write(root / "new/kvp2lib.dll", "the product's library");
-    Write(root / "SETUP.INI", kIni);
+    Write(root / "new/DOCS/a.txt", "docs");  // as installed: DOCS gets no folder
+    Write(root / "product/DOCS/a.txt", "docs");
+    Write(root / "DIFF.INI", kIni + "DOCS=DOCS,<TARGETDIR>\\DOCS,3\n");
     fs::remove_all(root / "FILES");
-    ASSERT_EQ(updpkg::RunVendorCommand({"diff", (root / "product").string(), (root / "new").string(), "--ini",
-                                        (root / "SETUP.INI").string(), "-o", (root / "FILES").string()}),
-              0);
+    std::vector<std::string> diff = {"diff", (root / "product").string(), (root / "new").string(), "--ini",
+                                     (root / "DIFF.INI").string(), "-o", (root / "FILES").string()};
+    ::testing::internal::CaptureStderr();
+    ASSERT_EQ(updpkg::RunVendorCommand(diff), 0);
+    const std::string warned = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(warned.find("component DOCS: none of its files"), std::string::npos) << warned;
+    EXPECT_EQ(warned.find("component APP"), std::string::npos) << warned;
+    EXPECT_THROW(updpkg::RunVendorCommand(diff), updpkg::UsageError);  // FILES is not empty now
+    diff.push_back("--force");
+    ASSERT_EQ(updpkg::RunVendorCommand(diff), 0);
     std::vector<std::string> files;
     for (const auto& e : fs::recursive_directory_iterator(root / "FILES")) {
         if (e.is_regular_file()) files.push_back(fs::relative(e.path(), root / "FILES").generic_string());

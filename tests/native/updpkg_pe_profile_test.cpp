@@ -50,6 +50,19 @@ TEST(PeVersion, NoVersionWhereSetupFindsNone) {
     EXPECT_FALSE(updpkg::ReadPeFileVersion(loopingDir));
 }
 
+TEST(PeVersion, StringTable) {
+    PeOptions o;
+    o.strings = {{u"ProductName", u"\u30A2\u30C3\u30D7"}, {u"InternalName", u"SETUP"}};
+    const std::string pe = MakePe(o);
+    EXPECT_EQ(updpkg::ReadPeVersionString(pe, "productname"), "\xE3\x82\xA2\xE3\x83\x83\xE3\x83\x97");
+    // The blocks are read whole or not at all: the root block's length is at 0x258.
+    const std::size_t whole = 0x258 + (static_cast<unsigned char>(pe[0x258]) | static_cast<unsigned char>(pe[0x259]) << 8);
+    for (std::size_t n = 0; n < pe.size(); ++n) {
+        EXPECT_EQ(updpkg::ReadPeVersionString(pe.substr(0, n), "InternalName").value_or("-"), n < whole ? "-" : "SETUP")
+            << n;
+    }
+}
+
 TEST(PeVersion, EveryCutOfAnImageIsReadSafely) {
     const std::string whole = MakePe();
     const std::size_t needed = 0x200 + 0x58 + 92;  // the end of the version block

@@ -248,6 +248,17 @@ if [ -z "$emulator" ]; then
   [ -f "deep256/$(python3 -c "print('/'.join(['A'] * 256))")" ] || fail "the name of 256 levels was not placed"
 fi
 
+# --- the sample product's Zomi7.EXE given as SETUP.EXE (Windows builds) ----------
+if [ -n "$emulator" ]; then
+  cp "$(dirname "$prog")/../samples/update/Zomi7.EXE" . || fail "no sample Zomi7.EXE: build the samples target"
+  printf '[PRODUCT]\r\nPRODUCT_NAME=Zomi7\r\nPRODUCT_VERSION=7.5.2.0\r\n[COMPONENTS]\r\nSYS=SYS,<SYSTEMDIR>,1\r\n' >S.INI
+  expect 2 medium --ini S.INI --setup Zomi7.EXE --key "$key" -o MED FILES
+  stderr_has "is not: its version resource gives product name 'ゾミ７'"
+  mkdir MED && cp Zomi7.EXE MED/SETUP.EXE && cp S.INI MED/SETUP.INI && cp -r FILES MED/
+  expect 1 check MED
+  stdout_has "SETUP.EXE: not the update wizard"
+fi
+
 # --- exit status 2: usage --------------------------------------------------------
 for args in "" "frobnicate" "build --key 1 FILES" "build -o x.kvub FILES" "build --key 1 --key-file lib.dll -o x FILES" \
   "verify --key zz p1.kvub" "verify --key 123456789 p1.kvub" "build --key 1 --level 10 -o x FILES" \

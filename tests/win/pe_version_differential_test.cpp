@@ -3,6 +3,11 @@
 // files that are no executable or are cut short.
 #include <gtest/gtest.h>
 
+#include <cwchar>
+#include <optional>
+#include <vector>
+
+#include "platform/wide.h"
 #include "tests/support/fixture_paths.h"
 #include "tests/support/test_util.h"
 #include "tools/updpkg/pe_version.h"
@@ -22,6 +27,30 @@ void ExpectSameAsSystem(const std::string& path) {
     }
 }
 
+// The system's text of the string table of the first translation, UTF-8.
+std::optional<std::string> SystemVersionString(const std::string& path, const char* name) {
+    const std::wstring file = platform::Wide(path);
+    std::vector<char> data(::GetFileVersionInfoSizeW(file.c_str(), nullptr));
+    if (data.empty() || !::GetFileVersionInfoW(file.c_str(), 0, static_cast<DWORD>(data.size()), data.data())) return {};
+    void* value = nullptr;
+    UINT length = 0;
+    if (!::VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation", &value, &length) || length < 4) return {};
+    wchar_t query[96];
+    std::swprintf(query, 96, L"\\StringFileInfo\\%04x%04x\\%ls", static_cast<WORD*>(value)[0],
+                  static_cast<WORD*>(value)[1], platform::Wide(name).c_str());
+    if (!::VerQueryValueW(data.data(), query, &value, &length)) return {};
+    const wchar_t* text = static_cast<const wchar_t*>(value);
+    return platform::Narrow(std::wstring(text, ::wcsnlen(text, length)));
+}
+
+void ExpectSameStringsAsSystem(const std::string& path) {
+    SCOPED_TRACE(path);
+    const std::string bytes = testsupport::ReadFileBytes(path);
+    for (const char* name : {"ProductName", "InternalName", "OriginalFilename", "FileDescription", "CompanyName"}) {
+        EXPECT_EQ(updpkg::ReadPeVersionString(bytes, name), SystemVersionString(path, name)) << name;
+    }
+}
+
 }  // namespace
 
 TEST(PeVersionDifferential, ProgramsOfTheBuild) {
@@ -37,12 +66,15 @@ TEST(PeVersionDifferential, ProgramsOfTheBuild) {
         const std::string path = testsupport::FixturePath(f);
         ASSERT_TRUE(testsupport::Exists(path)) << path;
         ExpectSameAsSystem(path);
+        ExpectSameStringsAsSystem(path);
         versioned += updpkg::ReadPeFileVersionOf(path).has_value();
     }
     EXPECT_GE(versioned, 10);  // the fixtures with versions, SETUP.EXE and the samples' programs
     const auto v = updpkg::ReadPeFileVersionOf(testsupport::FixturePath("fixture_ver_7_5_1_65535.exe"));
     ASSERT_TRUE(v);
     EXPECT_EQ(v->Text(), "7.5.1.65535");
+    const std::string setup = testsupport::ReadFileBytes(testsupport::FixturePath("SETUP.EXE"));
+    EXPECT_EQ(updpkg::ReadPeVersionString(setup, "InternalName"), "SETUP");  // what updpkg tells SETUP.EXE by
 }
 
 TEST(PeVersionDifferential, FilesThatAreNoVersionedProgram) {
@@ -62,5 +94,6 @@ TEST(PeVersionDifferential, FilesThatAreNoVersionedProgram) {
         const std::string path = dir / (std::string(name) + ".exe");
         ASSERT_TRUE(testsupport::WriteFileBytes(path, bytes));
         ExpectSameAsSystem(path);
+        ExpectSameStringsAsSystem(path);
     }
 }

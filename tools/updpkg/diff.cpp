@@ -35,10 +35,25 @@ struct Target {
     std::string folder;  // below <TARGETDIR>, code page 932, no trailing '\'
 };
 
+// A component without a folder in FILES fails updpkg medium (and SETUP.EXE);
+// when no file of it changed, none can be shipped: a package cannot hold an
+// empty folder, so the component must go.
+void WarnOfEmptyComponents(const std::vector<Target>& targets, const std::string& filesOut) {
+    for (const Target& t : targets) {
+        const setupini::Component& c = *t.component;
+        const auto folder = FindBelow(filesOut, c.source);
+        if (folder && IsFolder(*folder)) continue;
+        std::fprintf(stderr,
+                     "updpkg: warning: component %s: none of its files is new or changed, so FILES holds no folder "
+                     "%s; take the component out of SETUP.INI (a package cannot hold an empty folder)\n",
+                     DisplayName(c.key).c_str(), DisplayName(c.source).c_str());
+    }
+}
+
 }  // namespace
 
 int DiffTrees(const std::string& oldTree, const std::string& newTree, const std::string& iniPath,
-              const std::string& filesOut) {
+              const std::string& filesOut, bool force) {
     for (const std::string& tree : {oldTree, newTree}) {
         if (!IsFolder(tree)) throw FileError("'" + tree + "': not a folder");
     }
@@ -47,8 +62,8 @@ int DiffTrees(const std::string& oldTree, const std::string& newTree, const std:
         for (const std::string& f : ExplainedFaults(d)) std::fprintf(stderr, "updpkg: SETUP.INI: %s\n", f.c_str());
         return kExitDamaged;
     }
-    if (IsFolder(filesOut) && !ListFolder(filesOut).empty()) {
-        throw UsageError("'" + filesOut + "' is not empty", "diff");
+    if (IsFolder(filesOut) && !ListFolder(filesOut).empty() && !force) {
+        throw UsageError("'" + filesOut + "' is not empty (give --force to write into it)", "diff");
     }
 
     std::vector<Target> targets;
@@ -56,8 +71,9 @@ int DiffTrees(const std::string& oldTree, const std::string& newTree, const std:
         std::string dest = c.dest;
         setupini::ExpandMacros(dest, d.productName, d.productVersion, kTargetDir, "<SYSTEMDIR>");
         if (dest.compare(0, sizeof kTargetDir - 1, kTargetDir) != 0) {
-            std::printf("left out: component %s installs into %s, which is no part of a product tree\n",
-                        DisplayName(c.key).c_str(), DisplayName(dest).c_str());
+            std::printf("left out: component %s installs into %s, which is no part of a product tree (put its "
+                        "files in its folder %s yourself, or take it out of SETUP.INI)\n",
+                        DisplayName(c.key).c_str(), DisplayName(dest).c_str(), DisplayName(c.source).c_str());
             continue;
         }
         std::string folder = dest.substr(sizeof kTargetDir - 1);
@@ -96,6 +112,8 @@ int DiffTrees(const std::string& oldTree, const std::string& newTree, const std:
         }
     }
     std::printf("%u file(s) written to %s, %u unchanged left out\n", written, filesOut.c_str(), same);
+    std::fflush(stdout);
+    WarnOfEmptyComponents(targets, filesOut);
     return kExitOk;
 }
 

@@ -13,6 +13,7 @@
 #include "tools/updpkg/build.h"
 #include "tools/updpkg/errors.h"
 #include "tools/updpkg/fileio.h"
+#include "tools/updpkg/identify.h"
 #include "tools/updpkg/key.h"
 #include "tools/updpkg/medium_files.h"
 #include "tools/updpkg/names.h"
@@ -55,6 +56,7 @@ public:
         m_r.setupExe = FindBelow(m_in.medium, "SETUP.EXE").has_value();
         if (!m_r.setupExe) Fail("the medium holds no SETUP.EXE", "");
         m_boxKnown = !m_r.setupExe;
+        if (m_r.setupExe) CheckSetupExe();
         ReadIni();
         FindKey();
         if (!m_in.product.empty()) ReadProduct();
@@ -74,6 +76,16 @@ private:
             m_r.firstBox = box;
             m_boxKnown = true;
         }
+    }
+
+    // Another program named SETUP.EXE runs instead of the update wizard:
+    // nothing of what SETUP.EXE would show can be told.
+    void CheckSetupExe() {
+        const auto why = WhyNotSetupExe(*FindBelow(m_in.medium, "SETUP.EXE"));
+        if (!why) return;
+        m_r.setupExeNot = *why;
+        Fail("the medium's SETUP.EXE is not the update wizard: " + *why, "");
+        m_boxKnown = true;
     }
 
     std::string Expanded(const std::string& text, const std::string& target = kTargetDir) const {

@@ -42,6 +42,7 @@ struct Problem {
 struct CheckReport {
     std::string medium;
     bool setupExe = false;
+    std::string setupExeNot;  // why the medium's SETUP.EXE is not the update wizard; empty when it is
     bool iniFound = false;
     setupini::Description ini;
     std::vector<std::string> faults;  // the lines of SETUP.EXE's SETUP.INI box (code page 932)

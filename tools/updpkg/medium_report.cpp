@@ -89,7 +89,8 @@ std::string ShownText(const std::string& cp932) {
 
 std::string ReportText(const CheckReport& r) {
     std::string t = "medium: " + r.medium + "\n";
-    t += std::string("SETUP.EXE: ") + (r.setupExe ? "present" : "missing") + "\n";
+    t += std::string("SETUP.EXE: ") +
+         (!r.setupExe ? "missing" : r.setupExeNot.empty() ? "present" : "not the update wizard: " + r.setupExeNot) + "\n";
     if (!r.iniFound) {
         t += "SETUP.INI: missing\n";
     } else {
@@ -150,6 +151,7 @@ std::string ReportJson(const CheckReport& r) {
     j += ",\"status\":" + std::to_string(r.status);
     j += ",\"verdict\":" + std::string(r.problems.empty() ? "\"would work\"" : "\"would fail\"");
     j += ",\"setup_exe\":" + Bool(r.setupExe);
+    j += ",\"setup_exe_is_wizard\":" + (r.setupExe ? Bool(r.setupExeNot.empty()) : "null");
     j += ",\"setup_ini\":{\"found\":" + Bool(r.iniFound) + ",\"product_name\":" + Json(r.ini.productName) +
          ",\"product_version\":" + Json(r.ini.productVersion) + ",\"package\":" + Json(r.ini.package) + ",\"faults\":[";
     for (std::size_t i = 0; i < r.faults.size(); ++i) j += (i ? "," : "") + Json(r.faults[i]);

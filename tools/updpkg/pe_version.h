@@ -1,6 +1,6 @@
 #pragma once
-// The file version of a Windows executable, read from its version resource
-// without Windows, as GetFileVersionInfoA and VerQueryValueA("\\") give it.
+// The version resource of a Windows executable, read without Windows, as
+// GetFileVersionInfo and VerQueryValue give it.
 
 #include <cstdint>
 #include <optional>
@@ -21,5 +21,14 @@ std::optional<FileVersion> ReadPeFileVersion(const std::string& bytes);
 
 // The same from a file; throws FileError when it cannot be read.
 std::optional<FileVersion> ReadPeFileVersionOf(const std::string& path);
+
+// A text of the version resource's string table, in UTF-8, as
+// VerQueryValueW("\\StringFileInfo\\<table>\\<name>") gives it for the first
+// table (the first language); the name is matched without regard to case.
+// Nothing when the image has no such text.
+std::optional<std::string> ReadPeVersionString(const std::string& bytes, const char* name);
+
+// Whether bytes are a PE image that is a library (a DLL).
+bool IsPeLibrary(const std::string& bytes);
 
 }  // namespace updpkg

@@ -62,10 +62,6 @@ std::string TrimmedCopy(const std::string& s) {
     return s.substr(b, e - b);
 }
 
-bool SameName(const std::string& stored, const std::string& foldedWanted) {
-    return !stored.empty() && Folded(stored) == foldedWanted;
-}
-
 }  // namespace
 
 ProfileFile::ProfileFile(const std::string& bytes) {
@@ -86,6 +82,7 @@ ProfileFile::ProfileFile(const std::string& bytes) {
                 Trim(bytes, nb, ne);
                 s.name = bytes.substr(nb, ne - nb);
                 s.named = true;
+                if (!s.name.empty()) m_sectionIndex.emplace(Folded(s.name), m_sections.size());
                 m_sections.push_back(std::move(s));
                 continue;
             }
@@ -103,31 +100,33 @@ ProfileFile::ProfileFile(const std::string& bytes) {
         } else {
             k.name = bytes.substr(b, e - b);
         }
-        m_sections.back().keys.push_back(std::move(k));
+        AddKey(std::move(k));
     }
+}
+
+void ProfileFile::AddKey(Key k) {
+    Section& s = m_sections.back();
+    if (!k.name.empty()) s.keyIndex.emplace(Folded(k.name), s.keys.size());
+    s.keys.push_back(std::move(k));
 }
 
 const ProfileFile::Section* ProfileFile::FindSection(const std::string& name, bool trim) const {
     const std::string wanted = Folded(trim ? TrimmedCopy(name) : name);
     if (wanted.empty()) return &m_sections.front();  // the lines before the first section
-    for (const Section& s : m_sections) {
-        if (s.named && SameName(s.name, wanted)) return &s;
-    }
-    return nullptr;
+    const auto at = m_sectionIndex.find(wanted);
+    return at == m_sectionIndex.end() ? nullptr : &m_sections[at->second];
 }
 
 std::string ProfileFile::Get(const std::string& section, const std::string& key) const {
     const Section* s = FindSection(section, true);
     if (!s) return "";
-    const std::string wanted = Folded(TrimmedCopy(key));
-    for (const Key& k : s->keys) {
-        if (!SameName(k.name, wanted)) continue;
-        if (!k.hasValue) return "";
-        const std::string& v = k.value;
-        if (v.size() >= 2 && (v[0] == '"' || v[0] == '\'') && v.back() == v[0]) return v.substr(1, v.size() - 2);
-        return v;
-    }
-    return "";
+    const auto at = s->keyIndex.find(Folded(TrimmedCopy(key)));
+    if (at == s->keyIndex.end()) return "";
+    const Key& k = s->keys[at->second];
+    if (!k.hasValue) return "";
+    const std::string& v = k.value;
+    if (v.size() >= 2 && (v[0] == '"' || v[0] == '\'') && v.back() == v[0]) return v.substr(1, v.size() - 2);
+    return v;
 }
 
 std::string ProfileFile::KeyList(const std::string& section) const {

@@ -3,6 +3,7 @@
 // reads it, without Windows, so updpkg can say what SETUP.EXE will see.
 
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace updpkg {
@@ -47,13 +48,21 @@ private:
         std::string value;
         bool hasValue = false;
     };
+    // Names are folded once, when the file is read: a SETUP.INI of tens of
+    // thousands of components is looked up key by key, and a scan of the
+    // section for each made that quadratic. Each index holds the first of a
+    // folded name (the one the reader finds); empty names are never found.
+    using Index = std::unordered_map<std::string, std::size_t>;
     struct Section {
         std::string name;
         bool named = false;
         std::vector<Key> keys;
+        Index keyIndex;  // folded name: its first key
     };
+    void AddKey(Key k);
     const Section* FindSection(const std::string& name, bool trim) const;
     std::vector<Section> m_sections;
+    Index m_sectionIndex;  // folded name: its first named section
 };
 
 }  // namespace updpkg

@@ -9,6 +9,7 @@
 #include "tools/updpkg/diff.h"
 #include "tools/updpkg/errors.h"
 #include "tools/updpkg/fileio.h"
+#include "tools/updpkg/identify.h"
 #include "tools/updpkg/key.h"
 #include "tools/updpkg/medium_check.h"
 #include "tools/updpkg/medium_files.h"
@@ -31,7 +32,22 @@ unsigned Jobs() {
     return cpus == 0 ? 1 : (cpus > 8 ? 8 : cpus);
 }
 
+// A key file that may be the wrong one is said, not refused (identify.h).
+void WarnOfKeyFile(const VendorOptions& o) {
+    if (o.keyFile.empty()) return;
+    for (const std::string& doubt : KeyFileDoubts(o.keyFile)) std::fprintf(stderr, "updpkg: warning: %s\n", doubt.c_str());
+}
+
+// A medium made with another program for SETUP.EXE would do nothing of what
+// SETUP.INI says: the file given is the wrong one.
+void RefuseOtherThanSetup(const VendorOptions& o) {
+    if (const auto why = WhyNotSetupExe(o.setup)) {
+        throw UsageError("--setup takes SETUP.EXE, the update wizard; '" + o.setup + "' is not: " + *why, o.command);
+    }
+}
+
 int Check(const VendorOptions& o) {
+    WarnOfKeyFile(o);
     CheckInput in;
     in.medium = o.operands[0];
     in.key = o.key;
@@ -82,7 +98,8 @@ int Medium(const VendorOptions& o) {
     }
     // What can fail to be read is read before anything is written.
     const uint32_t key = o.key ? *o.key : LibraryKey(o.keyFile);
-    { InputFile setup(o.setup); }
+    WarnOfKeyFile(o);
+    RefuseOtherThanSetup(o);
     MakeFolders(o.output);
     if (!packagePath.empty()) {
         MakeFolders(ParentOf(packagePath));
@@ -122,7 +139,7 @@ int RunVendorCommand(const std::vector<std::string>& args) {
     }
     if (o.command == "check") return Check(o);
     if (o.command == "medium") return Medium(o);
-    return DiffTrees(o.operands[0], o.operands[1], o.ini, o.output);
+    return DiffTrees(o.operands[0], o.operands[1], o.ini, o.output, o.force);
 }
 
 }  // namespace updpkg

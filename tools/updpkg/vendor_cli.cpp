@@ -11,6 +11,7 @@ struct CommandText {
     const char* name;
     const char* synopsis;
     const char* description;
+    const char* status;  // what its exit statuses mean
 };
 
 const CommandText kCommands[] = {
@@ -21,7 +22,13 @@ const CommandText kCommands[] = {
      "PACKAGE names from FILES (or copies FILES when PACKAGE is empty), copies\n"
      "SETUP.EXE, writes SETUP.INI in code page 932 with CRLF line ends (from UTF-8\n"
      "or code page 932), checks the result as updpkg check does and prints what\n"
-     "the medium holds. FOLDER must be empty or missing unless --force is given.\n"},
+     "the medium holds. FOLDER must be empty or missing unless --force is given\n"
+     "(files already there stay). SETUP.EXE must be the update wizard (its version\n"
+     "resource tells); a key file that is no DLL named kvp2lib.dll is warned of.\n",
+     "Exit status: 0 the medium was built and would work, 1 SETUP.INI is faulty or\n"
+     "a component's folder is missing (nothing written), or the medium built would\n"
+     "fail, 2 wrong usage (a --setup that is not SETUP.EXE, a FOLDER not empty\n"
+     "without --force), 3 a file could not be read or written.\n"},
     {"check", "MEDIUM [--key HEX | --key-file LIBRARY | --product FOLDER] [--json]",
      "Predicts what SETUP.EXE on MEDIUM will do: the faults of SETUP.INI it would\n"
      "list, the package's verdict, components whose folder the package lacks,\n"
@@ -29,11 +36,19 @@ const CommandText kCommands[] = {
      "update again). With --product FOLDER (an installed product): the key from\n"
      "its kvp2lib.dll, its version, and the files the update would add, replace\n"
      "or leave as they are.\n"
-     "  --json  the same as one JSON object\n"},
-    {"diff", "OLD NEW --ini SETUP.INI -o FILES",
+     "  --json  the same as one JSON object\n",
+     "Exit status: 0 the medium would work, 1 it would fail, 2 wrong usage, 3 a file\n"
+     "could not be read or written.\n"},
+    {"diff", "OLD NEW --ini SETUP.INI [--force] -o FILES",
      "From two installed-product trees, writes the FILES tree of the files of NEW\n"
      "that are new or differ from OLD, laid out by the components of SETUP.INI\n"
-     "that install into <TARGETDIR>, and prints what it left out.\n"},
+     "that install into <TARGETDIR>, and prints what it left out. A component none\n"
+     "of whose files changed gets no folder (a package cannot hold an empty one):\n"
+     "it is named, and must leave SETUP.INI before updpkg medium. FILES must be\n"
+     "empty or missing unless --force is given (files already there stay).\n",
+     "Exit status: 0 FILES was written (also when components are named as having\n"
+     "no changed files), 1 SETUP.INI is faulty (nothing written), 2 wrong usage\n"
+     "(FILES not empty without --force), 3 a file could not be read or written.\n"},
 };
 
 const CommandText* Find(const std::string& name) {
@@ -42,10 +57,6 @@ const CommandText* Find(const std::string& name) {
     }
     return nullptr;
 }
-
-const char kStatus[] =
-    "Exit status: 0 the medium would work, 1 it would fail, 2 wrong usage, 3 a file\n"
-    "could not be read or written.\n";
 
 }  // namespace
 
@@ -60,7 +71,7 @@ std::string VendorSynopses() {
 std::string VendorUsageText(const std::string& command) {
     const CommandText* c = Find(command);
     if (!c) return VendorSynopses();
-    return std::string("usage: updpkg ") + c->name + " " + c->synopsis + "\n" + c->description + kStatus;
+    return std::string("usage: updpkg ") + c->name + " " + c->synopsis + "\n" + c->description + c->status;
 }
 
 VendorOptions ParseVendorCommandLine(const std::vector<std::string>& args) {
@@ -78,7 +89,8 @@ VendorOptions ParseVendorCommandLine(const std::vector<std::string>& args) {
         if (option == "--product" || option == "--json") return cmd == "check";
         if (option == "--ini") return cmd != "check";
         if (option == "-o") return cmd != "check";
-        return cmd == "medium";  // --setup, --level, --force
+        if (option == "--force") return cmd != "check";
+        return cmd == "medium";  // --setup, --level
     };
     const char* const withValue[] = {"--key", "--key-file", "--product", "--ini", "--setup", "-o", "--level"};
     std::string keyText, levelText;

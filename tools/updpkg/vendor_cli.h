@@ -18,7 +18,7 @@ struct VendorOptions {
     std::string setup;            // --setup SETUP.EXE (medium)
     std::string output;           // -o FOLDER (medium: the medium; diff: the FILES tree)
     int level = 6;                // --level 0-9 (medium)
-    bool force = false;           // --force (medium): write into a folder that is not empty
+    bool force = false;           // --force (medium, diff): write into a folder that is not empty
     bool json = false;            // --json (check)
     std::vector<std::string> operands;  // FILES (medium), MEDIUM (check), OLD NEW (diff)
 };
