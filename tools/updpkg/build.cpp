@@ -33,8 +33,8 @@ struct Walked {
     SourceFile file;
 };
 
-void Walk(const std::string& folder, const std::string& entryPrefix, std::vector<std::string>& keyPrefix,
-          std::vector<Walked>& out) {
+void Walk(const std::string& folder, const std::string& entryPrefix, const std::string& namePrefix,
+          std::vector<std::string>& keyPrefix, std::vector<Walked>& out) {
     for (const FolderEntry& e : ListFolder(folder)) {
         const std::string path = JoinNative(folder, e.name);
         if (e.kind == FolderEntry::Other) {
@@ -42,19 +42,20 @@ void Walk(const std::string& folder, const std::string& entryPrefix, std::vector
         }
         const std::string component = ComponentToPackage(e.name, path);
         const std::string entryName = entryPrefix.empty() ? component : entryPrefix + "\\" + component;
+        const std::string name = namePrefix.empty() ? e.name : namePrefix + "\\" + e.name;
         if (keyPrefix.size() >= pkg::kMaxNameComponents) {
             throw FileError("'" + path + "': more than " + std::to_string(pkg::kMaxNameComponents) + " folder levels");
         }
         keyPrefix.push_back(component);
         if (e.kind == FolderEntry::Folder) {
-            Walk(path, entryName, keyPrefix, out);
+            Walk(path, entryName, name, keyPrefix, out);
         } else {
             // The reader's own rule, so that nothing is built that SETUP.EXE refuses.
             if (const auto fault = pkg::EntryNameFault(entryName)) {
                 throw FileError("'" + path + "': a package cannot carry this name (" + pkg::ReasonText(*fault) + ")");
             }
             if (entryName.size() > pkg::kMaxNameLength) throw FileError("'" + path + "': the name is too long for a package");
-            out.push_back({keyPrefix, {entryName, path, e.size}});
+            out.push_back({keyPrefix, {entryName, path, e.size, name}});
         }
         keyPrefix.pop_back();
     }
@@ -169,7 +170,7 @@ std::vector<SourceFile> CollectFiles(const std::string& folder) {
     if (!IsFolder(folder)) throw FileError("'" + folder + "' is not a folder");
     std::vector<Walked> walked;
     std::vector<std::string> keyPrefix;
-    Walk(folder, "", keyPrefix, walked);
+    Walk(folder, "", "", keyPrefix, walked);
     std::sort(walked.begin(), walked.end(), [](const Walked& a, const Walked& b) { return a.key < b.key; });
     std::vector<SourceFile> files;
     for (Walked& w : walked) files.push_back(std::move(w.file));

@@ -8,9 +8,10 @@
 namespace updpkg {
 
 struct SourceFile {
-    std::string entryName;  // code page 932, '\' separators
+    std::string entryName;  // code page 932, '\\' separators
     std::string path;       // as the system names it
     uint64_t size = 0;
+    std::string name;       // entryName as it reads, UTF-8, '\\' separators
 };
 
 // Every file below folder, in a fixed order: component by component, by the

@@ -3,13 +3,13 @@
 #include <cstdio>
 #include <vector>
 
-#include "platform/mbcs.h"
 #include "tools/updpkg/build.h"
 #include "tools/updpkg/errors.h"
 #include "tools/updpkg/fileio.h"
 #include "tools/updpkg/medium_files.h"
 #include "tools/updpkg/names.h"
 #include "tools/updpkg/setup_ini.h"
+#include "util/name_key.h"
 #include "util/path.h"
 
 namespace updpkg {
@@ -18,21 +18,14 @@ namespace {
 
 const char kTargetDir[] = "<TARGETDIR>";
 
-std::string Upper(std::string s) {
-    mbcs::MakeUpper(s);
-    return s;
-}
-
-// Whether rel (code page 932, '\') lies below folder ("" is the root).
+// Whether rel lies below folder ("" is the root); both relative, '\'.
 bool Below(const std::string& rel, const std::string& folder) {
-    if (folder.empty()) return true;
-    return rel.size() > folder.size() && Upper(rel.substr(0, folder.size())) == Upper(folder) &&
-           rel[folder.size()] == '\\';
+    return folder.empty() || (names::IsAtOrBelow(rel, folder) && !names::Same(rel, folder));
 }
 
 struct Target {
     const setupini::Component* component;
-    std::string folder;  // below <TARGETDIR>, code page 932, no trailing '\'
+    std::string folder;  // below <TARGETDIR>, no trailing '\'
 };
 
 // A component without a folder in FILES fails updpkg medium (and SETUP.EXE);
@@ -46,7 +39,7 @@ void WarnOfEmptyComponents(const std::vector<Target>& targets, const std::string
         std::fprintf(stderr,
                      "updpkg: warning: component %s: none of its files is new or changed, so FILES holds no folder "
                      "%s; take the component out of SETUP.INI (a package cannot hold an empty folder)\n",
-                     DisplayName(c.key).c_str(), DisplayName(c.source).c_str());
+                     c.key.c_str(), c.source.c_str());
     }
 }
 
@@ -73,7 +66,7 @@ int DiffTrees(const std::string& oldTree, const std::string& newTree, const std:
         if (dest.compare(0, sizeof kTargetDir - 1, kTargetDir) != 0) {
             std::printf("left out: component %s installs into %s, which is no part of a product tree (put its "
                         "files in its folder %s yourself, or take it out of SETUP.INI)\n",
-                        DisplayName(c.key).c_str(), DisplayName(dest).c_str(), DisplayName(c.source).c_str());
+                        c.key.c_str(), dest.c_str(), c.source.c_str());
             continue;
         }
         std::string folder = dest.substr(sizeof kTargetDir - 1);
@@ -87,28 +80,29 @@ int DiffTrees(const std::string& oldTree, const std::string& newTree, const std:
     for (const SourceFile& f : CollectFiles(newTree)) {
         const Target* best = nullptr;
         for (const Target& t : targets) {
-            if (Below(f.entryName, t.folder) && (!best || t.folder.size() > best->folder.size())) best = &t;
+            if (Below(f.name, t.folder) && (!best || t.folder.size() > best->folder.size())) best = &t;
         }
         if (!best) {
-            std::printf("left out: %s (no component installs there)\n", DisplayName(f.entryName).c_str());
+            std::printf("left out: %s (no component installs there)\n", f.name.c_str());
             continue;
         }
-        const auto old = FindBelow(oldTree, f.entryName);
+        const auto old = FindBelow(oldTree, f.name);
         if (old && !IsFolder(*old) && SameBytes(f.path, *old)) {
             ++same;
             continue;
         }
-        const std::string rel = best->folder.empty() ? f.entryName : f.entryName.substr(best->folder.size() + 1);
-        const std::string dest = JoinNative(JoinNative(filesOut, EntryNameToPath(best->component->source)), EntryNameToPath(rel));
+        const std::string rel = best->folder.empty() ? f.name : f.name.substr(best->folder.size() + 1);
+        const std::string dest =
+            JoinNative(JoinNative(filesOut, RelativeToNative(best->component->source)), RelativeToNative(rel));
         MakeFolders(ParentOf(dest));
         CopyOneFile(f.path, dest);
-        std::printf("%-8s %s\n", old ? "changed" : "new", DisplayName(f.entryName).c_str());
+        std::printf("%-8s %s\n", old ? "changed" : "new", f.name.c_str());
         ++written;
     }
     for (const SourceFile& f : CollectFiles(oldTree)) {
-        if (!FindBelow(newTree, f.entryName)) {
+        if (!FindBelow(newTree, f.name)) {
             std::printf("left out: %s is gone from the new version (an update cannot remove it)\n",
-                        DisplayName(f.entryName).c_str());
+                        f.name.c_str());
         }
     }
     std::printf("%u file(s) written to %s, %u unchanged left out\n", written, filesOut.c_str(), same);

@@ -4,6 +4,7 @@
 #include "res/version_names.h"
 #include "tools/updpkg/fileio.h"
 #include "tools/updpkg/medium_files.h"
+#include "tools/updpkg/medium_check.h"
 #include "tools/updpkg/names.h"
 #include "tools/updpkg/pe_version.h"
 
@@ -11,11 +12,8 @@ namespace updpkg {
 
 namespace {
 
-// A UTF-8 text of a version resource in the terminal's encoding.
-std::string Shown(const std::string& utf8) {
-    std::string cp932;
-    return DisplayName(Utf8ToCp932(utf8, cp932) ? cp932 : utf8);
-}
+// A text of a version resource for the terminal.
+std::string Shown(const std::string& utf8) { return ShownText(utf8); }
 
 std::string Quoted(const std::optional<std::string>& text) { return text ? "'" + Shown(*text) + "'" : "none"; }
 

@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "engine/pkg/format.h"
-#include "platform/dll_search.h"
 #include "platform/mbcs.h"
 #include "tools/updpkg/build.h"
 #include "tools/updpkg/cli.h"
+#include "tools/updpkg/entry.h"
 #include "tools/updpkg/errors.h"
 #include "tools/updpkg/key.h"
 #include "tools/updpkg/names.h"
@@ -88,10 +88,7 @@ std::string Describe(const pkg::FormatError& e) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    // The vendor runs it from folders full of other people's files.
-    platform::RestrictDllSearch();
-    std::vector<std::string> args(argv + 1, argv + argc);
+int updpkg::Main(const std::vector<std::string>& args) {
     Options o;
     try {
         if (!args.empty() && IsVendorCommand(args[0])) {

@@ -9,7 +9,6 @@
 #include "checks/product_facts.h"
 #include "res/texts.h"
 #include "engine/pkg/format.h"
-#include "platform/mbcs.h"
 #include "tools/updpkg/build.h"
 #include "tools/updpkg/errors.h"
 #include "tools/updpkg/fileio.h"
@@ -19,6 +18,7 @@
 #include "tools/updpkg/names.h"
 #include "tools/updpkg/read.h"
 #include "tools/updpkg/setup_ini.h"
+#include "util/name_key.h"
 #include "util/path.h"
 
 namespace updpkg {
@@ -28,10 +28,7 @@ namespace {
 const char kTargetDir[] = "<TARGETDIR>";
 const char kSystemDir[] = "<SYSTEMDIR>";
 
-std::string Upper(std::string s) {
-    mbcs::MakeUpper(s);
-    return s;
-}
+std::string Upper(const std::string& s) { return names::Key(s); }
 
 // A destination written with "<TARGETDIR>" first: the rest of it below the
 // product's folder ("" for the folder itself).
@@ -110,7 +107,7 @@ private:
         }
         if (!m_r.faults.empty()) {
             std::string lines;
-            for (const std::string& f : m_r.faults) lines += (lines.empty() ? "" : ", ") + DisplayName(f);
+            for (const std::string& f : m_r.faults) lines += (lines.empty() ? "" : ", ") + f;
             Fail("SETUP.INI has faults; SETUP.EXE lists " + lines + " and ends", "");
             m_boxKnown = true;  // its own message, with these lines
         }
@@ -147,7 +144,7 @@ private:
         if (!package || IsFolder(*package)) {
             char box[512];
             std::snprintf(box, sizeof box, texts::kPrepareErrorFormat, 2L);  // ERROR_FILE_NOT_FOUND
-            Fail("the package " + DisplayName(m_r.ini.package) + " that SETUP.INI names is not on the medium", box);
+            Fail("the package " + m_r.ini.package + " that SETUP.INI names is not on the medium", box);
             return std::nullopt;
         }
         m_package = *package;
@@ -194,7 +191,7 @@ private:
                     cc.files = f.files.size();
                     m_files.push_back(std::move(f));
                 } else {
-                    Fail("the files of component " + DisplayName(c.key) + " (folder " + DisplayName(c.source) +
+                    Fail("the files of component " + c.key + " (folder " + c.source +
                              ") are missing from " + (m_r.ini.package.empty() ? "FILES" : "the package"),
                          texts::kFilesNotFound);
                 }
@@ -218,10 +215,10 @@ private:
         m_r.exeChecked = true;
         std::string path;
         EachFile([&](const setupini::Component& c, const SourceFile& file) {
-            const auto below = BelowTarget(Expanded(JoinPath(c.dest, file.entryName)));
+            const auto below = BelowTarget(Expanded(JoinPath(c.dest, file.name)));
             if (below && Upper(*below) == Upper(product::kExeName)) {
                 path = file.path;  // a later component replaces an earlier one's
-                m_r.exeFrom = JoinPath(c.source, file.entryName);
+                m_r.exeFrom = JoinPath(c.source, file.name);
             }
         });
         if (path.empty()) {
@@ -265,11 +262,11 @@ private:
     }
 
     void PlanCopies() {
-        std::map<std::string, std::size_t> seen;  // upper-cased destination: its copy
+        std::map<std::string, std::size_t> seen;  // the destination's name key: its copy
         EachFile([&](const setupini::Component& c, const SourceFile& file) {
             PlannedCopy copy;
             const std::string folder = Expanded(c.dest);
-            const std::string dest = Expanded(JoinPath(c.dest, file.entryName));
+            const std::string dest = Expanded(JoinPath(c.dest, file.name));
             const auto below = BelowTarget(dest);
             if (below) {
                 const std::string prefix = BelowTarget(folder).value_or("");
@@ -281,7 +278,7 @@ private:
                                                             : PlannedCopy::Replace;
             } else {
                 copy.folder = folder;
-                copy.file = file.entryName;
+                copy.file = file.name;
             }
             const std::string id = Upper(JoinPath(copy.folder, copy.file));
             const auto at = seen.find(id);

@@ -21,12 +21,12 @@ struct CheckInput {
 };
 
 struct ComponentCheck {
-    setupini::Component component;  // code page 932
+    setupini::Component component;
     std::optional<bool> found;      // its source folder is among the files; unknown without a key
     uint64_t files = 0;
 };
 
-// One file SETUP.EXE would copy. Texts in code page 932.
+// One file SETUP.EXE would copy.
 struct PlannedCopy {
     enum State { Add, Replace, Same, Elsewhere };
     std::string folder;  // the component's destination, expanded (<SYSTEMDIR> kept)
@@ -36,7 +36,7 @@ struct PlannedCopy {
 
 struct Problem {
     std::string what;        // for the user, in the terminal's encoding
-    std::string setupShows;  // SETUP.EXE's message for it (code page 932), if it shows one
+    std::string setupShows;  // SETUP.EXE's message for it, if it shows one
 };
 
 struct CheckReport {
@@ -45,7 +45,7 @@ struct CheckReport {
     std::string setupExeNot;  // why the medium's SETUP.EXE is not the update wizard; empty when it is
     bool iniFound = false;
     setupini::Description ini;
-    std::vector<std::string> faults;  // the lines of SETUP.EXE's SETUP.INI box (code page 932)
+    std::vector<std::string> faults;  // the lines of SETUP.EXE's SETUP.INI box
 
     bool packageChecked = false;  // PACKAGE named and a key known
     bool packageSound = false;
@@ -54,7 +54,7 @@ struct CheckReport {
     std::vector<ComponentCheck> components;
 
     bool exeChecked = false;
-    std::string exeFrom;  // code page 932: where the medium has it, below FILES
+    std::string exeFrom;  // where the medium has it, below FILES
     std::optional<FileVersion> exeVersion;
 
     bool withProduct = false;
@@ -66,7 +66,7 @@ struct CheckReport {
 
     std::vector<Problem> problems;
     std::vector<std::string> notes;  // what could not be checked
-    std::string firstBox;            // the first message SETUP.EXE would show (code page 932)
+    std::string firstBox;            // the first message SETUP.EXE would show
     int status = 0;                  // 0 the medium would work, 1 it would fail
 };
 
@@ -75,9 +75,9 @@ struct CheckReport {
 CheckReport CheckMedium(const CheckInput& input);
 
 std::string ReportText(const CheckReport& report);
-// A message or name in code page 932 for the terminal; the line ends of
+// A message or name for the terminal; the line ends of
 // SETUP.EXE's messages shown as " / ".
-std::string ShownText(const std::string& cp932);
+std::string ShownText(const std::string& text);
 std::string ReportJson(const CheckReport& report);
 
 }  // namespace updpkg

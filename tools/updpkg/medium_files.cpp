@@ -4,19 +4,24 @@
 #include <filesystem>
 #include <vector>
 
-#include "platform/mbcs.h"
 #include "tools/updpkg/build.h"
 #include "tools/updpkg/errors.h"
 #include "tools/updpkg/fileio.h"
 #include "tools/updpkg/names.h"
+#include "util/name_key.h"
 
 namespace updpkg {
 
 namespace {
 
-std::string Upper(std::string s) {
-    mbcs::MakeUpper(s);
-    return s;
+// The names of a relative path, split at '\' and '/'.
+std::vector<std::string> SplitRelative(const std::string& relative) {
+    std::vector<std::string> parts(1);
+    for (const char c : relative) {
+        if (c == '\\' || c == '/') parts.emplace_back();
+        else parts.back() += c;
+    }
+    return parts;
 }
 
 // Our own scratch tree: files and folders only (links are removed, not
@@ -35,26 +40,19 @@ void RemoveTreeQuietly(const std::string& folder) noexcept {
 
 }  // namespace
 
-std::optional<std::string> FindBelow(const std::string& root, const std::string& cp932Relative) {
+std::optional<std::string> FindBelow(const std::string& root, const std::string& relative) {
     std::string path = root;
-    for (const std::string& part : SplitEntryName(cp932Relative)) {
+    for (const std::string& part : SplitRelative(relative)) {
         if (part.empty()) continue;
         if (!IsFolder(path)) return std::nullopt;
-        const std::string wanted = Upper(part);
+        const std::string wanted = names::Key(part);
         std::optional<std::string> found;
         for (const FolderEntry& e : ListFolder(path)) {
-            const std::string child = JoinNative(path, e.name);
-            std::string cp932;
-            try {
-                cp932 = ComponentToPackage(e.name, child);
-            } catch (const FileError&) {
-                continue;  // a name SETUP.INI cannot spell
-            }
-            if (cp932 == part) {
-                found = child;
+            if (e.name == part) {
+                found = JoinNative(path, e.name);
                 break;
             }
-            if (!found && Upper(cp932) == wanted) found = child;
+            if (!found && names::Key(e.name) == wanted) found = JoinNative(path, e.name);
         }
         if (!found) return std::nullopt;
         path = *found;

@@ -1,17 +1,18 @@
 #pragma once
 // Files of a medium or a product tree as SETUP.EXE finds them on Windows:
-// names matched without regard to case, paths given in code page 932 with
-// backslashes (the form of SETUP.INI and of package entries).
+// names matched as Windows matches them (names::Key), relative paths given
+// as they read, with backslashes (the form of SETUP.INI's values).
 
 #include <optional>
 #include <string>
 
 namespace updpkg {
 
-// The system's path of root joined with a relative code page 932 path,
-// each component matched without regard to case; nothing when a component
-// is missing. Empty components ("a\\\\b", a trailing backslash) are skipped.
-std::optional<std::string> FindBelow(const std::string& root, const std::string& cp932Relative);
+// The system's path of root joined with a relative path, each component
+// matched as Windows matches names (a name spelled exactly wins); nothing
+// when a component is missing. Empty components ("a\\\\b", a trailing
+// backslash) are skipped.
+std::optional<std::string> FindBelow(const std::string& root, const std::string& relative);
 
 // The whole of a (small) file: SETUP.INI, an executable.
 std::string ReadWholeFile(const std::string& path);

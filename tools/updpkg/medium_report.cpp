@@ -2,7 +2,7 @@
 #include <cinttypes>
 #include <cstdio>
 
-#include "platform/mbcs.h"
+#include "platform/utf.h"
 #include "tools/updpkg/medium_check.h"
 #include "tools/updpkg/errors.h"
 #include "tools/updpkg/fileio.h"
@@ -29,11 +29,10 @@ std::string Hex(uint32_t key) {
     return buf;
 }
 
-// A JSON string. Code page 932 text is carried as UTF-8; bytes that are no
-// code page 932 text are kept as \u00XX.
-std::string Json(const std::string& bytes, bool cp932 = true) {
-    std::string utf8;
-    if (!cp932 || !mbcs::Cp932ToUtf8(bytes, utf8)) utf8 = bytes;
+// A JSON string of a UTF-8 text; a text that is no UTF-8 (a path of the
+// system's own) has its bytes above 0x7F kept as \u00XX.
+std::string Json(const std::string& utf8) {
+    const bool valid = utf::IsValid(utf8);
     std::string out = "\"";
     for (const unsigned char c : utf8) {
         if (c == '"' || c == '\\') {
@@ -45,7 +44,7 @@ std::string Json(const std::string& bytes, bool cp932 = true) {
             out += "\\r";
         } else if (c == '\t') {
             out += "\\t";
-        } else if (c < 0x20 || (c >= 0x80 && utf8 == bytes && cp932)) {
+        } else if (c < 0x20 || (c >= 0x80 && !valid)) {
             char buf[8];
             std::snprintf(buf, sizeof buf, "\\u%04x", c);
             out += buf;
@@ -60,31 +59,34 @@ std::string Json(const std::string& bytes, bool cp932 = true) {
 // system's spelling; other destinations (such as <SYSTEMDIR>) as they are.
 std::string DestFolder(const CheckReport& r, const std::string& folder) {
     static const std::string kTarget = "<TARGETDIR>";
-    if (folder.compare(0, kTarget.size(), kTarget) != 0) return DisplayName(folder);
+    if (folder.compare(0, kTarget.size(), kTarget) != 0) return folder;
     std::string rest = folder.substr(kTarget.size());
     while (!rest.empty() && rest[0] == '\\') rest.erase(0, 1);
     if (rest.empty()) return r.productFolder;
-    try {
-        return JoinNative(r.productFolder, EntryNameToPath(rest));
-    } catch (const FileError&) {
-        return r.productFolder + kPathSeparator + DisplayName(rest);
-    }
+    for (char& c : rest)
+        if (c == '\\') c = kPathSeparator;
+    return JoinNative(r.productFolder, rest);
 }
 
 std::string Bool(bool b) { return b ? "true" : "false"; }
 
 }  // namespace
 
-std::string ShownText(const std::string& cp932) {
+std::string ShownText(const std::string& text) {
+    // Control bytes are never passed to the terminal as they are.
     std::string out;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t nl = cp932.find('\n', start);
-        out += DisplayName(cp932.substr(start, nl == std::string::npos ? std::string::npos : nl - start));
-        if (nl == std::string::npos) return out;
-        out += " / ";
-        start = nl + 1;
+    for (const char c : text) {
+        if (c == '\n') {
+            out += " / ";
+        } else if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02X", static_cast<unsigned char>(c));
+            out += hex;
+        } else {
+            out += c;
+        }
     }
+    return out;
 }
 
 std::string ReportText(const CheckReport& r) {
@@ -147,7 +149,7 @@ std::string ReportText(const CheckReport& r) {
 
 std::string ReportJson(const CheckReport& r) {
     std::string j = "{";
-    j += "\"medium\":" + Json(r.medium, false);
+    j += "\"medium\":" + Json(r.medium);
     j += ",\"status\":" + std::to_string(r.status);
     j += ",\"verdict\":" + std::string(r.problems.empty() ? "\"would work\"" : "\"would fail\"");
     j += ",\"setup_exe\":" + Bool(r.setupExe);
@@ -164,7 +166,7 @@ std::string ReportJson(const CheckReport& r) {
     } else {
         j += "{\"checked\":" + Bool(r.packageChecked) + ",\"sound\":" + (r.packageChecked ? Bool(r.packageSound) : "null") +
              ",\"entries\":" + std::to_string(r.entries) + ",\"bytes\":" + std::to_string(r.bytes) +
-             ",\"error\":" + (r.packageError.empty() ? "null" : Json(r.packageError, false)) + "}";
+             ",\"error\":" + (r.packageError.empty() ? "null" : Json(r.packageError)) + "}";
     }
     j += ",\"components\":[";
     for (std::size_t i = 0; i < r.components.size(); ++i) {
@@ -179,18 +181,18 @@ std::string ReportJson(const CheckReport& r) {
         j += "null";
     } else {
         j += "{\"from\":" + (r.exeFrom.empty() ? "null" : Json(r.exeFrom)) +
-             ",\"version\":" + (r.exeVersion ? Json(r.exeVersion->Text(), false) : "null") + "}";
+             ",\"version\":" + (r.exeVersion ? Json(r.exeVersion->Text()) : "null") + "}";
     }
     j += ",\"product\":";
     if (!r.withProduct) {
         j += "null";
     } else {
-        j += "{\"key\":" + (r.key ? Json(Hex(*r.key), false) : "null") +
-             ",\"installed_version\":" + (r.installed ? Json(r.installed->Text(), false) : "null") +
-             ",\"outcome\":" + Json(r.outcome, false) + ",\"files\":[";
+        j += "{\"key\":" + (r.key ? Json(Hex(*r.key)) : "null") +
+             ",\"installed_version\":" + (r.installed ? Json(r.installed->Text()) : "null") +
+             ",\"outcome\":" + Json(r.outcome) + ",\"files\":[";
         for (std::size_t i = 0; i < r.copies.size(); ++i) {
             const PlannedCopy& c = r.copies[i];
-            j += std::string(i ? "," : "") + "{\"folder\":" + Json(DestFolder(r, c.folder), false) + ",\"file\":" + Json(c.file) +
+            j += std::string(i ? "," : "") + "{\"folder\":" + Json(DestFolder(r, c.folder)) + ",\"file\":" + Json(c.file) +
                  ",\"state\":\"" + StateName(c.state) + "\"}";
         }
         j += "]}";
@@ -199,11 +201,11 @@ std::string ReportJson(const CheckReport& r) {
     j += ",\"problems\":[";
     for (std::size_t i = 0; i < r.problems.size(); ++i) {
         const Problem& p = r.problems[i];
-        j += std::string(i ? "," : "") + "{\"what\":" + Json(p.what, false) +
+        j += std::string(i ? "," : "") + "{\"what\":" + Json(p.what) +
              ",\"setup_shows\":" + (p.setupShows.empty() ? "null" : Json(p.setupShows)) + "}";
     }
     j += "],\"notes\":[";
-    for (std::size_t i = 0; i < r.notes.size(); ++i) j += (i ? "," : "") + Json(r.notes[i], false);
+    for (std::size_t i = 0; i < r.notes.size(); ++i) j += (i ? "," : "") + Json(r.notes[i]);
     j += "]}\n";
     return j;
 }

@@ -32,6 +32,13 @@ std::string EntryNameToPath(const std::string& entryName) {
     return path;
 }
 
+std::string RelativeToNative(const std::string& relative) {
+    std::string path = relative;
+    for (char& c : path)
+        if (c == '\\') c = kPathSeparator;
+    return path;
+}
+
 std::string DisplayName(const std::string& entryName) {
     // Control bytes are never passed to the terminal as they are.
     bool plain = true;

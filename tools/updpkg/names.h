@@ -27,6 +27,10 @@ std::string ComponentToPackage(const std::string& component, const std::string& 
 // has no form on this system.
 std::string EntryNameToPath(const std::string& entryName);
 
+// A relative path as it reads (UTF-8, '\\' separators) with the system's
+// separators.
+std::string RelativeToNative(const std::string& relative);
+
 // An entry name for messages and listings, in the terminal's encoding; bytes
 // without a form there are shown as \xNN. Never throws.
 std::string DisplayName(const std::string& entryName);

@@ -73,7 +73,7 @@ bool MediumInputSound(const setupini::Description& d, const std::string& files) 
         const auto folder = FindBelow(files, source);
         if (!folder || !IsFolder(*folder)) {
             std::fprintf(stderr, "updpkg: component %s: no folder '%s' in %s; SETUP.EXE would show: %s\n",
-                         DisplayName(c.key).c_str(), DisplayName(c.source).c_str(), files.c_str(),
+                         c.key.c_str(), c.source.c_str(), files.c_str(),
                          ShownText(texts::kFilesNotFound).c_str());
             sound = false;
         }
