@@ -119,6 +119,9 @@ std::unique_ptr<OutputFile> CreateUniqueFile(const std::string& prefix);
 void RemoveFileQuietly(const std::string& path) noexcept;
 void RemoveFolderQuietly(const std::string& path) noexcept;
 
+// The system's folder for temporary files. Throws FileError.
+std::string TempFolder();
+
 // Creates a new folder whose name begins with prefix inside parent.
 std::string MakeUniqueFolder(const std::string& parent, const std::string& prefix);
 

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <utility>
@@ -293,6 +294,14 @@ void FolderPlacer::Write(const std::vector<std::string>& parts, const void* data
 void RemoveFileQuietly(const std::string& path) noexcept { ::unlink(path.c_str()); }
 
 void RemoveFolderQuietly(const std::string& path) noexcept { ::rmdir(path.c_str()); }
+
+std::string TempFolder() {
+    // As the C++ library finds it: TMPDIR, else /tmp.
+    const char* dir = std::getenv("TMPDIR");
+    std::string folder = dir && *dir ? dir : "/tmp";
+    if (!IsFolder(folder)) throw FileError("no temporary folder: '" + folder + "' is not a folder");
+    return folder;
+}
 
 std::string MakeUniqueFolder(const std::string& parent, const std::string& prefix) {
     std::string pattern = JoinNative(parent, prefix + "XXXXXX");

@@ -226,6 +226,13 @@ void RemoveFileQuietly(const std::string& path) noexcept { DeleteFileW(platform:
 
 void RemoveFolderQuietly(const std::string& path) noexcept { RemoveDirectoryW(platform::Wide(path).c_str()); }
 
+std::string TempFolder() {
+    wchar_t buf[MAX_PATH + 1] = {};  // the longest the system gives
+    const DWORD n = GetTempPathW(MAX_PATH + 1, buf);
+    if (n == 0 || n > MAX_PATH) throw FileError("no temporary folder (error " + std::to_string(GetLastError()) + ")");
+    return platform::Narrow(std::wstring_view(buf, n));
+}
+
 std::string MakeUniqueFolder(const std::string& parent, const std::string& prefix) {
     const unsigned long seed = GetCurrentProcessId() * 7919ul + GetTickCount();
     for (unsigned long i = 0; i < 1000; ++i) {

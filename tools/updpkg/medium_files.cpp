@@ -1,7 +1,6 @@
 #include "tools/updpkg/medium_files.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <vector>
 
 #include "tools/updpkg/build.h"
@@ -103,10 +102,7 @@ bool SameBytes(const std::string& a, const std::string& b) {
 }
 
 ScratchFolder::ScratchFolder(const std::string& prefix) {
-    std::error_code ec;
-    const std::string temp = std::filesystem::temp_directory_path(ec).string();
-    if (ec) throw FileError("no temporary folder: " + ec.message());
-    m_path = MakeUniqueFolder(temp, prefix);
+    m_path = MakeUniqueFolder(TempFolder(), prefix);
 }
 
 ScratchFolder::~ScratchFolder() { RemoveTreeQuietly(m_path); }
