@@ -405,11 +405,11 @@ TEST(Transaction, AJournalThatCannotBeTrustedIsRefused) {
         const char* name;
         std::string text;  // %P = the product folder
     } cases[] = {
-        {"cut short", "KVJOURNAL\t1\r\nD\t%P\\x\r\n"},
+        {"cut short", "KVJOURNAL\t2\r\nD\t%P\\x\r\n"},
         {"outside the update's folders",
-         "KVJOURNAL\t1\r\nC\tC:\\windows\\win.ini.~kvs0\tC:\\windows\\win.ini\t\t00000020\r\nEND\t1\r\n"},
+         "KVJOURNAL\t2\r\nC\tC:\\windows\\win.ini.~kvs0\tC:\\windows\\win.ini\t\t00000020\r\nEND\t1\r\n"},
         {"a backup from elsewhere",
-         "KVJOURNAL\t1\r\nC\t%P\\readme.txt.~kvs0\t%P\\readme.txt\tC:\\users\\x.~kvb0\t00000020\r\nEND\t1\r\n"},
+         "KVJOURNAL\t2\r\nC\t%P\\readme.txt.~kvs0\t%P\\readme.txt\tC:\\users\\x.~kvb0\t00000020\r\nEND\t1\r\n"},
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -439,7 +439,7 @@ TEST(Transaction, ACommittedJournalOnlyLosesItsBackups) {
     const std::string readme = w.product / "readme.txt";
     testsupport::WriteFileBytes(readme + ".~kvb0", "old readme");
     testsupport::WriteFileBytes(readme, "new readme");
-    const std::string text = "KVJOURNAL\t1\r\nS\t" + readme + ".~kvs0\t" + readme + "\r\nC\t" + readme +
+    const std::string text = "KVJOURNAL\t2\r\nS\t" + readme + ".~kvs0\t" + readme + "\r\nC\t" + readme +
                              ".~kvs0\t" + readme + "\t" + readme + ".~kvb0\t00000020\r\nK\r\nEND\t3\r\n";
     testsupport::WriteFileBytes(install::JournalPath(w.product.path()), text);
     ScriptedPrompt prompt;
