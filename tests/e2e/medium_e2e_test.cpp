@@ -13,6 +13,7 @@
 #include "tests/support/test_util.h"
 #include "tests/support/update_world.h"
 #include "tools/wizdrive/wizard_run.h"
+#include "util/name_key.h"
 #include "util/version.h"
 
 using testsupport::BinDir;
@@ -31,16 +32,17 @@ DWORD Updpkg(const std::vector<std::string>& args, std::string* out, const std::
     for (const std::string& a : args) cmd += " \"" + a + "\"";
     const std::string outPath = scratch + "\\updpkg.out";
     SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
-    HANDLE h = CreateFileA(outPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr);
+    HANDLE h = CreateFileW(platform::Wide(outPath).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr);
     EXPECT_NE(h, INVALID_HANDLE_VALUE);
-    STARTUPINFOA si{};
+    STARTUPINFOW si{};
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESTDHANDLES;
     si.hStdOutput = h;
     si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
     PROCESS_INFORMATION pi{};
     DWORD code = 255;
-    if (CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
+    std::wstring wide = platform::Wide(cmd);
+    if (CreateProcessW(nullptr, wide.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
         WaitForSingleObject(pi.hProcess, 60000);
         GetExitCodeProcess(pi.hProcess, &code);
         CloseHandle(pi.hProcess);
@@ -53,8 +55,7 @@ DWORD Updpkg(const std::vector<std::string>& args, std::string* out, const std::
     return code;
 }
 
-// The JSON string that follows the first "key": in json, in code page 932;
-// "null" for a null.
+// The JSON string that follows the first "key": in json; "null" for a null.
 std::string JsonText(const std::string& json, const std::string& key, std::size_t from = 0) {
     std::size_t at = json.find("\"" + key + "\":", from);
     if (at == std::string::npos) return "<absent>";
@@ -76,10 +77,10 @@ std::string JsonText(const std::string& json, const std::string& key, std::size_
             at += 4;
         } else s += e;
     }
-    return Sjis(s);
+    return s;
 }
 
-// The faults array, each line in code page 932.
+// The faults array, a line each.
 std::vector<std::string> JsonFaults(const std::string& json) {
     std::vector<std::string> out;
     std::size_t at = json.find("\"faults\":[");
@@ -87,14 +88,14 @@ std::vector<std::string> JsonFaults(const std::string& json) {
     at += 10;
     while (json[at] == '"') {
         const std::size_t end = json.find('"', at + 1);
-        out.push_back(Sjis(json.substr(at + 1, end - at - 1)));
+        out.push_back(json.substr(at + 1, end - at - 1));
         at = end + 1;
         if (json[at] == ',') ++at;
     }
     return out;
 }
 
-const std::string kFinishOk = Sjis("Zomi7 のアップデートは正常に終了しました。");
+const std::string kFinishOk = "Zomi7 のアップデートは正常に終了しました。";
 
 std::string Ini(const std::string& extra = "") {
     return "[PRODUCT]\r\nPRODUCT_NAME=Zomi7\r\nPRODUCT_VERSION=7.5.2.0\r\nPACKAGE=ZOMI7UPD.PKG\r\n"
@@ -104,16 +105,16 @@ std::string Ini(const std::string& extra = "") {
 
 // Every file below a folder: relative path (upper case) and bytes.
 void Snapshot(const std::string& dir, const std::string& rel, std::map<std::string, std::string>& out) {
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW(platform::Wide(dir + "\\*").c_str(), &fd);
     if (h == INVALID_HANDLE_VALUE) return;
     do {
-        const std::string name = fd.cFileName;
+        const std::string name = platform::Narrow(fd.cFileName);
         if (name == "." || name == "..") continue;
         const std::string r = rel.empty() ? name : rel + "\\" + name;
         if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) Snapshot(dir + "\\" + name, r, out);
-        else out[CharUpperA(std::string(r).data())] = ReadFileBytes(dir + "\\" + name);
-    } while (FindNextFileA(h, &fd));
+        else out[names::Key(r)] = ReadFileBytes(dir + "\\" + name);
+    } while (FindNextFileW(h, &fd));
     FindClose(h);
 }
 
@@ -121,8 +122,8 @@ void Snapshot(const std::string& dir, const std::string& rel, std::map<std::stri
 // registered under App Paths, and the medium updpkg builds from them.
 class Vendor {
 public:
-    testsupport::ScratchDir work{Sjis("upd_e2e_vendor_ソ")};
-    testsupport::ScratchDir product{Sjis("upd_e2e_installed_表")};
+    testsupport::ScratchDir work{"upd_e2e_vendor_ソ"};
+    testsupport::ScratchDir product{"upd_e2e_installed_表"};
     testsupport::AppPathsEntry appPaths;
     std::string medium = work / "medium";
 
@@ -130,23 +131,23 @@ public:
         testsupport::RemoveTree(UpdateWorld::WorkFolder());
         Install(product.path());
         EXPECT_TRUE(appPaths.Set(product / "Zomi7.EXE"));
-        CreateDirectoryA((work / "FILES").c_str(), nullptr);
-        CreateDirectoryA((work / "FILES\\APP").c_str(), nullptr);
-        CreateDirectoryA((work / "FILES\\HELP").c_str(), nullptr);
-        EXPECT_TRUE(CopyFileA(Sample("update\\Zomi7.EXE").c_str(), (work / "FILES\\APP\\Zomi7.EXE").c_str(), FALSE));
+        testsupport::MakeDir(work / "FILES");
+        testsupport::MakeDir(work / "FILES\\APP");
+        testsupport::MakeDir(work / "FILES\\HELP");
+        EXPECT_TRUE(testsupport::CopyTo(Sample("update\\Zomi7.EXE"), (work / "FILES\\APP\\Zomi7.EXE")));
         WriteFileBytes(work / "FILES\\APP\\readme.txt", "Zomi7 7.5.2.0\r\n");
         WriteFileBytes(work / "FILES\\HELP\\faq.txt", "FAQ 7.5.2.0\r\n");
-        WriteFileBytes(work / Sjis("FILES\\HELP\\使い方.txt"), Sjis("使い方\r\n"));
+        WriteFileBytes(work / "FILES\\HELP\\使い方.txt", "使い方\r\n");
         WriteFileBytes(work / "SETUP.INI", Ini());
     }
     ~Vendor() { testsupport::RemoveTree(UpdateWorld::WorkFolder()); }
 
     // Zomi7 7.5.1.0 as it is installed.
     static void Install(const std::string& dir) {
-        CreateDirectoryA(dir.c_str(), nullptr);
-        CreateDirectoryA((dir + "\\HELP").c_str(), nullptr);
-        EXPECT_TRUE(CopyFileA(Sample("installed\\Zomi7.EXE").c_str(), (dir + "\\Zomi7.EXE").c_str(), FALSE));
-        EXPECT_TRUE(CopyFileA(Sample("installed\\kvp2lib.dll").c_str(), (dir + "\\kvp2lib.dll").c_str(), FALSE));
+        testsupport::MakeDir(dir);
+        testsupport::MakeDir(dir + "\\HELP");
+        EXPECT_TRUE(testsupport::CopyTo(Sample("installed\\Zomi7.EXE"), (dir + "\\Zomi7.EXE")));
+        EXPECT_TRUE(testsupport::CopyTo(Sample("installed\\kvp2lib.dll"), (dir + "\\kvp2lib.dll")));
         WriteFileBytes(dir + "\\readme.txt", "Zomi7 7.5.1.0\r\n");
         WriteFileBytes(dir + "\\HELP\\faq.txt", "FAQ 7.5.1.0\r\n");
     }
@@ -219,7 +220,7 @@ TEST(MediumEndToEnd, EachPredictedFailureIsWhatSetupShows) {
         for (const std::string& f : faults) lines += f + "\r\n";
         const driver::RunReport r = v.Run();
         ASSERT_EQ(r.boxes.size(), 1u);
-        EXPECT_EQ(r.boxes[0].text, Sjis("SETUP.INIが正しくありません。\n\n") + lines);
+        EXPECT_EQ(r.boxes[0].text, "SETUP.INIが正しくありません。\n\n" + lines);
         EXPECT_TRUE(r.pages.empty());
     }
     {
@@ -249,7 +250,7 @@ TEST(MediumEndToEnd, EachPredictedFailureIsWhatSetupShows) {
     {
         SCOPED_TRACE("Zomi7.EXE still below 7.5.2.0");
         Vendor v;
-        EXPECT_TRUE(CopyFileA(Sample("installed\\Zomi7.EXE").c_str(), (v.work / "FILES\\APP\\Zomi7.EXE").c_str(), FALSE));
+        EXPECT_TRUE(testsupport::CopyTo(Sample("installed\\Zomi7.EXE"), (v.work / "FILES\\APP\\Zomi7.EXE")));
         EXPECT_EQ(v.BuildMedium(), 1u);  // built, and judged
         std::string json = v.Check();
         EXPECT_EQ(JsonText(json, "version"), "7.5.1.0");
@@ -273,9 +274,9 @@ TEST(MediumEndToEnd, DiffInstallsWhatTheFullUpdateInstalls) {
     const std::string oldTree = v.work / "old", newTree = v.work / "new";
     Vendor::Install(oldTree);
     Vendor::Install(newTree);
-    EXPECT_TRUE(CopyFileA(Sample("update\\Zomi7.EXE").c_str(), (newTree + "\\Zomi7.EXE").c_str(), FALSE));
+    EXPECT_TRUE(testsupport::CopyTo(Sample("update\\Zomi7.EXE"), (newTree + "\\Zomi7.EXE")));
     WriteFileBytes(newTree + "\\readme.txt", "Zomi7 7.5.2.0\r\n");
-    WriteFileBytes(newTree + "\\HELP\\" + Sjis("使い方.txt"), Sjis("使い方\r\n"));
+    WriteFileBytes(newTree + "\\HELP\\使い方.txt", "使い方\r\n");
     std::string out;
     ASSERT_EQ(Updpkg({"diff", oldTree, newTree, "--ini", v.work / "SETUP.INI", "-o", v.work / "SMALL"}, &out,
                      v.work.path()),
@@ -286,13 +287,13 @@ TEST(MediumEndToEnd, DiffInstallsWhatTheFullUpdateInstalls) {
 
     // The full update: every file of the new tree laid out by component.
     std::string full = v.work / "FULL";
-    CreateDirectoryA(full.c_str(), nullptr);
-    CreateDirectoryA((full + "\\APP").c_str(), nullptr);
-    CreateDirectoryA((full + "\\HELP").c_str(), nullptr);
+    testsupport::MakeDir(full);
+    testsupport::MakeDir(full + "\\APP");
+    testsupport::MakeDir(full + "\\HELP");
     for (const char* f : {"Zomi7.EXE", "kvp2lib.dll", "readme.txt"})
-        CopyFileA((newTree + "\\" + f).c_str(), (full + "\\APP\\" + f).c_str(), FALSE);
-    for (const std::string& f : {std::string("faq.txt"), Sjis("使い方.txt")})
-        CopyFileA((newTree + "\\HELP\\" + f).c_str(), (full + "\\HELP\\" + f).c_str(), FALSE);
+        testsupport::CopyTo((newTree + "\\" + f), (full + "\\APP\\" + f));
+    for (const std::string f : {"faq.txt", "使い方.txt"})
+        testsupport::CopyTo((newTree + "\\HELP\\" + f), (full + "\\HELP\\" + f));
 
     std::map<std::string, std::string> results[2];
     const char* trees[] = {"SMALL", "FULL"};

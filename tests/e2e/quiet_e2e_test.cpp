@@ -10,17 +10,6 @@ using namespace testsupport;
 
 namespace {
 
-// Code page 932 to UTF-8, as the log writes texts.
-std::string Utf8(const std::string& sjis) {
-    int wn = MultiByteToWideChar(932, 0, sjis.data(), static_cast<int>(sjis.size()), nullptr, 0);
-    std::wstring w(static_cast<size_t>(wn), L'\0');
-    MultiByteToWideChar(932, 0, sjis.data(), static_cast<int>(sjis.size()), w.data(), wn);
-    int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), wn, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, w.data(), wn, out.data(), n, nullptr, nullptr);
-    return out;
-}
-
 struct Outcome {
     bool ended = false;
     DWORD status = 0;
@@ -67,7 +56,7 @@ std::vector<std::string> LogLines(const std::string& path) {
 
 // The log as it grows: SETUP.EXE holds it open for writing.
 std::string ReadGrowing(const std::string& path) {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    HANDLE h = CreateFileW(platform::Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                            OPEN_EXISTING, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE) return std::string();
     std::string out(1 << 16, '\0');
@@ -112,12 +101,12 @@ TEST(Unattended, QuietSuccessThenAlreadyCurrentWithTheirLogs) {
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines[0].rfind("SETUP.EXE 7.5.2.0, command line: ", 0), 0u) << lines[0];
     EXPECT_NE(lines[0].find("/quiet /log u.log"), std::string::npos);
-    EXPECT_TRUE(Has(lines, "SETUP.INI: PRODUCT_NAME=" + Utf8(kProduct) +
+    EXPECT_TRUE(Has(lines, "SETUP.INI: PRODUCT_NAME=" + kProduct +
                                ", PRODUCT_VERSION=7.5.2.0, PACKAGE=UPDATE.PKG")) << Dump(lines);
     EXPECT_TRUE(Has(lines, "SETUP.INI: component HELP -> <TARGETDIR>\\HELP, 2"));
     EXPECT_TRUE(Has(lines, "check: ZOMI7.EXE is not running"));
     // Japanese paths in full, as UTF-8.
-    EXPECT_TRUE(Has(lines, "check: install folder (App Paths): " + Utf8(w.product.path()))) << Dump(lines);
+    EXPECT_TRUE(Has(lines, "check: install folder (App Paths): " + w.product.path())) << Dump(lines);
     EXPECT_TRUE(Has(lines, "check: installed version 7.5.1.0, older than 7.5.2.0"));
     for (const char* stage : {"1", "2", "3", "4", "clean-up"})
         EXPECT_TRUE(HasPrefix(lines, std::string("SETUP.EXE stage ") + stage + ": ")) << stage;
@@ -126,14 +115,14 @@ TEST(Unattended, QuietSuccessThenAlreadyCurrentWithTheirLogs) {
 
     // The same medium again, the product now at the new version: already
     // current, one box, logged with its answer.
-    ASSERT_TRUE(CopyFileA(Sample("update\\Zomi7.EXE").c_str(), (w.product / "Zomi7.EXE").c_str(), FALSE));
+    ASSERT_TRUE(testsupport::CopyTo(Sample("update\\Zomi7.EXE"), (w.product / "Zomi7.EXE")));
     o = RunUnattended(exe, "-QUIET -Log u.log");
     ASSERT_TRUE(o.ended);
     EXPECT_EQ(o.status, 1638u);
     EXPECT_TRUE(o.windowClasses.empty());
     lines = LogLines(w.medium / "u.log");
     EXPECT_TRUE(Has(lines, "check: installed version 7.5.2.0, current")) << Dump(lines);
-    EXPECT_TRUE(Has(lines, "box 0x30: " + Utf8(Sjis("最新バージョンがインストールされています。"))));
+    EXPECT_TRUE(Has(lines, "box 0x30: 最新バージョンがインストールされています。"));
     EXPECT_TRUE(Has(lines, "answer: OK (automatic)"));
     EXPECT_EQ(lines.back(), "exit status 1638 ERROR_PRODUCT_VERSION (already current, nothing changed)");
 }
@@ -157,14 +146,14 @@ TEST(Unattended, QuietFailuresTellWhy) {
         SCOPED_TRACE(c.name);
         E2eWorld w;
         w.PutPackage(c.damaged);
-        if (c.noAppPaths) RegDeleteTreeA(HKEY_LOCAL_MACHINE, kAppPathsKey);
+        if (c.noAppPaths) RegDeleteTreeW(HKEY_LOCAL_MACHINE, kAppPathsKey);
         if (c.incompleteIni) WriteFileBytes(w.medium / "SETUP.INI", "[PRODUCT]\r\nPRODUCT_NAME=x\r\n");
         PROCESS_INFORMATION pi{};
         HANDLE stop = nullptr;
         if (c.running) {
             // A stand-in program running under a name that holds "zomi7.exe".
             std::string copy = w.product / "myzomi7.exe";
-            CopyFileA((BinDir() + "fixture_app.exe").c_str(), copy.c_str(), FALSE);
+            testsupport::CopyTo((BinDir() + "fixture_app.exe"), copy);
             stop = CreateEventA(nullptr, TRUE, FALSE, "upd_quiet_running_stop");
             STARTUPINFOA si{};
             si.cb = sizeof si;
@@ -194,8 +183,8 @@ TEST(Unattended, QuietFailuresTellWhy) {
         EXPECT_EQ(lines.back().rfind("exit status " + std::to_string(c.status) + " ERROR_", 0), 0u) << Dump(lines);
         if (c.damaged) {
             // A box of two lines: the second as a continuation of the entry.
-            EXPECT_TRUE(Has(lines, "box 0x30: " + Utf8(Sjis("更新するファイルの取得に失敗しました。")))) << Dump(lines);
-            EXPECT_TRUE(Has(lines, "| " + Utf8(Sjis("アップデートプログラムが壊れているか、アップデート対象製品が正しくない可能性があります。"))));
+            EXPECT_TRUE(Has(lines, "box 0x30: 更新するファイルの取得に失敗しました。")) << Dump(lines);
+            EXPECT_TRUE(Has(lines, "| アップデートプログラムが壊れているか、アップデート対象製品が正しくない可能性があります。"));
         }
         if (c.running) {
             EXPECT_TRUE(Has(lines, "check: ZOMI7.EXE is running"));
@@ -207,8 +196,8 @@ TEST(Unattended, QuietFailuresTellWhy) {
         }
         if (c.status == 1639) {
             EXPECT_TRUE(Has(lines, "usage error: unknown option: /silent")) << Dump(lines);
-            EXPECT_TRUE(Has(lines, "box 0x30: " + Utf8(Sjis("コマンドラインが正しくありません。"))));
-            EXPECT_TRUE(HasPrefix(lines, "| " + Utf8(Sjis("使い方: SETUP.EXE [/quiet | /passive]"))));
+            EXPECT_TRUE(Has(lines, "box 0x30: コマンドラインが正しくありません。"));
+            EXPECT_TRUE(HasPrefix(lines, "| 使い方: SETUP.EXE [/quiet | /passive]"));
         }
     }
 }
@@ -240,7 +229,7 @@ TEST(Unattended, QuietRefusesSetupIniPlacesAndWritesNothing) {
         for (const std::string& p : {w.product / "bin", w.product / "HELP", w.product.path() + "X", E2eWorld::WorkFolder(),
                                      E2eWorld::TempDir() + "upd_e2e_escaped", root + "upd_e2e_escaped", root + "bin", root + "readme.txt"})
             EXPECT_FALSE(Exists(p)) << p;
-        EXPECT_TRUE(RemoveDirectoryA(cwd.path().c_str()) && CreateDirectoryA(cwd.path().c_str(), nullptr));  // it was empty
+        EXPECT_TRUE(RemoveDirectoryW(platform::Wide(cwd.path()).c_str()) && testsupport::MakeDir(cwd.path()));  // it was empty
         const auto lines = LogLines(logs / "u.log");
         EXPECT_TRUE(Has(lines, std::string("| ") + c.fault) && !HasPrefix(lines, "| [COMPONENTS] HELP")) << Dump(lines);
     }
@@ -260,7 +249,7 @@ TEST(Unattended, QuietSecondInstanceSaysSoInItsLog) {
     EXPECT_EQ(ReadFileBytes(w.product / "readme.txt"), "old readme");
     EXPECT_FALSE(Exists(E2eWorld::WorkFolder()));
     auto lines = LogLines(w.medium / "u.log");
-    EXPECT_TRUE(Has(lines, "box 0x30: " + Utf8(Sjis("アップデートウィザードはすでに実行中です。")))) << Dump(lines);
+    EXPECT_TRUE(Has(lines, "box 0x30: アップデートウィザードはすでに実行中です。")) << Dump(lines);
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines.back().rfind("exit status 1618 ERROR_", 0), 0u) << Dump(lines);
 }
@@ -268,19 +257,19 @@ TEST(Unattended, QuietSecondInstanceSaysSoInItsLog) {
 TEST(Unattended, QuietWithARightDirNeedsNoRegistry) {
     E2eWorld w;
     w.PutPackage();
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kAppPathsKey);
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, kAppPathsKey);
     Outcome o = RunUnattended(w.medium / "SETUP.EXE", "/quiet /log u.log /dir \"" + w.product.path() + "\"");
     ASSERT_TRUE(o.ended);
     EXPECT_EQ(o.status, 0u);
     EXPECT_TRUE(w.Installed());
     auto lines = LogLines(w.medium / "u.log");
-    EXPECT_TRUE(Has(lines, "check: install folder (/dir): " + Utf8(w.product.path()))) << Dump(lines);
+    EXPECT_TRUE(Has(lines, "check: install folder (/dir): " + w.product.path())) << Dump(lines);
 }
 
 TEST(Unattended, QuietRetriesALockedFileUntilItIsReleased) {
     E2eWorld w;
     w.PutPackage();
-    HANDLE locked = CreateFileA((w.product / "readme.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE locked = CreateFileW(platform::Wide(w.product / "readme.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(locked, INVALID_HANDLE_VALUE);
     driver::Process p;
     ASSERT_TRUE(p.Start(w.medium / "SETUP.EXE", "/quiet /log u.log"));
@@ -308,10 +297,10 @@ TEST(Unattended, UsageBoxesOutsideQuiet) {
         {"/?", false, 0},
         {"/passive /dir", true, 1639},
     };
-    ScratchDir medium(Sjis("upd_e2e_usage"));
+    ScratchDir medium("upd_e2e_usage");
     const std::string exe = medium / "SETUP.EXE";
-    ASSERT_TRUE(CopyFileA((BinDir() + "SETUP.EXE").c_str(), exe.c_str(), FALSE));
-    const std::string usage = Sjis(
+    ASSERT_TRUE(testsupport::CopyTo((BinDir() + "SETUP.EXE"), exe));
+    const std::string usage = std::string(
         "使い方: SETUP.EXE [/quiet | /passive] [/log ファイル] [/dir フォルダ]\n\n/quiet\t画面を表示せずに更新します。\n"
         "/passive\t進行状況だけを表示し、確認を求めません。\n/log\t経過をファイルに記録します。\n/dir\tインストール先のフォルダを指定します。");
     for (auto& c : cases) {
@@ -320,9 +309,9 @@ TEST(Unattended, UsageBoxesOutsideQuiet) {
         ASSERT_TRUE(p.Start(exe, c.args));
         driver::Window box;
         ASSERT_TRUE(p.WaitWindow(20000, [](const driver::Window& w) { return w.IsMessageBox(); }, &box));
-        EXPECT_EQ(box.caption, Sjis("アップデートウィザード"));
+        EXPECT_EQ(box.caption, "アップデートウィザード");
         // The static text's tabs are shown as Wine's box keeps them.
-        EXPECT_EQ(box.MessageText(), (c.error ? Sjis("コマンドラインが正しくありません。\n\n") : "") + usage);
+        EXPECT_EQ(box.MessageText(), (c.error ? "コマンドラインが正しくありません。\n\n" : "") + usage);
         EXPECT_NE(box.Find(IDOK), nullptr);
         EXPECT_EQ(box.Find(IDCANCEL), nullptr);
         driver::Press(box.hwnd, IDOK);
@@ -343,10 +332,10 @@ TEST(Unattended, PassiveRunsToTheEndWithTheWizardShown) {
     while (!p.WaitExit(20) && GetTickCount() - start < 60000) {
         for (auto& win : p.Windows()) {
             if (win.IsMessageBox()) {
-                boxSeen |= win.MessageText() == Sjis("最新バージョンがインストールされています。");
+                boxSeen |= win.MessageText() == "最新バージョンがインストールされています。";
             } else {
                 wizardSeen |= win.Find(IDCANCEL) != nullptr;  // the sheet's Cancel
-                finishSeen |= win.FindText(kProduct + Sjis(" のアップデートは行われませんでした。")) != nullptr;
+                finishSeen |= win.FindText(kProduct + " のアップデートは行われませんでした。") != nullptr;
             }
         }
     }

@@ -16,7 +16,7 @@ struct Medium {
     std::string exe;
     Medium(const std::string& name, const std::string& ini) : dir(name) {
         exe = dir / "SETUP.EXE";
-        EXPECT_TRUE(CopyFileA(testsupport::FixturePath("SETUP.EXE").c_str(), exe.c_str(), FALSE));
+        EXPECT_TRUE(testsupport::CopyTo(testsupport::FixturePath("SETUP.EXE"), exe));
         if (!ini.empty()) {
             EXPECT_TRUE(testsupport::WriteFileBytes(dir / "SETUP.INI", ini));
         }
@@ -34,24 +34,24 @@ TEST(Startup, IncompleteDescriptionShowsOneBoxThenEnds) {
         {"no SETUP.INI", "", "[PRODUCT] PRODUCT_NAME\r\n[PRODUCT] PRODUCT_VERSION\r\n"},
         {"faulty components",
          Sjis("[PRODUCT]\r\nPRODUCT_NAME=ゾミ表\r\n[COMPONENTS]\r\nA=x,y\r\nB=x,<TARGETDIR>,1\r\nソ=1,2,3,4\r\n"),
-         Sjis("[PRODUCT] PRODUCT_VERSION\r\n[COMPONENTS] A\r\n[COMPONENTS] ソ\r\n")},
+         "[PRODUCT] PRODUCT_VERSION\r\n[COMPONENTS] A\r\n[COMPONENTS] ソ\r\n"},
         {"places that are none",
          Sjis("[PRODUCT]\r\nPRODUCT_NAME=ゾミ表\r\nPACKAGE=..\\U.PKG\r\n[COMPONENTS]\r\n"
               "表=APP,<TARGETDIRR>,1\r\nB=APP,<TARGETDIR>\\\\表,2\r\nC=..\\FILES,<TARGETDIR>,3\r\n"),
-         Sjis("[PRODUCT] PRODUCT_VERSION\r\n[PRODUCT] PACKAGE\r\n[COMPONENTS] 表\r\n[COMPONENTS] C\r\n")},
+         "[PRODUCT] PRODUCT_VERSION\r\n[PRODUCT] PACKAGE\r\n[COMPONENTS] 表\r\n[COMPONENTS] C\r\n"},
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.name);
         // A folder name with a double-byte character ending in 0x5C.
-        Medium m(Sjis("upd_e2e_表"), c.ini);
+        Medium m("upd_e2e_表", c.ini);
         driver::Process p;
         ASSERT_TRUE(p.Start(m.exe));
 
         driver::Window box;
         ASSERT_TRUE(p.WaitWindow(20000, [](const driver::Window& w) { return w.IsMessageBox(); }, &box));
-        EXPECT_EQ(box.caption, Sjis("アップデートウィザード"));
+        EXPECT_EQ(box.caption, "アップデートウィザード");
         // The static text shows the message with its line breaks as given.
-        EXPECT_EQ(box.MessageText(), Sjis("SETUP.INIが正しくありません。\n\n") + c.list);
+        EXPECT_EQ(box.MessageText(), "SETUP.INIが正しくありません。\n\n" + c.list);
         // One OK button and nothing else to press.
         const driver::Control* ok = box.Find(IDOK);
         ASSERT_NE(ok, nullptr);

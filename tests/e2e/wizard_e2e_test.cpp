@@ -8,7 +8,7 @@ using namespace testsupport;
 
 namespace {
 
-std::string Finish(const std::string& utf8) { return kProduct + Sjis(utf8); }
+std::string Finish(const std::string& text) { return kProduct + text; }
 
 // What every run must show: three pages in order, Back never enabled, Help
 // never visible, Cancel where Help is and disabled from the progress page on.
@@ -57,15 +57,15 @@ TEST(WizardEndToEnd, SuccessfulUpdate) {
     ASSERT_EQ(r.pages.size(), 3u);
     ASSERT_EQ(r.pages[0].texts.size(), 1u);
     EXPECT_EQ(r.pages[0].texts[0],
-              kProduct + Sjis(" アップデートウィザードにようこそ !!\n\nこのプログラムは、コンピュータにインストールされている\n") +
-                  kProduct + Sjis(" のバージョンを、 7.5.2.0 に更新します。\n\n[次へ]をクリックすると、インストールが開始されます。"));
+              kProduct + " アップデートウィザードにようこそ !!\n\nこのプログラムは、コンピュータにインストールされている\n" +
+                  kProduct + " のバージョンを、 7.5.2.0 に更新します。\n\n[次へ]をクリックすると、インストールが開始されます。");
     // The progress page's upper text stays empty; the lower text follows the
     // worker up to the copying of the files.
     ASSERT_EQ(r.pages[1].texts.size(), 2u);
     EXPECT_EQ(r.pages[1].texts[0], "");
     bool copying = false;
     for (auto& t : r.pages[1].progressTexts)
-        copying |= t.rfind(Sjis("ファイルをコピーしています...\n") + w.product.path(), 0) == 0;
+        copying |= t.rfind("ファイルをコピーしています...\n" + w.product.path(), 0) == 0;
     EXPECT_TRUE(copying);
     ASSERT_EQ(r.pages[2].texts.size(), 1u) << ::testing::PrintToString(r.pages[2].texts);
     EXPECT_EQ(r.pages[2].texts[0], Finish(" のアップデートは正常に終了しました。"));
@@ -86,12 +86,12 @@ TEST(WizardEndToEnd, OutcomesOtherThanSuccess) {
         DWORD status;  // the process exit status
     } cases[] = {
         {"already current", "update\\Zomi7.EXE", false, false, false,
-         Sjis("最新バージョンがインストールされています。"), Finish(" のアップデートは行われませんでした。"), 1638},
+         "最新バージョンがインストールされています。", Finish(" のアップデートは行われませんでした。"), 1638},
         {"product running", "installed\\Zomi7.EXE", false, true, false,
-         kProduct + Sjis(" が実行中です。\n") + kProduct + Sjis(" を閉じてから、セットアップを起動してください。"),
+         kProduct + " が実行中です。\n" + kProduct + " を閉じてから、セットアップを起動してください。",
          Finish(" のアップデートは正常に終了しませんでした。\n改めてセットアップを実行する必要があります。"), 1603},
         {"damaged package", "installed\\Zomi7.EXE", true, false, false,
-         Sjis("更新するファイルの取得に失敗しました。\nアップデートプログラムが壊れているか、アップデート対象製品が正しくない可能性があります。"),
+         "更新するファイルの取得に失敗しました。\nアップデートプログラムが壊れているか、アップデート対象製品が正しくない可能性があります。",
          Finish(" のアップデートは正常に終了しませんでした。\n改めてセットアップを実行する必要があります。"), 1603},
         {"locked destination, cancelled", "installed\\Zomi7.EXE", false, false, true, "",
          Finish(" のアップデートは正常に終了しませんでした。\n改めてセットアップを実行する必要があります。"), 1602},
@@ -105,7 +105,7 @@ TEST(WizardEndToEnd, OutcomesOtherThanSuccess) {
         if (c.running) {
             // A stand-in program running under a name that holds "zomi7.exe".
             std::string copy = w.product / "myzomi7.exe";
-            CopyFileA((BinDir() + "fixture_app.exe").c_str(), copy.c_str(), FALSE);
+            testsupport::CopyTo((BinDir() + "fixture_app.exe"), copy);
             stop = CreateEventA(nullptr, TRUE, FALSE, "upd_e2e_running_stop");
             STARTUPINFOA si{};
             si.cb = sizeof si;
@@ -114,7 +114,7 @@ TEST(WizardEndToEnd, OutcomesOtherThanSuccess) {
         }
         HANDLE locked = INVALID_HANDLE_VALUE;
         if (c.lockReadme)
-            locked = CreateFileA((w.product / "readme.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+            locked = CreateFileW(platform::Wide(w.product / "readme.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
 
         auto r = w.Run();  // OK where there is one; the Retry/Cancel box gets Cancel
         if (locked != INVALID_HANDLE_VALUE) CloseHandle(locked);
@@ -128,7 +128,7 @@ TEST(WizardEndToEnd, OutcomesOtherThanSuccess) {
 
         ExpectWizardShape(r);
         ASSERT_EQ(r.boxes.size(), 1u);
-        EXPECT_EQ(r.boxes[0].caption, Sjis("アップデートウィザード"));
+        EXPECT_EQ(r.boxes[0].caption, "アップデートウィザード");
         if (!c.box.empty()) {
             EXPECT_EQ(r.boxes[0].text, c.box);
         }
@@ -146,7 +146,7 @@ TEST(WizardEndToEnd, OutcomesOtherThanSuccess) {
 }
 
 namespace {
-const std::string kAlreadyRunning = Sjis("アップデートウィザードはすでに実行中です。");
+const std::string kAlreadyRunning = "アップデートウィザードはすでに実行中です。";
 }
 
 TEST(WizardEndToEnd, TwoInstancesStartedTogether) {
@@ -171,7 +171,7 @@ TEST(WizardEndToEnd, TwoInstancesStartedTogether) {
     }
     ASSERT_NE(boxed, nullptr);
     driver::Process& other = boxed == &a ? b : a;
-    EXPECT_EQ(box.caption, Sjis("アップデートウィザード"));
+    EXPECT_EQ(box.caption, "アップデートウィザード");
     EXPECT_EQ(box.MessageText(), kAlreadyRunning);
     EXPECT_NE(box.Find(IDOK), nullptr);
     EXPECT_EQ(box.Find(IDCANCEL), nullptr);
@@ -200,22 +200,22 @@ TEST(WizardEndToEnd, PlantedVersionDllIsNeverLoaded) {
     E2eWorld w("update\\Zomi7.EXE");  // current already: the version is read, then the run ends
     w.PutPackage();
     const std::string marker = w.medium / "planted_dll_loaded.txt";
-    ASSERT_TRUE(CopyFileA((BinDir() + "planted\\version.dll").c_str(), (w.medium / "version.dll").c_str(), FALSE));
+    ASSERT_TRUE(testsupport::CopyTo((BinDir() + "planted\\version.dll"), (w.medium / "version.dll")));
     // The plant works: a program that imports version.dll loads it.
     const std::string user = w.medium / "fixture_version_user.exe";
-    ASSERT_TRUE(CopyFileA((BinDir() + "fixture_version_user.exe").c_str(), user.c_str(), FALSE));
+    ASSERT_TRUE(testsupport::CopyTo((BinDir() + "fixture_version_user.exe"), user));
     {
         driver::Process p;
         ASSERT_TRUE(p.Start(user));
         EXPECT_TRUE(p.WaitExit(20000));
     }
     ASSERT_TRUE(Exists(marker));
-    DeleteFileA(marker.c_str());
+    DeleteFileW(platform::Wide(marker).c_str());
 
     auto r = w.Run();
     ExpectWizardShape(r);
     ASSERT_EQ(r.boxes.size(), 1u);  // the version was read through the system's version.dll
-    EXPECT_EQ(r.boxes[0].text, Sjis("最新バージョンがインストールされています。"));
+    EXPECT_EQ(r.boxes[0].text, "最新バージョンがインストールされています。");
     // Nor does any system DLL take it: Wine's own user32 imports version.dll,
     // which an ordinary import of user32 would resolve from beside the
     // program before its first line.

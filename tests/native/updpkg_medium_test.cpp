@@ -193,9 +193,9 @@ private:
 TEST(CheckJson, ValidForEveryReportShape) {
     CheckReport r;
     r.medium = "/tmp/m\"edium\\";
-    r.ini.productName = "\x83\x5D\x83\x7E\x95\x5C";  // ゾミ表: a second byte is a backslash
-    r.ini.package = "P\x01.PKG";                       // a control character
-    r.faults = {"[COMPONENTS] \x83\x5C", "[COMPONENTS] \xFF\xFE"};  // the last is no code page 932 text
+    r.ini.productName = "ゾミ表";
+    r.ini.package = "P\x01.PKG";                                 // a control character
+    r.faults = {"[COMPONENTS] ソ", "[COMPONENTS] \xFF\xFE"};     // the last is no UTF-8
     r.components.push_back({setupini::Component{"A", "a", "<TARGETDIR>\\x", 1}, std::nullopt, 0});
     r.components.push_back({setupini::Component{"B", "b", "<SYSTEMDIR>", -3}, false, 0});
     r.packageChecked = true;
@@ -205,7 +205,7 @@ TEST(CheckJson, ValidForEveryReportShape) {
     r.productFolder = "/opt/\xE8\xA1\xA8";  // UTF-8 path
     r.key = 0xABCDEF01;
     r.outcome = "would update";
-    r.copies.push_back({"<TARGETDIR>\\HELP", "\x8E\x67\x82\xA2\x95\xFB.txt", PlannedCopy::Add});
+    r.copies.push_back({"<TARGETDIR>\\HELP", "使い方.txt", PlannedCopy::Add});
     r.copies.push_back({"<SYSTEMDIR>", "x.dll", PlannedCopy::Elsewhere});
     r.problems.push_back({"a \"quoted\" problem", texts::kFilesNotFound});
     r.notes.push_back("tab\there");
@@ -213,8 +213,8 @@ TEST(CheckJson, ValidForEveryReportShape) {
     r.status = 1;
     const std::string json = updpkg::ReportJson(r);
     EXPECT_TRUE(JsonChecker(json).Valid()) << json;
-    // Code page 932 text arrives as UTF-8; the package's control character escaped.
-    EXPECT_NE(json.find("\"product_name\":\"\xE3\x82\xBE\xE3\x83\x9F\xE8\xA1\xA8\""), std::string::npos) << json;
+    // UTF-8 as it is; the package's control character escaped.
+    EXPECT_NE(json.find("\"product_name\":\"ゾミ表\""), std::string::npos) << json;
     EXPECT_NE(json.find("P\\u0001.PKG"), std::string::npos) << json;
     const std::string separator = updpkg::kPathSeparator == '/' ? "/" : "\\\\";  // as JSON writes it
     EXPECT_NE(json.find("\"folder\":\"/opt/\xE8\xA1\xA8" + separator + "HELP\""), std::string::npos) << json;

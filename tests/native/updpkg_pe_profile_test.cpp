@@ -95,19 +95,19 @@ TEST(SetupIniRules, FaultLinesInSetupsOrder) {
 }
 
 TEST(SetupIniRules, PlacesAreTheProductsOrADrivesAndNamesArePlain) {
-    // \x95\x5C is 表: its second byte is a backslash, which splits nothing.
-    for (const char* d : {"<TARGETDIR>", "<SYSTEMDIR>\\", "<TARGETDIR>\\A\\\\B\\", "<TARGETDIR>\\\x95\x5C\\ b", "C:\\", "d:\\A"})
+    // The rules judge the values as they read (UTF-8, from SETUP.INI's code page 932).
+    for (const char* d : {"<TARGETDIR>", "<SYSTEMDIR>\\", "<TARGETDIR>\\A\\\\B\\", "<TARGETDIR>\\表\\ b", "C:\\", "d:\\A"})
         EXPECT_EQ(setupini::DestinationFault(d), "") << d;
     for (const char* d : {"", "A", "<TARGETDIRR>", "<TARGETDIR>X", "<targetdir>", "<TARGETDIR><SYSTEMDIR>", "C:", "C:A", "\\A",
                           "<TARGETDIR>\\<PRODUCT_NAME>", "<TARGETDIR>/A", "<TARGETDIR>\\A/B", " <TARGETDIR>", "\\\\s\\share",
                           "\\\\?\\C:\\x", "\\\\.\\NUL", "<TARGETDIR>\\..\\x", "<TARGETDIR>\\.", "C:\\x\\CON", "<SYSTEMDIR>\\nul.txt",
-                          "C:\\CONIN$", "C:\\a:b", "C:\\a.", "C:\\a ", "C:\\a|b", "C:\\a\tb", "C:\\\x95"})
+                          "C:\\CONIN$", "C:\\a:b", "C:\\a.", "C:\\a ", "C:\\a|b", "C:\\a\tb", "C:\\\xED\x95\x9C"})
         EXPECT_NE(setupini::DestinationFault(d), "") << d;
-    for (const char* s : {"APP", "APP\\\x95\x5C\\SUB", "\x95\x5C", " A"}) EXPECT_EQ(setupini::SourceFault(s), "") << s;
+    for (const char* s : {"APP", "APP\\表\\SUB", "表", " A"}) EXPECT_EQ(setupini::SourceFault(s), "") << s;
     for (const char* s : {"", "..\\..\\AdminOnly", ".", "APP\\", "\\APP", "APP\\\\SUB", "A\\.\\B", "COM1", "APP ", "A/B",
                           "<TARGETDIR>", "C:\\APP", "A?P"})
         EXPECT_NE(setupini::SourceFault(s), "") << s;
-    for (const char* p : {"", "ZOMI7UPD.PKG", "\x95\x5C.PKG"}) EXPECT_EQ(setupini::PackageFault(p), "") << p;
+    for (const char* p : {"", "ZOMI7UPD.PKG", "表.PKG"}) EXPECT_EQ(setupini::PackageFault(p), "") << p;
     for (const char* p : {"..\\users\\Public\\other.pkg", "SUB\\X.PKG", "P<PRODUCT_VERSION>.PKG", "C:\\X.PKG", "NUL", "X.", ".."})
         EXPECT_NE(setupini::PackageFault(p), "") << p;
 }
@@ -121,7 +121,7 @@ TEST(SetupIniRules, ReaderDetailsThatChangeWhatSetupDoes) {
     EXPECT_EQ(d.productName, "Zomi 7");
     EXPECT_EQ(d.productVersion, "7.5.2.0");
     // Blanks around commas belong to the parts: "APP " is no folder name.
-    EXPECT_EQ(d.faults, "[COMPONENTS] APP\r\n[COMPONENTS] \x81\x40W\r\n");
+    EXPECT_EQ(d.faults, "[COMPONENTS] APP\r\n[COMPONENTS] 　W\r\n");
     ASSERT_EQ(d.components.size(), 1u);
     EXPECT_EQ(d.components[0].key, "#X");
 

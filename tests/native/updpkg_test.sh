@@ -5,7 +5,7 @@
 # (pkgcodec.py); then every exit status.
 #   updpkg_test.sh UPDPKG [EMULATOR]
 # With an emulator (the Windows builds: cmake/wine-run.sh) the program's
-# output is code page 932 and is converted before it is compared.
+# output, UTF-8 as on Linux, has CRLF line ends.
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 prog=$(realpath "$1")
@@ -24,8 +24,8 @@ run() {
   if [ -n "$emulator" ]; then
     "$emulator" "$prog" "$@" >out.raw 2>err.raw
     rc=$?
-    iconv -f CP932 -t UTF-8 <out.raw | tr -d '\r' >out.txt
-    iconv -f CP932 -t UTF-8 <err.raw | tr -d '\r' >err.txt
+    tr -d '\r' <out.raw >out.txt
+    tr -d '\r' <err.raw >err.txt
   else
     "$prog" "$@" >out.txt 2>err.txt
     rc=$?

@@ -18,7 +18,7 @@
 
 namespace testsupport {
 
-inline const std::string kProduct = Sjis("ゾミ表");  // 表 ends in byte 0x5C
+inline const std::string kProduct = "ゾミ表";  // 表 is 95 5C in SETUP.INI's code page 932
 
 class E2eWorld : public UpdateWorld {
 public:
@@ -26,16 +26,16 @@ public:
     AppPathsEntry appPaths;
 
     explicit E2eWorld(const std::string& installed = "installed\\Zomi7.EXE")
-        : UpdateWorld(Sjis("upd_e2e_medium_ソ"), Sjis("upd_e2e_product_表")) {
+        : UpdateWorld("upd_e2e_medium_ソ", "upd_e2e_product_表") {
         EXPECT_TRUE(CopyTo(BinDir() + "SETUP.EXE", medium / "SETUP.EXE"));
         EXPECT_TRUE(CopyTo(Sample(installed), product / "Zomi7.EXE"));
         EXPECT_TRUE(CopyTo(Sample("installed\\kvp2lib.dll"), product / "kvp2lib.dll"));
         WriteFileBytes(product / "readme.txt", "old readme");
         EXPECT_TRUE(appPaths.Set(product / "Zomi7.EXE"));
         WriteFileBytes(medium / "SETUP.INI",
-                       "[PRODUCT]\r\nPRODUCT_NAME=" + kProduct +
-                           "\r\nPRODUCT_VERSION=7.5.2.0\r\nPACKAGE=UPDATE.PKG\r\n"
-                           "[COMPONENTS]\r\nAPP=APP,<TARGETDIR>,1\r\nHELP=HELP,<TARGETDIR>\\HELP,2\r\n");
+                       Sjis("[PRODUCT]\r\nPRODUCT_NAME=" + kProduct +
+                            "\r\nPRODUCT_VERSION=7.5.2.0\r\nPACKAGE=UPDATE.PKG\r\n"
+                            "[COMPONENTS]\r\nAPP=APP,<TARGETDIR>,1\r\nHELP=HELP,<TARGETDIR>\\HELP,2\r\n"));
     }
 
     void PutPackage(bool damage = false) {
@@ -48,7 +48,7 @@ public:
     bool Installed() {
         return ReadFileBytes(product / "readme.txt") == "new readme" &&
                ReadFileBytes(product / "bin\\tool.dat") == std::string(70000, 't') &&
-               ReadFileBytes(product / Sjis("HELP\\使い方.txt")) == "help";
+               ReadFileBytes(product / "HELP\\使い方.txt") == "help";
     }
     driver::RunReport Run(std::vector<int> answers = {}) {
         driver::RunOptions o;

@@ -6,12 +6,13 @@
 
 #include <string>
 
-#include "platform/system_library.h"
+#include "platform/wide.h"
 
 namespace testsupport {
 
 inline std::string FixturePath(const std::string& name) {
-    std::string folder = platform::GetModulePath(nullptr);
+    wchar_t self[32768] = {};
+    std::string folder = platform::Narrow(std::wstring_view(self, ::GetModuleFileNameW(nullptr, self, 32768)));
     folder.resize(folder.rfind('\\') + 1);
     return folder + name;
 }

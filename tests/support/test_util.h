@@ -86,6 +86,8 @@ inline bool CopyTo(const std::string& from, const std::string& to) {
     return ::CopyFileW(Wide(from).c_str(), Wide(to).c_str(), FALSE) != FALSE;
 }
 
+inline bool MakeDir(const std::string& path) { return ::CreateDirectoryW(Wide(path).c_str(), nullptr) != FALSE; }
+
 // A fresh, empty folder below the temporary folder, removed on destruction.
 class ScratchDir {
 public:

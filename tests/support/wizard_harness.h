@@ -122,7 +122,7 @@ public:
 // worker as the pages' link, for as long as the object lives.
 struct WizardWorld {
     WizardWorld() {
-        app.m_info.m_strProductName = Sjis("ゾミ７");
+        app.m_info.m_strProductName = "ゾミ７";
         app.m_info.m_strProductVersion = "7.5.2.0";
         SetAppForTest(&app);
         SetWorkerLink(&worker);

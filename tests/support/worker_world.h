@@ -11,6 +11,7 @@
 
 #include "app/SetupApp.h"
 #include "platform/handle.h"
+#include "platform/system_library.h"
 #include "platform/timing.h"
 #include "tests/support/test_util.h"
 #include "tests/support/update_world.h"
@@ -19,11 +20,11 @@ namespace testsupport {
 
 // The engine's boxes as the tests expect them, spelled out once.
 inline std::string FormatErrorText() {
-    return Sjis("更新するファイルの取得に失敗しました。\nアップデートプログラムが壊れているか、"
+    return std::string("更新するファイルの取得に失敗しました。\nアップデートプログラムが壊れているか、"
                 "アップデート対象製品が正しくない可能性があります。");
 }
 inline std::string FilesNotFoundText() {
-    return Sjis("更新するファイルがみつかりません。\nアップデートプログラムが壊れている可能性があります。");
+    return "更新するファイルがみつかりません。\nアップデートプログラムが壊れている可能性があります。";
 }
 
 class WorkerWorld : public UpdateWorld {

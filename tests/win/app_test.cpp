@@ -10,9 +10,9 @@ using testsupport::Sjis;
 
 namespace {
 
-std::string AppTitle() { return Sjis("アップデートウィザード"); }
+std::string AppTitle() { return "アップデートウィザード"; }
 std::string BadIniText(const std::string& list) {
-    return Sjis("SETUP.INIが正しくありません。\n\n") + list;
+    return "SETUP.INIが正しくありません。\n\n" + list;
 }
 
 // Loads an INI written in code page 932 into a fresh description.
@@ -41,7 +41,7 @@ TEST(SetupInfo, CompleteDescriptionLoadsComponentsInFileOrder) {
     // The reader drops the blanks before a value; a name may begin with one.
     EXPECT_EQ(r.ok, TRUE);
     EXPECT_TRUE(r.boxes.empty());
-    EXPECT_EQ(info.m_strProductName, Sjis("ゾミ表"));
+    EXPECT_EQ(info.m_strProductName, "ゾミ表");
     EXPECT_EQ(info.m_strProductVersion, "7.5.2.0");
     EXPECT_EQ(info.m_strPackage, "UPDATE.PKG");
     EXPECT_EQ(info.m_strTargetDir, "");
@@ -80,7 +80,7 @@ TEST(SetupInfo, EveryFaultIsListedInOneBox) {
          2},
         {"double-byte key name", Sjis("[PRODUCT]\r\nPRODUCT_NAME=P\r\nPRODUCT_VERSION=1\r\n"
                                       "[COMPONENTS]\r\n表ソ=x\r\n"),
-         Sjis("[COMPONENTS] 表ソ\r\n"), 0},
+         "[COMPONENTS] 表ソ\r\n", 0},
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -135,8 +135,8 @@ TEST(SetupApp, OwnFolderFromTheModulePath) {
         {"C:\\A\\SETUP.EXE", "C:\\A\\"},
         // 表 and ソ end in byte 0x5C: neither cuts the path nor counts as
         // the folder's trailing backslash.
-        {Sjis("C:\\表\\ソ\\SETUP.EXE"), Sjis("C:\\表\\ソ\\")},
-        {Sjis("C:\\表ソ\\SETUP.EXE"), Sjis("C:\\表ソ\\")},
+        {"C:\\表\\ソ\\SETUP.EXE", "C:\\表\\ソ\\"},
+        {"C:\\表ソ\\SETUP.EXE", "C:\\表ソ\\"},
     };
     for (auto& c : cases) {
         CSetupApp app;
@@ -156,14 +156,14 @@ TEST(SetupApp, OwnFolderFromTheModulePath) {
 
 TEST(SetupApp, MacrosExpandInOrderEveryOccurrence) {
     CSetupApp app;
-    app.m_info.m_strProductName = Sjis("ゾミ表");
+    app.m_info.m_strProductName = "ゾミ表";
     app.m_info.m_strProductVersion = "7.5.2.0";
     app.m_info.m_strSystemDir = "C:\\windows\\system32";
     struct { std::string in, out; std::string target; } cases[] = {
         {"plain text", "plain text", ""},
         {"<TARGETDIR>\\BIN", "\\BIN", ""},
         {"<TARGETDIR>\\BIN", "C:\\Z\\BIN", "C:\\Z"},
-        {"<PRODUCT_NAME>/<PRODUCT_NAME> <PRODUCT_VERSION>", Sjis("ゾミ表/ゾミ表 7.5.2.0"), ""},
+        {"<PRODUCT_NAME>/<PRODUCT_NAME> <PRODUCT_VERSION>", "ゾミ表/ゾミ表 7.5.2.0", ""},
         {"<SYSTEMDIR>\\x", "C:\\windows\\system32\\x", ""},
         {"<product_name>", "<product_name>", ""},  // case-sensitive
     };
@@ -192,5 +192,5 @@ TEST(SetupApp, DescriptionInADriveRoot) {
     ScriptedPrompt prompt;
     EXPECT_EQ(app.m_info.Load(app.GetAppFilePath("SETUP.INI")), TRUE);
     EXPECT_EQ(app.m_info.m_strProductName, "Root");
-    DeleteFileA(ini.c_str());
+    DeleteFileW(platform::Wide(ini).c_str());
 }

@@ -9,6 +9,7 @@
 #include "platform/dll_search.h"
 #include "platform/system_library.h"
 #include "tests/support/fixture_paths.h"
+#include "tests/support/test_util.h"
 #include "util/version.h"
 
 TEST(ModulePath, GrowsUntilThePathFits) {
@@ -25,7 +26,7 @@ TEST(ModulePath, GrowsUntilThePathFits) {
 TEST(DllSearch, PlantedDllBesideTheProgramIsLoadedOnlyBeforeTheRestriction) {
     // A DLL beside this program, named like no system DLL.
     const std::string probe = testsupport::FixturePath("upd_probe.dll");
-    ASSERT_TRUE(::CopyFileA(testsupport::FixturePath("planted\\version.dll").c_str(), probe.c_str(), FALSE));
+    ASSERT_TRUE(testsupport::CopyTo(testsupport::FixturePath("planted\\version.dll"), probe));
     HMODULE before = ::LoadLibraryA("upd_probe.dll");
     ASSERT_NE(before, nullptr);  // the search takes the program's folder now
     ::FreeLibrary(before);
@@ -47,5 +48,5 @@ TEST(DllSearch, PlantedDllBesideTheProgramIsLoadedOnlyBeforeTheRestriction) {
     VS_FIXEDFILEINFO info;
     EXPECT_TRUE(ReadFileVersion(testsupport::FixturePath("fixture_ver_7_5_2_0.exe"), &info));
     EXPECT_EQ(info.dwFileVersionMS, 0x00070005u);
-    ::DeleteFileA(probe.c_str());
+    ::DeleteFileW(platform::Wide(probe).c_str());
 }

@@ -100,7 +100,7 @@ TEST(File, StatusGivesSizeAndModificationTimeInSeconds) {
     const std::string path = dir / "data.bin";
     ASSERT_TRUE(testsupport::WriteFileBytes(path, std::string(70000, 'q')));
     // 2001-09-09 01:46:40.5 UTC = 1000000000.5 s after 1970.
-    HANDLE h = ::CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE h = ::CreateFileW(platform::Wide(path).c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     const unsigned long long ticks = (1000000000ULL + 11644473600ULL) * 10000000ULL + 5000000ULL;
     FILETIME ft{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
@@ -119,8 +119,8 @@ TEST(File, StatusGivesSizeAndModificationTimeInSeconds) {
 
 TEST(FileFind, StepsThroughEveryEntryAndTellsWhenItIsTheLast) {
     ScratchDir dir("hB_find");
-    const std::string so = Sjis("ソ");  // 83 5C
-    ASSERT_TRUE(::CreateDirectoryA((dir / so).c_str(), nullptr));
+    const std::string so = "ソ";  // 83 5C
+    ASSERT_TRUE(testsupport::MakeDir(dir / so));
     ASSERT_TRUE(testsupport::WriteFileBytes(dir / "one.txt", "1"));
     ASSERT_TRUE(testsupport::WriteFileBytes(dir / so + "\\inner.txt", "22"));
 

@@ -13,77 +13,15 @@
 using testsupport::Exists;
 using testsupport::ScratchDir;
 using testsupport::ScriptedPrompt;
-using testsupport::Sjis;
 
 namespace {
 
-std::string TempFolder() {
-    char tmp[MAX_PATH] = {};
-    ::GetTempPathA(MAX_PATH, tmp);
-    return tmp;
-}
-
-void MakeDir(const std::string& path) { ASSERT_TRUE(::CreateDirectoryA(path.c_str(), nullptr)) << path; }
+void MakeDir(const std::string& path) { ASSERT_TRUE(::CreateDirectoryW(testsupport::Wide(path).c_str(), nullptr)) << path; }
 void MakeFile(const std::string& path, const std::string& bytes = "x") {
     ASSERT_TRUE(testsupport::WriteFileBytes(path, bytes)) << path;
 }
 
 }  // namespace
-
-TEST(CreateTempFileName, MakesAnEmptyKvcFileInTheTemporaryFolder) {
-    const std::string first = CreateTempFileName();
-    const std::string second = CreateTempFileName();
-    ASSERT_FALSE(first.empty());
-    EXPECT_NE(first, second);
-    for (const std::string& path : {first, second}) {
-        const std::string folder = TempFolder();
-        ASSERT_EQ(path.compare(0, folder.size(), folder), 0) << path;
-        EXPECT_EQ(path.substr(folder.size(), 3), "kvc") << path;
-        WIN32_FILE_ATTRIBUTE_DATA data;
-        ASSERT_TRUE(::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) << path;
-        EXPECT_EQ(data.nFileSizeLow, 0u);
-        EXPECT_TRUE(::DeleteFileA(path.c_str()));
-    }
-}
-
-TEST(DeleteFilesRecursive, DeletesFilesAndListsFoldersDeepestFirst) {
-    ScratchDir dir("hB_delete_order");
-    const std::string root = dir / "root";
-    MakeDir(root);
-    MakeDir(root + "\\a");
-    MakeDir(root + "\\a\\deep");
-    MakeDir(root + "\\b");
-    MakeFile(root + "\\top.txt");
-    MakeFile(root + "\\a\\one.txt");
-    MakeFile(root + "\\a\\deep\\two.txt");
-    // A folder named ソ (83 5C) holds a 0x5C that is no separator.
-    MakeDir(root + "\\b\\" + Sjis("ソ"));
-    MakeFile(root + "\\b\\" + Sjis("ソ") + "\\three.txt");
-
-    std::list<std::string> folders{"earlier"};
-    ASSERT_TRUE(DeleteFilesRecursive(root, folders));
-
-    // Every folder after all folders below it, the starting folder last; the
-    // list is appended to, not replaced.
-    std::vector<std::string> got(folders.begin(), folders.end());
-    ASSERT_EQ(got.size(), 6u);
-    EXPECT_EQ(got.front(), "earlier");
-    EXPECT_EQ(got.back(), root);
-    auto index = [&](const std::string& p) {
-        for (size_t i = 0; i < got.size(); ++i)
-            if (got[i] == p) return static_cast<int>(i);
-        return -1;
-    };
-    EXPECT_GT(index(root + "\\a\\deep"), 0);
-    EXPECT_LT(index(root + "\\a\\deep"), index(root + "\\a"));
-    EXPECT_LT(index(root + "\\b\\" + Sjis("ソ")), index(root + "\\b"));
-    EXPECT_GT(index(root + "\\b\\" + Sjis("ソ")), 0);
-
-    // Files are gone, folders stay for the caller to remove.
-    for (const char* f : {"\\top.txt", "\\a\\one.txt", "\\a\\deep\\two.txt"}) EXPECT_FALSE(Exists(root + f)) << f;
-    EXPECT_FALSE(Exists(root + "\\b\\" + Sjis("ソ") + "\\three.txt"));
-    EXPECT_TRUE(Exists(root + "\\a\\deep"));
-}
 
 TEST(RemoveDirectoryTree, RemovesTheWholeTree) {
     ScratchDir dir("hB_remove_tree");
@@ -93,7 +31,7 @@ TEST(RemoveDirectoryTree, RemovesTheWholeTree) {
     MakeDir(root + "\\sub\\empty");
     MakeFile(root + "\\sub\\f.bin", std::string(70000, 'z'));
     MakeFile(root + "\\hidden.txt");
-    ::SetFileAttributesA((root + "\\hidden.txt").c_str(), FILE_ATTRIBUTE_HIDDEN);
+    ::SetFileAttributesW(platform::Wide(root + "\\hidden.txt").c_str(), FILE_ATTRIBUTE_HIDDEN);
     EXPECT_TRUE(RemoveDirectoryTree(root));
     EXPECT_FALSE(Exists(root));
     EXPECT_TRUE(Exists(dir.path()));
@@ -109,7 +47,7 @@ TEST(RemoveDirectoryTree, RefusesDriveRootsAndShortPaths) {
         EXPECT_NE(::GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND)) << path;
     }
     EXPECT_TRUE(Exists(marker));
-    ::DeleteFileA(marker.c_str());
+    ::DeleteFileW(platform::Wide(marker).c_str());
 }
 
 TEST(RemoveDirectoryTree, MissingFolderGivesPathNotFound) {
@@ -128,7 +66,7 @@ TEST(RemoveDirectoryTree, ReadOnlyFileStopsItAfterTheFilesBeforeIt) {
     // The search reports entries in name order here, so "a" comes before "m".
     MakeFile(root + "\\a_first.txt");
     MakeFile(root + "\\m_locked.txt");
-    ASSERT_TRUE(::SetFileAttributesA((root + "\\m_locked.txt").c_str(), FILE_ATTRIBUTE_READONLY));
+    ASSERT_TRUE(::SetFileAttributesW(platform::Wide(root + "\\m_locked.txt").c_str(), FILE_ATTRIBUTE_READONLY));
     ::SetLastError(0);
     EXPECT_FALSE(RemoveDirectoryTree(root));
     EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
@@ -139,10 +77,10 @@ TEST(RemoveDirectoryTree, ReadOnlyFileStopsItAfterTheFilesBeforeIt) {
 
 TEST(CreateDirectoryPath, CreatesMissingLevelsAndRefusesExistingFolders) {
     ScratchDir dir("hB_create_path");
-    // Two levels below an existing folder, one of them named 表 (95 5C).
-    const std::string two = dir / (Sjis("表") + "\\leaf");
+    // Two levels below an existing folder, one of them named 表.
+    const std::string two = dir / "表\\leaf";
     EXPECT_TRUE(CreateDirectoryPath(two));
-    EXPECT_TRUE(Exists(dir / Sjis("表")));
+    EXPECT_TRUE(Exists(dir / "表"));
     EXPECT_TRUE(Exists(two));
 
     // Three levels at once, then one level.

@@ -10,6 +10,7 @@
 #include "engine/install_transaction.h"
 #include "tests/support/run_world.h"
 #include "tests/support/scripted_prompt.h"
+#include "util/fs.h"
 
 using testsupport::Exists;
 using testsupport::Finished;
@@ -74,17 +75,15 @@ public:
     testsupport::AppPathsEntry appPaths;
 
     ProductWorld() {
-        EXPECT_TRUE(CopyFileA(testsupport::FixturePath("fixture_ver_7_5_1_65535.exe").c_str(),
-                              (product / "Zomi7.EXE").c_str(), FALSE));
+        EXPECT_TRUE(testsupport::CopyTo(testsupport::FixturePath("fixture_ver_7_5_1_65535.exe"), (product / "Zomi7.EXE")));
         EXPECT_TRUE(appPaths.Set(product / "Zomi7.EXE"));
         app.SetTargetDir("");
-        CreateDirectoryA((product / "HELP").c_str(), nullptr);
+        testsupport::MakeDir(product / "HELP");
         testsupport::WriteFileBytes(product / "readme.txt", "old readme");
         testsupport::WriteFileBytes(product / "HELP\\a.txt", "old help a");
         for (const char* d : {"FILES", "FILES\\APP", "FILES\\HELP", "FILES\\HELP\\new"})
-            CreateDirectoryA((program / d).c_str(), nullptr);
-        EXPECT_TRUE(CopyFileA(testsupport::FixturePath("fixture_ver_7_5_2_0.exe").c_str(),
-                              (program / "FILES\\APP\\Zomi7.EXE").c_str(), FALSE));
+            testsupport::MakeDir(program / d);
+        EXPECT_TRUE(testsupport::CopyTo(testsupport::FixturePath("fixture_ver_7_5_2_0.exe"), (program / "FILES\\APP\\Zomi7.EXE")));
         testsupport::WriteFileBytes(program / "FILES\\APP\\readme.txt", "new readme");
         testsupport::WriteFileBytes(program / "FILES\\HELP\\a.txt", "new help a");
         testsupport::WriteFileBytes(program / "FILES\\HELP\\new\\b.txt", "new help b");
@@ -103,10 +102,10 @@ public:
 };
 
 std::string SystemText(DWORD code) {
-    char sys[512] = {};
-    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0x0400, sys,
-                   sizeof sys, nullptr);
-    return sys;
+    wchar_t sys[512] = {};
+    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0x0400, sys, 512,
+                   nullptr);
+    return platform::Narrow(sys);
 }
 
 // The step at which the crash child ends itself, from its environment.
@@ -122,7 +121,7 @@ TEST(Transaction, CancelWhileStagingLeavesTheProductAsItWas) {
     ProductWorld w;
     // A late source held open: its staging fails after Zomi7.EXE was staged.
     const TreeState before = Snapshot(w.product.path());
-    HANDLE lock = CreateFileA((w.program / "FILES\\HELP\\new\\b.txt").c_str(), GENERIC_READ, 0, nullptr,
+    HANDLE lock = CreateFileW(platform::Wide(w.program / "FILES\\HELP\\new\\b.txt").c_str(), GENERIC_READ, 0, nullptr,
                               OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(lock, INVALID_HANDLE_VALUE);
     {
@@ -150,10 +149,10 @@ TEST(Transaction, DestinationHeldOpenAtCommit) {
         SCOPED_TRACE(retry ? "Retry after release" : "Cancel");
         ProductWorld w;
         // Read-only and hidden files are replaced too, and put back as they were.
-        SetFileAttributesA((w.product / "readme.txt").c_str(), FILE_ATTRIBUTE_READONLY);
-        SetFileAttributesA((w.product / "HELP\\a.txt").c_str(), FILE_ATTRIBUTE_HIDDEN);
+        SetFileAttributesW(platform::Wide(w.product / "readme.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+        SetFileAttributesW(platform::Wide(w.product / "HELP\\a.txt").c_str(), FILE_ATTRIBUTE_HIDDEN);
         const TreeState before = Snapshot(w.product.path());
-        HANDLE lock = CreateFileA((w.product / "HELP\\a.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+        HANDLE lock = CreateFileW(platform::Wide(w.product / "HELP\\a.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                   0, nullptr);
         ASSERT_NE(lock, INVALID_HANDLE_VALUE);
         ScriptedPrompt prompt;
@@ -173,7 +172,7 @@ TEST(Transaction, DestinationHeldOpenAtCommit) {
             EXPECT_EQ(f.code, 0u);
             w.ExpectUpdated();
             for (const char* n : {"readme.txt", "HELP\\a.txt"})
-                EXPECT_EQ(GetFileAttributesA((w.product / n).c_str()) & FILE_ATTRIBUTE_READONLY, 0u) << n;
+                EXPECT_EQ(GetFileAttributesW(platform::Wide(w.product / n).c_str()) & FILE_ATTRIBUTE_READONLY, 0u) << n;
         } else {
             EXPECT_EQ(f.code, 0xFFFFFFFFu);
             EXPECT_EQ(Snapshot(w.product.path()), before);
@@ -185,22 +184,22 @@ TEST(Transaction, ReadOnlySourcesInstallWritableFiles) {
     // Files from a CD are read-only; what lands in the product must not be.
     ProductWorld w;
     for (const char* n : {"FILES\\APP\\readme.txt", "FILES\\HELP\\new\\b.txt"})
-        SetFileAttributesA((w.program / n).c_str(), FILE_ATTRIBUTE_READONLY);
+        SetFileAttributesW(platform::Wide(w.program / n).c_str(), FILE_ATTRIBUTE_READONLY);
     ScriptedPrompt prompt;
     EXPECT_EQ(RunWorker().code, 0u);
     w.ExpectUpdated();
     for (const char* n : {"readme.txt", "HELP\\new\\b.txt"})
-        EXPECT_EQ(GetFileAttributesA((w.product / n).c_str()) & FILE_ATTRIBUTE_READONLY, 0u) << n;
+        EXPECT_EQ(GetFileAttributesW(platform::Wide(w.product / n).c_str()) & FILE_ATTRIBUTE_READONLY, 0u) << n;
     for (const char* n : {"FILES\\APP\\readme.txt", "FILES\\HELP\\new\\b.txt"})
-        SetFileAttributesA((w.program / n).c_str(), FILE_ATTRIBUTE_NORMAL);
+        SetFileAttributesW(platform::Wide(w.program / n).c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 TEST(Transaction, FoldersMadeByTheUpdateGoOnRollBackOthersStay) {
     ProductWorld w;
     w.AddComponent("HELP", "<TARGETDIR>\\NEW\\DEEPER");  // two levels that do not exist
-    CreateDirectoryA((w.product / "EMPTY").c_str(), nullptr);
+    testsupport::MakeDir(w.product / "EMPTY");
     const TreeState before = Snapshot(w.product.path());
-    HANDLE lock = CreateFileA((w.product / "readme.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
+    HANDLE lock = CreateFileW(platform::Wide(w.product / "readme.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
                               nullptr);
     ScriptedPrompt prompt;
     EXPECT_EQ(RunWorker().code, 0xFFFFFFFFu);
@@ -257,8 +256,8 @@ TEST(Transaction, NotEnoughRoomShowsTheBoxAndChangesNothing) {
         EXPECT_EQ(f.pos, 0);
         ASSERT_EQ(prompt.Boxes().size(), 1u);
         EXPECT_EQ(prompt.Boxes()[0].style, 0x30u);
-        EXPECT_EQ(prompt.Boxes()[0].text, Sjis("ディスクの空き容量が不足しています。\nQ:\\ に、あと ") +
-                                              c.missing + Sjis(" MB の空き領域が必要です。"));
+        EXPECT_EQ(prompt.Boxes()[0].text, std::string("ディスクの空き容量が不足しています。\nQ:\\ に、あと ") +
+                                              c.missing + " MB の空き領域が必要です。");
         EXPECT_EQ(Snapshot(w.product.path()), before);
     }
 }
@@ -277,7 +276,7 @@ TEST(Transaction, ComponentsSharingASourceEachGetEveryFile) {
         install::SetVolumeSpaceQuery(previous);
         EXPECT_EQ(code, free < copies ? 0xFFFFFFFFu : 0u) << free;
         EXPECT_EQ(prompt.Seen().empty() ? "" : prompt.Seen()[0].text,
-                  free < copies ? Sjis("ディスクの空き容量が不足しています。\nQ:\\ に、あと 1 MB の空き領域が必要です。") : "");
+                  free < copies ? "ディスクの空き容量が不足しています。\nQ:\\ に、あと 1 MB の空き領域が必要です。" : "");
         if (free < copies) continue;
         w.ExpectInstalled();
         EXPECT_EQ(ReadFileBytes(w.product / "COPY\\new.txt"), "new");
@@ -293,7 +292,7 @@ TEST(Transaction, RealSmallVolumeIsSeenBeforeAnythingIsWritten) {
     ProductWorld w;
     const std::string help = std::string(mounted) + "\\help";
     testsupport::RemoveTree(help);
-    ASSERT_TRUE(CreateDirectoryA(help.c_str(), nullptr));
+    ASSERT_TRUE(testsupport::MakeDir(help));
     w.app.m_info.m_components.pop_back();
     w.AddComponent("HELP", help);
     testsupport::WriteFileBytes(w.program / "FILES\\HELP\\big.bin", std::string(3u << 20, 'b'));  // > 1 MiB volume
@@ -302,9 +301,7 @@ TEST(Transaction, RealSmallVolumeIsSeenBeforeAnythingIsWritten) {
     Finished f = RunWorker();
     EXPECT_EQ(f.code, 0xFFFFFFFFu);
     ASSERT_EQ(prompt.Boxes().size(), 1u);
-    char root[MAX_PATH] = {};
-    GetVolumePathNameA((help + "\\").c_str(), root, MAX_PATH);
-    const std::string head = Sjis("ディスクの空き容量が不足しています。\n") + root + Sjis(" に、あと ");
+    const std::string head = "ディスクの空き容量が不足しています。\n" + VolumeRootOf(help + "\\") + " に、あと ";
     EXPECT_EQ(prompt.Boxes()[0].text.substr(0, head.size()), head);
     EXPECT_EQ(prompt.Boxes()[0].style, 0x30u);
     EXPECT_EQ(Snapshot(w.product.path()), before);
@@ -352,7 +349,7 @@ TEST(Transaction, KilledRunsAreUndoneByTheNextRun) {
         {"committed", "1", true, "<TARGETDIR>\\NEW\\..\\HELP", "HELP"},
         {"committed", "1", true, "", ""},
     };
-    for (int i = 0; i < 120; ++i) cases[4].help += Sjis("ソ");
+    for (int i = 0; i < 120; ++i) cases[4].help += "ソ";
     cases[4].helpDest = "<TARGETDIR>\\" + cases[4].help;
     for (auto& c : cases) {
         SCOPED_TRACE(std::string(c.point) + " " + c.index + " " + c.helpDest);
@@ -393,7 +390,7 @@ TEST(Transaction, KilledRunsAreUndoneByTheNextRun) {
         Finished f = RunWorker();
         EXPECT_EQ(f.code, 0u);
         ASSERT_GE(prompt.Boxes().size(), 1u);
-        EXPECT_EQ(prompt.Boxes()[0].text, Sjis("前回のアップデートが中断されていたため、元の状態に戻しました。"));
+        EXPECT_EQ(prompt.Boxes()[0].text, "前回のアップデートが中断されていたため、元の状態に戻しました。");
         EXPECT_EQ(prompt.Boxes()[0].style, 0x40u);
         EXPECT_EQ(prompt.Boxes().size(), 1u);
         w.ExpectUpdated(c.help);
@@ -423,7 +420,7 @@ TEST(Transaction, AJournalThatCannotBeTrustedIsRefused) {
         EXPECT_EQ(f.code, 0xFFFFFFFFu);
         EXPECT_EQ(f.stage, 1);
         ASSERT_EQ(prompt.Boxes().size(), 1u);
-        const std::string head = Sjis("前回中断されたアップデートの記録を読み取れないため、元の状態に戻せません。\n") +
+        const std::string head = "前回中断されたアップデートの記録を読み取れないため、元の状態に戻せません。\n" +
                                  install::JournalPath(w.product.path()) + "\n";
         EXPECT_EQ(prompt.Boxes()[0].text.substr(0, head.size()), head);
         EXPECT_GT(prompt.Boxes()[0].text.size(), head.size());  // with its reason

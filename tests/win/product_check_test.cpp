@@ -34,7 +34,7 @@ namespace {
 class ProductCheckTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_app.m_info.m_strProductName = Sjis("ゾミ７");
+        m_app.m_info.m_strProductName = "ゾミ７";
         m_app.m_info.m_strSystemDir = "C:\\windows\\system32";
         SetAppForTest(&m_app);
         platform::SetMainWindow(::GetDesktopWindow());
@@ -45,11 +45,11 @@ protected:
     }
 
     static std::string RunningText() {
-        return Sjis("ゾミ７ が実行中です。\nゾミ７ を閉じてから、セットアップを起動してください。");
+        return "ゾミ７ が実行中です。\nゾミ７ を閉じてから、セットアップを起動してください。";
     }
-    static std::string FolderQuestion() { return Sjis("ゾミ７ がインストールされているフォルダは?"); }
-    static std::string UpToDateText() { return Sjis("最新バージョンがインストールされています。"); }
-    static std::string AppTitle() { return Sjis("アップデートウィザード"); }
+    static std::string FolderQuestion() { return "ゾミ７ がインストールされているフォルダは?"; }
+    static std::string UpToDateText() { return "最新バージョンがインストールされています。"; }
+    static std::string AppTitle() { return "アップデートウィザード"; }
 
     CSetupApp m_app;
     CProductCheck m_check;
@@ -57,7 +57,7 @@ protected:
 
 // Puts a fixture program into folder as Zomi7.EXE.
 void InstallExe(const std::string& folder, const std::string& fixture) {
-    ASSERT_TRUE(::CopyFileA(testsupport::FixturePath(fixture).c_str(), (folder + "\\Zomi7.EXE").c_str(), FALSE))
+    ASSERT_TRUE(::testsupport::CopyTo(testsupport::FixturePath(fixture), (folder + "\\Zomi7.EXE")))
         << folder << " " << fixture;
 }
 
@@ -65,12 +65,12 @@ void InstallExe(const std::string& folder, const std::string& fixture) {
 // The default install folder on drive C, made for the test and removed after.
 class DefaultFolder {
 public:
-    DefaultFolder() : m_path("C:\\Program Files\\" + Sjis("ゾミ７")) { testsupport::RemoveTree(m_path); }
+    DefaultFolder() : m_path("C:\\Program Files\\ゾミ７") { testsupport::RemoveTree(m_path); }
     ~DefaultFolder() { testsupport::RemoveTree(m_path); }
     DefaultFolder(const DefaultFolder&) = delete;
     DefaultFolder& operator=(const DefaultFolder&) = delete;
     void Make(const std::string& fixture) {
-        ASSERT_TRUE(::CreateDirectoryA(m_path.c_str(), nullptr));
+        ASSERT_TRUE(testsupport::MakeDir(m_path));
         InstallExe(m_path, fixture);
     }
     const std::string& path() const { return m_path; }
@@ -87,12 +87,14 @@ public:
         const std::string eventName = "hB-product-check-stop-" + std::to_string(::GetCurrentProcessId());
         m_stop.reset(::CreateEventA(nullptr, TRUE, FALSE, eventName.c_str()));
         const std::string exe = folder + "\\" + name;
-        if (!::CopyFileA(testsupport::FixturePath("fixture_app.exe").c_str(), exe.c_str(), FALSE)) return;
+        if (!testsupport::CopyTo(testsupport::FixturePath("fixture_app.exe"), exe)) return;
         std::string cmd = "\"" + exe + "\" " + eventName;
-        STARTUPINFOA si{};
+        STARTUPINFOW si{};
         si.cb = sizeof si;
         PROCESS_INFORMATION pi{};
-        if (!::CreateProcessA(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+        std::wstring wideCmd = platform::Wide(cmd);
+        if (!::CreateProcessW(platform::Wide(exe).c_str(), wideCmd.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                              nullptr, &si, &pi))
             return;
         m_process.reset(pi.hProcess);
         ::CloseHandle(pi.hThread);
@@ -140,7 +142,7 @@ TEST_F(ProductCheckTest, CheckNotRunningFindsTheProductByASubstringOfItsImageNam
         EXPECT_TRUE(prompt.Seen().empty());
     }
     // Lower case, with more before the name: still the product.
-    for (const std::string& name : {std::string("my_zomi7.exe"), Sjis("表zomi7.exe")}) {
+    for (const std::string name : {"my_zomi7.exe", "表zomi7.exe"}) {
         RunningProgram running(dir.path(), name);
         ASSERT_TRUE(running.Listed()) << name;
         ScriptedPrompt prompt;
@@ -167,14 +169,14 @@ TEST_F(ProductCheckTest, CheckNotRunningFindsTheProductByASubstringOfItsImageNam
 TEST_F(ProductCheckTest, FindInstallFolderTakesTheFolderFromAppPaths) {
     ScratchDir dir("hB_app_paths");
     const std::string folder = dir.path();
-    const std::string hyo = dir / Sjis("表");  // ends in 95 5C
-    ASSERT_TRUE(::CreateDirectoryA(hyo.c_str(), nullptr));
+    const std::string hyo = dir / "表";  // ends in 95 5C
+    ASSERT_TRUE(testsupport::MakeDir(hyo));
     InstallExe(folder, "fixture_ver_7_5_1_65535.exe");
     InstallExe(hyo, "fixture_ver_7_5_1_65535.exe");
     DefaultFolder fallback;
     fallback.Make("fixture_ver_6_0_0_0.exe");
     const std::string rootExe = "C:\\Zomi7.EXE";
-    ASSERT_TRUE(::CopyFileA(testsupport::FixturePath("fixture_ver_7_5_1_65535.exe").c_str(), rootExe.c_str(), FALSE));
+    ASSERT_TRUE(::testsupport::CopyTo(testsupport::FixturePath("fixture_ver_7_5_1_65535.exe"), rootExe));
 
     struct { std::string value; bool set; std::string want; } cases[] = {
         {folder + "\\zomi7.ExE", true, folder},        // the executable: its folder
@@ -199,7 +201,7 @@ TEST_F(ProductCheckTest, FindInstallFolderTakesTheFolderFromAppPaths) {
         EXPECT_EQ(target, c.want) << c.value;
         EXPECT_TRUE(prompt.Seen().empty()) << c.value;
     }
-    ::DeleteFileA(rootExe.c_str());
+    ::DeleteFileW(platform::Wide(rootExe).c_str());
 }
 
 TEST_F(ProductCheckTest, FindInstallFolderAsksUntilAFolderWithAVersionIsChosen) {
@@ -207,7 +209,7 @@ TEST_F(ProductCheckTest, FindInstallFolderAsksUntilAFolderWithAVersionIsChosen) 
     const std::string empty = dir / "empty";
     const std::string noVersion = dir / "noversion";
     const std::string right = dir / "right";
-    for (const auto& f : {empty, noVersion, right}) ASSERT_TRUE(::CreateDirectoryA(f.c_str(), nullptr));
+    for (const auto& f : {empty, noVersion, right}) ASSERT_TRUE(testsupport::MakeDir(f));
     InstallExe(noVersion, "fixture_app.exe");
     InstallExe(right, "fixture_ver_8_0_0_0.exe");
     AppPathsEntry entry;
@@ -268,7 +270,7 @@ TEST_F(ProductCheckTest, BrowseInstallFolderStoresTheChoiceUnchangedOrEmpties) {
     EXPECT_EQ(target, "");
     auto seen = prompt.Seen();
     ASSERT_EQ(seen.size(), 2u);
-    EXPECT_EQ(seen[0].text, "PT " + Sjis("がインストールされているフォルダは?"));
+    EXPECT_EQ(seen[0].text, "PT がインストールされているフォルダは?");
 }
 
 TEST_F(ProductCheckTest, CheckVersionComparesWithSevenFiveTwoZero) {
@@ -320,7 +322,7 @@ TEST_F(ProductCheckTest, GetLibraryCrcIsTheCrc32OfTheWholeLibrary) {
 
     // Held open by another opener, with or without sharing: 0.
     for (DWORD share : {DWORD{0}, DWORD{FILE_SHARE_READ}}) {
-        platform::Handle held(::CreateFileA(lib.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr));
+        platform::Handle held(::CreateFileW(platform::Wide(lib).c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr));
         ASSERT_TRUE(held.valid());
         EXPECT_EQ(m_check.GetLibraryCrc(), 0u) << share;
     }
@@ -328,7 +330,7 @@ TEST_F(ProductCheckTest, GetLibraryCrcIsTheCrc32OfTheWholeLibrary) {
 
     ASSERT_TRUE(testsupport::WriteFileBytes(lib, ""));
     EXPECT_EQ(m_check.GetLibraryCrc(), 0u);
-    ASSERT_TRUE(::DeleteFileA(lib.c_str()));
+    ASSERT_TRUE(::DeleteFileW(platform::Wide(lib).c_str()));
     EXPECT_EQ(m_check.GetLibraryCrc(), 0u);
     m_app.SetTargetDir(dir / "missing");
     EXPECT_EQ(m_check.GetLibraryCrc(), 0u);

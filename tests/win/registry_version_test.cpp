@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/regkey.h"
+#include "platform/wide.h"
 #include "tests/support/fixture_paths.h"
 #include "util/registry.h"
 #include "util/version.h"
@@ -13,23 +14,25 @@
 namespace {
 
 const char kKey[] = "Software\\hB-tests\\ReadRegistryString";
+const wchar_t kWideKey[] = L"Software\\hB-tests\\ReadRegistryString";
 
 class RegistryValues : public ::testing::Test {
 protected:
     void SetUp() override {
-        ::RegDeleteTreeA(HKEY_CURRENT_USER, kKey);
-        ASSERT_EQ(::RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+        ::RegDeleteTreeW(HKEY_CURRENT_USER, kWideKey);
+        ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, kWideKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                                     m_key.out(), nullptr),
                   ERROR_SUCCESS);
     }
     void TearDown() override {
         m_key.reset();
-        ::RegDeleteTreeA(HKEY_CURRENT_USER, kKey);
+        ::RegDeleteTreeW(HKEY_CURRENT_USER, kWideKey);
     }
-    void Set(const char* name, DWORD type, const std::string& data) {
-        ASSERT_EQ(::RegSetValueExA(m_key.get(), name, 0, type,
+    void Set(const char* name, DWORD type, const std::wstring& data) {
+        const std::wstring wideName = name ? platform::Wide(name) : std::wstring();
+        ASSERT_EQ(::RegSetValueExW(m_key.get(), name ? wideName.c_str() : nullptr, 0, type,
                                    reinterpret_cast<const BYTE*>(data.data()),
-                                   static_cast<DWORD>(data.size())),
+                                   static_cast<DWORD>(data.size() * sizeof(wchar_t))),
                   ERROR_SUCCESS);
     }
     platform::RegKey m_key;
@@ -38,16 +41,16 @@ protected:
 }  // namespace
 
 TEST_F(RegistryValues, ValuesAsTextOrTheDefault) {
-    Set(nullptr, REG_SZ, std::string("C:\\Apps\\Zomi7.EXE") + '\0');
-    Set("named", REG_EXPAND_SZ, std::string("%TEMP%\\x") + '\0');
-    Set("binary", REG_BINARY, std::string("ab\0cd", 5));
-    Set("unterminated", REG_BINARY, std::string(1024, 'u'));   // fills the buffer, no NUL
-    Set("toolong", REG_SZ, std::string(1100, 'L') + '\0');      // over 1024 bytes
-    Set("empty", REG_SZ, std::string(1, '\0'));
+    Set(nullptr, REG_SZ, std::wstring(L"C:\\Apps\\\u30be\u30df\uff17\\Zomi7.EXE") + L'\0');
+    Set("named", REG_EXPAND_SZ, std::wstring(L"%TEMP%\\x") + L'\0');
+    Set("binary", REG_BINARY, std::wstring(L"ab\0cd", 5));
+    Set("unterminated", REG_BINARY, std::wstring(1024, L'u'));   // fills the buffer, no NUL
+    Set("toolong", REG_SZ, std::wstring(1100, L'L') + L'\0');     // over 1024 characters
+    Set("empty", REG_SZ, std::wstring(1, L'\0'));
 
     struct { const char* name; const char* def; std::string want; } cases[] = {
-        {nullptr, "dflt", "C:\\Apps\\Zomi7.EXE"},
-        {"", "dflt", "C:\\Apps\\Zomi7.EXE"},          // "" names the default value too
+        {nullptr, "dflt", "C:\\Apps\\ゾミ７\\Zomi7.EXE"},
+        {"", "dflt", "C:\\Apps\\ゾミ７\\Zomi7.EXE"},  // "" names the default value too
         {"named", nullptr, "%TEMP%\\x"},               // not expanded: read as stored
         {"binary", nullptr, "ab"},                    // the type plays no part
         {"unterminated", nullptr, std::string(1024, 'u')},

@@ -16,7 +16,7 @@ using testsupport::WriteFileBytes;
 namespace {
 
 HANDLE OpenForMove(const std::string& path) {
-    return CreateFileA(path.c_str(), GENERIC_READ | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+    return CreateFileW(platform::Wide(path).c_str(), GENERIC_READ | DELETE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                        OPEN_EXISTING, 0, nullptr);
 }
 
@@ -31,12 +31,12 @@ TEST(RenameOpenFile, MovesTheFileThatWasOpenedWhateverNowHasItsName) {
     HANDLE h = OpenForMove(checked);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     // The name is taken over by another file while the handle is open.
-    ASSERT_TRUE(MoveFileA(checked.c_str(), (dir / "aside.txt").c_str()));
+    ASSERT_TRUE(MoveFileW(platform::Wide(checked).c_str(), platform::Wide(dir / "aside.txt").c_str()));
     ASSERT_TRUE(WriteFileBytes(checked, "planted"));
 
-    EXPECT_TRUE(RenameOpenFile(h, dir / Sjis("移動先.txt"), false));
+    EXPECT_TRUE(RenameOpenFile(h, dir / "移動先.txt", false));
     CloseHandle(h);
-    EXPECT_EQ(ReadFileBytes(dir / Sjis("移動先.txt")), "checked");
+    EXPECT_EQ(ReadFileBytes(dir / "移動先.txt"), "checked");
     EXPECT_EQ(ReadFileBytes(checked), "planted");
     EXPECT_FALSE(Exists(dir / "aside.txt"));
 }
@@ -99,8 +99,8 @@ TEST(FileFacts, FollowTheFileThroughARenameAndCountItsNames) {
 TEST(FolderNames, AnswerFromOneListingWithoutRegardToCase) {
     testsupport::ScratchDir dir("upd_folder_names");
     ASSERT_TRUE(WriteFileBytes(dir / "Readme.TXT", "r"));
-    ASSERT_TRUE(CreateDirectoryA((dir / "Sub").c_str(), nullptr));
-    ASSERT_TRUE(SetFileAttributesA((dir / "Readme.TXT").c_str(), FILE_ATTRIBUTE_HIDDEN));
+    ASSERT_TRUE(testsupport::MakeDir(dir / "Sub"));
+    ASSERT_TRUE(SetFileAttributesW(platform::Wide(dir / "Readme.TXT").c_str(), FILE_ATTRIBUTE_HIDDEN));
     install::FolderNames names;
     EXPECT_TRUE(names.Exists(dir / "readme.txt"));
     EXPECT_EQ(names.Attributes(dir / "README.txt") & FILE_ATTRIBUTE_HIDDEN, static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN));

@@ -46,18 +46,18 @@ struct StepHookScope {
 
 FILETIME WriteTime(const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
-    GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data);
+    GetFileAttributesExW(platform::Wide(path).c_str(), GetFileExInfoStandard, &data);
     return data.ftLastWriteTime;
 }
 
 void SetWriteTime(const std::string& path, const FILETIME& time) {
-    HANDLE h = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE h = CreateFileW(platform::Wide(path).c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     EXPECT_TRUE(SetFileTime(h, nullptr, nullptr, &time));
     CloseHandle(h);
 }
 
-std::string PlacedHelp() { return WorkerWorld::WorkFolder() + "\\FILES\\" + Sjis("HELP\\使い方.txt"); }
+std::string PlacedHelp() { return WorkerWorld::WorkFolder() + "\\FILES\\" + "HELP\\使い方.txt"; }
 
 }  // namespace
 
@@ -74,11 +74,11 @@ TEST(Staging, ASourceChangedAfterTheListIsRefusedAndTheProductStaysAsItWas) {
              const std::string help = PlacedHelp(), other = WorkerWorld::TempDir() + "upd_other_help.txt";
              ASSERT_TRUE(testsupport::WriteFileBytes(other, "HELP"));
              SetWriteTime(other, WriteTime(help));
-             ASSERT_TRUE(MoveFileExA(other.c_str(), help.c_str(), MOVEFILE_REPLACE_EXISTING));
+             ASSERT_TRUE(MoveFileExW(platform::Wide(other).c_str(), platform::Wide(help).c_str(), MOVEFILE_REPLACE_EXISTING));
          }},
         {"given a second name",
-         [] { ASSERT_TRUE(CreateHardLinkA((WorkerWorld::TempDir() + "upd_second_name.txt").c_str(),
-                                          PlacedHelp().c_str(), nullptr)); }},
+         [] { ASSERT_TRUE(CreateHardLinkW(platform::Wide(WorkerWorld::TempDir() + "upd_second_name.txt").c_str(),
+                                          platform::Wide(PlacedHelp()).c_str(), nullptr)); }},
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -91,7 +91,7 @@ TEST(Staging, ASourceChangedAfterTheListIsRefusedAndTheProductStaysAsItWas) {
             StepHookScope hook(c.attack);
             f = RunWorker();
         }
-        DeleteFileA((WorkerWorld::TempDir() + "upd_second_name.txt").c_str());
+        DeleteFileW(platform::Wide(WorkerWorld::TempDir() + "upd_second_name.txt").c_str());
         EXPECT_EQ(f.code, 0xFFFFFFFFu);
         EXPECT_EQ(f.stage, 4);
         ASSERT_EQ(prompt.Boxes().size(), 1u);
@@ -144,7 +144,7 @@ TEST(Staging, OnlyFilesCopiedToAnotherVolumeNeedRoomThere) {
         ASSERT_EQ(prompt.Boxes().size(), 1u);
         // new.txt, x.dat and the help file in whole 4 KiB clusters: 1 MiB more.
         EXPECT_EQ(prompt.Boxes()[0].text,
-                  Sjis("ディスクの空き容量が不足しています。\nQ:\\ に、あと 1 MB の空き領域が必要です。"));
+                  "ディスクの空き容量が不足しています。\nQ:\\ に、あと 1 MB の空き領域が必要です。");
         EXPECT_FALSE(Exists(w.product / "new.txt"));
     }
 }
@@ -164,7 +164,7 @@ TEST(Staging, ADestinationOnAnotherVolumeGetsCopies) {
     Finished f = RunWorker();
     EXPECT_EQ(f.code, 0u);
     EXPECT_TRUE(prompt.Seen().empty());
-    EXPECT_EQ(ReadFileBytes(help + Sjis("\\使い方.txt")), "help");
+    EXPECT_EQ(ReadFileBytes(help + "\\使い方.txt"), "help");
     EXPECT_EQ(ReadFileBytes(w.product / "new.txt"), "new");
     EXPECT_FALSE(Exists(WorkerWorld::WorkFolder()));
     testsupport::RemoveTree(help);
@@ -181,7 +181,7 @@ TEST(Staging, MovedFilesAreTheUnpackedOnesWithTheAccessOfTheirNewFolder) {
     ScriptedPrompt prompt;
     {
         StepHookScope hook([&] {
-            HANDLE h = CreateFileA(PlacedHelp().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+            HANDLE h = CreateFileW(platform::Wide(PlacedHelp()).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
                                    nullptr);
             FileFacts facts;
             if (h != INVALID_HANDLE_VALUE && ReadFileFacts(h, facts)) placedIndex = facts.index;
@@ -190,8 +190,8 @@ TEST(Staging, MovedFilesAreTheUnpackedOnesWithTheAccessOfTheirNewFolder) {
         ASSERT_EQ(RunWorker().code, 0u);
     }
     ASSERT_NE(placedIndex, 0u);
-    const std::string file = w.product / Sjis("HELP\\使い方.txt");
-    HANDLE h = CreateFileA(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    const std::string file = w.product / "HELP\\使い方.txt";
+    HANDLE h = CreateFileW(platform::Wide(file).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     FileFacts installed;
     ASSERT_TRUE(h != INVALID_HANDLE_VALUE && ReadFileFacts(h, installed));
     CloseHandle(h);
@@ -199,8 +199,8 @@ TEST(Staging, MovedFilesAreTheUnpackedOnesWithTheAccessOfTheirNewFolder) {
 
     PACL dacl = nullptr;
     PSECURITY_DESCRIPTOR sd = nullptr;
-    ASSERT_EQ(GetNamedSecurityInfoA(file.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
-                                    &dacl, nullptr, &sd),
+    ASSERT_EQ(GetNamedSecurityInfoW(platform::Wide(file).c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                                    nullptr, &dacl, nullptr, &sd),
               static_cast<DWORD>(ERROR_SUCCESS));
     SECURITY_DESCRIPTOR_CONTROL control = 0;
     DWORD revision = 0;

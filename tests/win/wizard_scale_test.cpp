@@ -125,13 +125,13 @@ RECT RectIn(HWND hwnd, HWND in) {
 // The size text needs in a static control, word-wrapped at its width, in
 // the control's font.
 SIZE TextExtent(HWND control) {
-    std::string text = platform::GetWindowString(control);
+    const std::wstring text = platform::Wide(platform::GetWindowString(control));
     RECT client = {};
     ::GetClientRect(control, &client);
     RECT need = {0, 0, client.right, 0};
     HDC dc = ::GetDC(control);
     HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageA(control, WM_GETFONT, 0, 0)));
-    ::DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &need,
+    ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &need,
                 DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX);
     ::SelectObject(dc, old);
     ::ReleaseDC(control, dc);

@@ -72,7 +72,7 @@ protected:
         ::SendMessageA(sheet, PSM_PRESSBUTTON, static_cast<WPARAM>(button), 0);
     }
     std::string Expanded(const char* utf8) {
-        std::string s = Sjis(utf8);
+        std::string s = utf8;
         app.ExpandMacros(s);
         return s;
     }
@@ -253,11 +253,11 @@ TEST_F(WizardTest, WelcomePageBannerButtonsAndCancel) {
     ASSERT_FALSE(driver.timedOut());
 
     // Product name twice, version once, the space after the comma kept.
-    EXPECT_EQ(welcome, Sjis("ゾミ７ アップデートウィザードにようこそ !!\n\n"
+    EXPECT_EQ(welcome, std::string("ゾミ７ アップデートウィザードにようこそ !!\n\n"
                             "このプログラムは、コンピュータにインストールされている\n"
                             "ゾミ７ のバージョンを、 7.5.2.0 に更新します。\n\n"
                             "[次へ]をクリックすると、インストールが開始されます。"));
-    EXPECT_NE(welcome.find("\x81\x41 7.5.2.0"), std::string::npos);  // "、 " in code page 932
+    EXPECT_NE(welcome.find("、 7.5.2.0"), std::string::npos);
     EXPECT_TRUE(nextEnabled);
     EXPECT_FALSE(backEnabled);
     EXPECT_FALSE(helpVisible);
@@ -364,11 +364,11 @@ TEST_F(WizardTest, ProgressPageFollowsTheWorker) {
             worker.snapshot.nStage = t.stage;
             worker.snapshot.nPos = t.pos;
             worker.snapshot.nMax = t.max;
-            worker.snapshot.strFile = Sjis(t.file);
+            worker.snapshot.strFile = t.file;
             worker.snapshot.bRollingBack = t.lower == rollingBack;
             const int rangesBefore = bar->count(PBM_SETRANGE);
             sheet.m_pageMoving.OnTimer(CSetupMovingPage::kTimerId);
-            std::string want = Sjis(t.lower);
+            std::string want = t.lower;
             if (want != lastLower) ++expectedLowerWrites;
             lastLower = want;
             EXPECT_EQ(platform::GetWindowString(::GetDlgItem(page, IDC_TEXT2)), want);
@@ -430,7 +430,7 @@ TEST_F(WizardTest, ProgressPageFollowsTheWorker) {
     EXPECT_FALSE(backEnabled);
     EXPECT_EQ(upperAtStart, "");
     // Cleared at activation; the first tick may already have filled it.
-    EXPECT_TRUE(lowerAtStart.empty() || lowerAtStart == Sjis(prep)) << lowerAtStart;
+    EXPECT_TRUE(lowerAtStart.empty() || lowerAtStart == prep) << lowerAtStart;
     EXPECT_EQ(afterCancel, page);
     EXPECT_EQ(finishText, Expanded("<PRODUCT_NAME> のアップデートは正常に終了しました。"));
     EXPECT_TRUE(finishEnabled);

@@ -109,7 +109,7 @@ TEST(WorkFolderAttacks, WhatExtractionDidNotPlaceStopsTheUpdate) {
         EXPECT_EQ(boxes[0].style, 0x30u);
         // Nothing installed, the work folder gone, no scratch file left over.
         EXPECT_FALSE(Exists(w.product / "new.txt"));
-        EXPECT_FALSE(Exists(w.product / Sjis("HELP\\使い方.txt")));
+        EXPECT_FALSE(Exists(w.product / "HELP\\使い方.txt"));
         if (!c.planted.empty()) {
             EXPECT_FALSE(Exists(w.product / c.planted));
         }
@@ -182,7 +182,7 @@ TEST(WorkerExceptions, AreReportedAndTheCleanUpRuns) {
         EXPECT_EQ(f.stage, c.stage);
         auto boxes = prompt.Boxes();
         ASSERT_EQ(boxes.size(), 1u);
-        EXPECT_EQ(boxes[0].text, Sjis("更新するファイルを用意するとき、予期しないエラーが発生しました。(") +
+        EXPECT_EQ(boxes[0].text, "更新するファイルを用意するとき、予期しないエラーが発生しました。(" +
                                      std::to_string(c.code) + ")");
         EXPECT_EQ(boxes[0].style, 0x10u);
         EXPECT_FALSE(Exists(WorkerWorld::WorkFolder()));
@@ -194,7 +194,7 @@ TEST(WorkFolder, AnOldFolderIsRemovedWholeOrTheStageFails) {
         SCOPED_TRACE(readOnly ? "with a read-only file" : "names ending in a dot or a blank");
         WorkerWorld w;
         const std::string work = WorkerWorld::WorkFolder();
-        ASSERT_TRUE(::CreateDirectoryA(work.c_str(), nullptr));
+        ASSERT_TRUE(testsupport::MakeDir(work));
         // Names that the ordinary path rules would cut to "x" and "y".
         ASSERT_TRUE(::CreateDirectoryW(ExtendedPath(work + "\\x.").c_str(), nullptr));
         HANDLE h = ::CreateFileW(ExtendedPath(work + "\\x.\\y ").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
@@ -204,7 +204,7 @@ TEST(WorkFolder, AnOldFolderIsRemovedWholeOrTheStageFails) {
         ASSERT_TRUE(ExistsWide(work + "\\x.\\y "));
         if (readOnly) {
             testsupport::WriteFileBytes(work + "\\z_ro.txt", "ro");
-            ASSERT_TRUE(::SetFileAttributesA((work + "\\z_ro.txt").c_str(), FILE_ATTRIBUTE_READONLY));
+            ASSERT_TRUE(::SetFileAttributesW(platform::Wide(work + "\\z_ro.txt").c_str(), FILE_ATTRIBUTE_READONLY));
         }
         w.PutPackage(WorkerWorld::Package(w.Key(), {{"APP\\a.txt", "alpha"}}));
         ScriptedPrompt prompt;
@@ -224,7 +224,7 @@ TEST(WorkFolder, AnOldFolderIsRemovedWholeOrTheStageFails) {
             EXPECT_EQ(boxes[0].text, GetSystemErrorText(ERROR_ACCESS_DENIED));
             EXPECT_EQ(boxes[0].style, 0x30u);
             EXPECT_FALSE(Exists(work + "\\FILES"));  // never reused
-            ::SetFileAttributesA((work + "\\z_ro.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+            ::SetFileAttributesW(platform::Wide(work + "\\z_ro.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
         }
         RemoveDirectoryTree(work);
     }
@@ -297,11 +297,11 @@ TEST(WorkFolder, IsPrivateAndHeldWhileInUse) {
     // Held: nobody can rename it away and put another folder in its place.
     // (Wine renames folders whatever handles are open on them.)
     if (!RunningUnderWine()) {
-        EXPECT_FALSE(::MoveFileA(work.c_str(), (work + "_moved").c_str()));
+        EXPECT_FALSE(::MoveFileW(platform::Wide(work).c_str(), platform::Wide(work + "_moved").c_str()));
         EXPECT_FALSE(Exists(work + "_moved"));
     }
 
-    HANDLE h = ::CreateFileA(work.c_str(), READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    HANDLE h = ::CreateFileW(platform::Wide(work).c_str(), READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
     PACL dacl = nullptr;

@@ -37,7 +37,7 @@ TEST(WorkerRun, ProductRunningStopsBeforeAnythingIsMade) {
     w.PutStandardPackage();
     // The stand-in program, running under a name that holds "zomi7.exe".
     const std::string exe = w.target / "myzomi7.exe";
-    ASSERT_TRUE(CopyFileA(testsupport::FixturePath("fixture_app.exe").c_str(), exe.c_str(), FALSE));
+    ASSERT_TRUE(testsupport::CopyTo(testsupport::FixturePath("fixture_app.exe"), exe));
     HANDLE stop = CreateEventA(nullptr, TRUE, FALSE, "upd_worker_run_stop");
     STARTUPINFOA si{};
     si.cb = sizeof si;
@@ -58,7 +58,7 @@ TEST(WorkerRun, ProductRunningStopsBeforeAnythingIsMade) {
     EXPECT_EQ(f.stage, 1);
     ASSERT_EQ(prompt.Boxes().size(), 1u);
     EXPECT_EQ(prompt.Boxes()[0].text,
-              "Zomi7" + Sjis(" が実行中です。\n") + "Zomi7" + Sjis(" を閉じてから、セットアップを起動してください。"));
+              "Zomi7 が実行中です。\nZomi7 を閉じてから、セットアップを起動してください。");
     EXPECT_FALSE(Exists(WorkerWorld::WorkFolder()));
     EXPECT_FALSE(Exists(w.product / "new.txt"));
 }
@@ -71,7 +71,7 @@ TEST(WorkerRun, CurrentVersionNeedsNoUpdate) {
     EXPECT_EQ(f.code, 16u);
     EXPECT_EQ(f.stage, 1);
     ASSERT_EQ(prompt.Boxes().size(), 1u);
-    EXPECT_EQ(prompt.Boxes()[0].text, Sjis("最新バージョンがインストールされています。"));
+    EXPECT_EQ(prompt.Boxes()[0].text, "最新バージョンがインストールされています。");
     EXPECT_FALSE(Exists(WorkerWorld::WorkFolder()));
     EXPECT_FALSE(Exists(w.product / "new.txt"));
 }
@@ -91,7 +91,7 @@ TEST(WorkerRun, FolderDialogCancelled) {
 
 TEST(WorkerRun, WithoutPackageTheFilesBesideTheProgramStay) {
     RunWorld w;
-    for (const char* d : {"FILES", "FILES\\APP", "FILES\\HELP"}) CreateDirectoryA((w.program / d).c_str(), nullptr);
+    for (const char* d : {"FILES", "FILES\\APP", "FILES\\HELP"}) testsupport::MakeDir(w.program / d);
     testsupport::WriteFileBytes(w.program / "FILES\\APP\\new.txt", "new");
     testsupport::WriteFileBytes(w.program / "FILES\\HELP\\h.txt", "h");
     ScriptedPrompt prompt;
@@ -130,7 +130,7 @@ TEST(WorkerRun, FailuresAfterTheChecksStillRemoveTheWorkFolder) {
         HANDLE locked = INVALID_HANDLE_VALUE;
         if (c.lockDestination) {
             testsupport::WriteFileBytes(w.product / "new.txt", "old");
-            locked = CreateFileA((w.product / "new.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+            locked = CreateFileW(platform::Wide(w.product / "new.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         }
         ScriptedPrompt prompt;  // Retry/Cancel boxes are answered Cancel
         Finished f = RunWorker();
@@ -154,7 +154,7 @@ TEST(WorkerControl, PollSeesNoWorkerThenRunningThenTheEnd) {
     HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     std::string held = w.product / "new.txt";
     testsupport::WriteFileBytes(held, "old");
-    HANDLE locked = CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE locked = CreateFileW(platform::Wide(held).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     prompt.AnswerBoxes({IDRETRY});
     prompt.OnBox([&](const ScriptedPrompt::Shown&) {
         WaitForSingleObject(release, 30000);
@@ -186,7 +186,7 @@ TEST(WorkerRun, UnattendedRetriesALockedFileThenRollsBack) {
     RunWorld w;
     w.PutStandardPackage();
     testsupport::WriteFileBytes(w.product / "new.txt", "old");
-    HANDLE locked = CreateFileA((w.product / "new.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE locked = CreateFileW(platform::Wide(w.product / "new.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(locked, INVALID_HANDLE_VALUE);
     testsupport::ScratchDir logs("upd_w_logs");
     ASSERT_TRUE(platform::OpenLog(logs / "u.log"));

@@ -31,7 +31,7 @@ TEST(ExtractPackage, PlacesEveryEntryBelowFiles) {
         {"APP\\CASE.TXT", "second"},  // one name on Windows: the earlier spelling stays
     }));
     // A stale work folder from an earlier run is removed first.
-    CreateDirectoryA(WorkerWorld::WorkFolder().c_str(), nullptr);
+    testsupport::MakeDir(WorkerWorld::WorkFolder());
     testsupport::WriteFileBytes(WorkerWorld::WorkFolder() + "\\stale.txt", "old");
 
     ScriptedPrompt prompt;
@@ -43,7 +43,7 @@ TEST(ExtractPackage, PlacesEveryEntryBelowFiles) {
     const std::string files = work + "\\FILES\\";
     EXPECT_EQ(ReadFileBytes(files + "APP\\a.txt"), "alpha again");
     EXPECT_EQ(ReadFileBytes(files + "APP\\sub\\deep\\b.bin"), big);
-    EXPECT_EQ(ReadFileBytes(files + Sjis("HELP\\表ソ.txt")), "help");
+    EXPECT_EQ(ReadFileBytes(files + "HELP\\表ソ.txt"), "help");
     EXPECT_EQ(ReadFileBytes(files + "APP\\empty.dat"), "");
     EXPECT_EQ(ReadFileBytes(files + "APP\\case.txt"), "second");
     WIN32_FIND_DATAA found;
@@ -73,7 +73,7 @@ TEST(ExtractPackage, EveryFailureShowsItsBoxAndLeavesNoScratchFile) {
         {"other key", [&](uint32_t k) { return good(k ^ 0x01010101u); }, FormatErrorText(), 0x30},
         {"cut short", [&](uint32_t k) { auto b = good(k); b.resize(b.size() - 3); return b; }, FormatErrorText(), 0x30},
         {"missing package", nullptr,
-         Sjis("更新するファイルを用意するとき、予期しないエラーが発生しました。(2)"), 0x10},
+         "更新するファイルを用意するとき、予期しないエラーが発生しました。(2)", 0x10},
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -92,7 +92,7 @@ TEST(ExtractPackage, EveryFailureShowsItsBoxAndLeavesNoScratchFile) {
         ASSERT_EQ(boxes.size(), 1u);
         EXPECT_EQ(boxes[0].text, c.text);
         EXPECT_EQ(boxes[0].style, c.style);
-        EXPECT_EQ(boxes[0].caption, Sjis("アップデートウィザード"));
+        EXPECT_EQ(boxes[0].caption, "アップデートウィザード");
         EXPECT_FALSE(Exists(work + "\\FILES\\APP\\a.txt"));
     }
 }
@@ -149,12 +149,12 @@ TEST(FileList, WalksDepthFirstAndJoinsBeforeExpanding) {
     WorkerWorld w;
     const std::string files = w.program / "FILES";
     for (const char* d : {"FILES", "FILES\\BIN", "FILES\\BIN\\sub", "FILES\\BIN\\sub\\deeper", "FILES\\SYS"})
-        CreateDirectoryA((w.program / d).c_str(), nullptr);
+        testsupport::MakeDir(w.program / d);
     testsupport::WriteFileBytes(files + "\\BIN\\top.exe", "1");
     testsupport::WriteFileBytes(files + "\\BIN\\sub\\mid.dll", "2");
     testsupport::WriteFileBytes(files + "\\BIN\\sub\\deeper\\low.dat", "3");
     testsupport::WriteFileBytes(files + "\\SYS\\hidden.sys", "4");
-    SetFileAttributesA((files + "\\SYS\\hidden.sys").c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+    SetFileAttributesW(platform::Wide(files + "\\SYS\\hidden.sys").c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
     w.AddComponent("BIN", "<TARGETDIR>");
     w.AddComponent("SYS", "<TARGETDIR>\\SYS\\");
     w.app.SetTargetDir(w.target.path());
@@ -188,8 +188,8 @@ TEST(FileList, WalksDepthFirstAndJoinsBeforeExpanding) {
 
 TEST(FileList, MissingSourceFolderShowsItsBox) {
     WorkerWorld w;
-    CreateDirectoryA((w.program / "FILES").c_str(), nullptr);
-    CreateDirectoryA((w.program / "FILES\\A").c_str(), nullptr);
+    testsupport::MakeDir(w.program / "FILES");
+    testsupport::MakeDir(w.program / "FILES\\A");
     testsupport::WriteFileBytes(w.program / "FILES\\A\\x", "x");
     w.AddComponent("A", "<TARGETDIR>");
     w.AddComponent("MISSING", "<TARGETDIR>");
@@ -235,7 +235,7 @@ TEST(InstallFiles, LockedDestinationAsksRetryOrCancel) {
         testsupport::WriteFileBytes(w.program / "b", "B");
         const std::string locked = lastFile ? w.target / "b" : w.target / "a";
         testsupport::WriteFileBytes(locked, "old");
-        HANDLE h = CreateFileA(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        HANDLE h = CreateFileW(platform::Wide(locked).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         ASSERT_NE(h, INVALID_HANDLE_VALUE);
 
         CCopyThread t;
@@ -251,10 +251,10 @@ TEST(InstallFiles, LockedDestinationAsksRetryOrCancel) {
         auto seen = prompt.Boxes();
         ASSERT_EQ(seen.size(), 2u);
         EXPECT_EQ(seen[0].style, 0x35u);
-        char sys[512] = {};
-        FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                       ERROR_SHARING_VIOLATION, 0x0400, sys, sizeof sys, nullptr);
-        EXPECT_EQ(seen[0].text, sys);
+        wchar_t sys[512] = {};
+        FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                       ERROR_SHARING_VIOLATION, 0x0400, sys, 512, nullptr);
+        EXPECT_EQ(seen[0].text, platform::Narrow(sys));
         EXPECT_EQ(ReadFileBytes(w.target / "a"), "A");
         EXPECT_EQ(ReadFileBytes(w.target / "b"), "B");
         EXPECT_EQ(t.GetProgress()->nPos.load(), 2);
@@ -269,7 +269,7 @@ TEST(InstallFiles, CancelPutsEverythingBack) {
     testsupport::WriteFileBytes(w.program / "c", "C");
     testsupport::WriteFileBytes(w.target / "a", "old a");
     testsupport::WriteFileBytes(w.target / "b", "old b");
-    HANDLE h = CreateFileA((w.target / "b").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE h = CreateFileW(platform::Wide(w.target / "b").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     CCopyThread t;
     for (const char* n : {"a", "b", "c"}) AddItem(t, w.program / n, w.target / n);
     ScriptedPrompt prompt;
