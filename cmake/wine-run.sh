@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs a Windows program of the build under Wine, in the build's own prefix,
-# with the Japanese system code page (932).
+# with the Japanese system code page (932), or with the locale that
+# $UPD_LOCALE names (en_US.UTF-8: code page 1252).
 #   wine-run.sh PROGRAM.exe [ARGS...]
 # The prefix lives beside the build's CMakeCache.txt (found by walking up from
 # the program), or in $UPD_WINEPREFIX when set (then $WINEARCH, default
@@ -24,8 +25,8 @@ export WINEPREFIX=$UPD_WINEPREFIX
 export WINEARCH=$arch
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
-export LC_ALL=ja_JP.UTF-8
-export LANG=ja_JP.UTF-8
+export LC_ALL=${UPD_LOCALE:-ja_JP.UTF-8}
+export LANG=$LC_ALL
 export PATH=/usr/lib/wine:$PATH
 if [ "$arch" = win64 ]; then winecmd=wine64; else winecmd=wine; fi
 if ! command -v "$winecmd" >/dev/null; then winecmd=wine; fi

@@ -31,12 +31,20 @@ if [ ${#missing[@]} -gt 0 ]; then
   as_root apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
-# Wine passes Japanese file names and arguments unharmed only with this locale.
-if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
-  echo "install-deps: generating ja_JP.UTF-8" >&2
-  if ! grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null; then
-    echo 'ja_JP.UTF-8 UTF-8' | as_root tee -a /etc/locale.gen >/dev/null
-  fi
+# Wine passes file names and arguments outside ASCII unharmed only under a
+# UTF-8 locale that exists: ja_JP.UTF-8 gives the Windows programs code page
+# 932, en_US.UTF-8 code page 1252 (some tests run under both).
+missing_locales=()
+for loc in ja_JP en_US; do
+  locale -a 2>/dev/null | grep -qi "^$loc\.utf-\?8$" || missing_locales+=("$loc")
+done
+if [ ${#missing_locales[@]} -gt 0 ]; then
+  echo "install-deps: generating ${missing_locales[*]/%/.UTF-8}" >&2
+  for loc in "${missing_locales[@]}"; do
+    if ! grep -q "^$loc.UTF-8 UTF-8" /etc/locale.gen 2>/dev/null; then
+      echo "$loc.UTF-8 UTF-8" | as_root tee -a /etc/locale.gen >/dev/null
+    fi
+  done
   as_root locale-gen >/dev/null
 fi
 

@@ -107,10 +107,11 @@ TEST(WizardEndToEnd, OutcomesOtherThanSuccess) {
             std::string copy = w.product / "myzomi7.exe";
             testsupport::CopyTo((BinDir() + "fixture_app.exe"), copy);
             stop = CreateEventA(nullptr, TRUE, FALSE, "upd_e2e_running_stop");
-            STARTUPINFOA si{};
+            STARTUPINFOW si{};
             si.cb = sizeof si;
-            std::string cmd = "\"" + copy + "\" upd_e2e_running_stop";
-            ASSERT_TRUE(CreateProcessA(copy.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+            std::wstring cmd = platform::Wide("\"" + copy + "\" upd_e2e_running_stop");
+            ASSERT_TRUE(CreateProcessW(platform::Wide(copy).c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                       nullptr, &si, &pi));
         }
         HANDLE locked = INVALID_HANDLE_VALUE;
         if (c.lockReadme)

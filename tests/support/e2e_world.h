@@ -25,8 +25,10 @@ public:
     ScratchDir& medium = program;
     AppPathsEntry appPaths;
 
-    explicit E2eWorld(const std::string& installed = "installed\\Zomi7.EXE")
-        : UpdateWorld("upd_e2e_medium_ソ", "upd_e2e_product_表") {
+    explicit E2eWorld(const std::string& installed = "installed\\Zomi7.EXE",
+                      const std::string& mediumFolder = "upd_e2e_medium_ソ",
+                      const std::string& productFolder = "upd_e2e_product_表")
+        : UpdateWorld(mediumFolder, productFolder) {
         EXPECT_TRUE(CopyTo(BinDir() + "SETUP.EXE", medium / "SETUP.EXE"));
         EXPECT_TRUE(CopyTo(Sample(installed), product / "Zomi7.EXE"));
         EXPECT_TRUE(CopyTo(Sample("installed\\kvp2lib.dll"), product / "kvp2lib.dll"));
@@ -41,6 +43,7 @@ public:
     void PutPackage(bool damage = false) {
         auto bytes = Package(Key(), {{"APP\\readme.txt", "new readme"},
                                      {"APP\\bin\\tool.dat", std::string(70000, 't')},
+                                     {Sjis("APP\\BIN\\表示.dll"), "dll"},
                                      {Sjis("HELP\\使い方.txt"), "help"}});
         if (damage) bytes[bytes.size() / 2] ^= 0x5A;
         WritePackage(bytes, "UPDATE.PKG");
@@ -48,6 +51,7 @@ public:
     bool Installed() {
         return ReadFileBytes(product / "readme.txt") == "new readme" &&
                ReadFileBytes(product / "bin\\tool.dat") == std::string(70000, 't') &&
+               ReadFileBytes(product / "BIN\\表示.dll") == "dll" &&
                ReadFileBytes(product / "HELP\\使い方.txt") == "help";
     }
     driver::RunReport Run(std::vector<int> answers = {}) {
