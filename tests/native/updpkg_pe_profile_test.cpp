@@ -6,7 +6,7 @@
 #include "tests/support/pe_image.h"
 #include "tools/updpkg/errors.h"
 #include "tools/updpkg/pe_version.h"
-#include "tools/updpkg/profile.h"
+#include "app/profile.h"
 #include "tools/updpkg/setup_ini.h"
 
 using testsupport::MakePe;
@@ -97,7 +97,7 @@ TEST(SetupIniRules, ReaderDetailsThatChangeWhatSetupDoes) {
     EXPECT_EQ(d.components[1].source, "APP ");  // blanks around commas belong to the parts
     EXPECT_EQ(d.components[1].dest, " <TARGETDIR> ");
 
-    const updpkg::ProfileFile f(
+    const setupini::ProfileFile f(
         "[PRODUCT]\nPRODUCT_NAME=first\n[product]\nPRODUCT_NAME=second\nPACKAGE=x\n"
         "[\x83\x5D]\nK=\x83\x5D\n");  // ゾ: its second byte is "]"
     EXPECT_EQ(f.Get("PRODUCT", "product_name"), "first");
