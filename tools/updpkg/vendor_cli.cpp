@@ -15,25 +15,42 @@ struct CommandText {
 
 const CommandText kCommands[] = {
     {"medium",
-     "--ini SETUP.INI --setup SETUP.EXE (--key HEX | --key-file LIBRARY) [--level 0-9] [--force] -o FOLDER FILES",
+     "--ini SETUP.INI --setup SETUP.EXE (--key HEX | --key-file LIBRARY) [--sign-key VENDOR.key] [--level 0-9]\n"
+     "      [--force] -o FOLDER FILES",
      "Builds an update medium in FOLDER: checks SETUP.INI as SETUP.EXE reads it and\n"
      "that every component's source folder is in FILES, then builds the package\n"
      "PACKAGE names from FILES (or copies FILES when PACKAGE is empty), copies\n"
      "SETUP.EXE, writes SETUP.INI in code page 932 with CRLF line ends (from UTF-8\n"
      "or code page 932), checks the result as updpkg check does and prints what\n"
-     "the medium holds. FOLDER must be empty or missing unless --force is given.\n"},
-    {"check", "MEDIUM [--key HEX | --key-file LIBRARY | --product FOLDER] [--json]",
+     "the medium holds. FOLDER must be empty or missing unless --force is given.\n"
+     "With --sign-key the medium is signed as updpkg sign signs it, before the check.\n"},
+    {"check", "MEDIUM [--key HEX | --key-file LIBRARY | --product FOLDER] [--signed-by VENDOR.pub] [--json]",
      "Predicts what SETUP.EXE on MEDIUM will do: the faults of SETUP.INI it would\n"
      "list, the package's verdict, components whose folder the package lacks,\n"
      "the version of the Zomi7.EXE it installs (below 7.5.2.0 every run would\n"
      "update again). With --product FOLDER (an installed product): the key from\n"
      "its kvp2lib.dll, its version, and the files the update would add, replace\n"
-     "or leave as they are.\n"
+     "or leave as they are. First of all, as SETUP.EXE does: the key SETUP.EXE\n"
+     "trusts, and whether SETUP.SIG is signed with it and every file it lists\n"
+     "matches (SETUP.EXE refuses the medium otherwise); a SETUP.EXE that trusts\n"
+     "no key installs whatever anyone who can change the medium puts there.\n"
+     "  --signed-by VENDOR.pub  the medium fails unless SETUP.EXE trusts that key\n"
      "  --json  the same as one JSON object\n"},
     {"diff", "OLD NEW --ini SETUP.INI -o FILES",
      "From two installed-product trees, writes the FILES tree of the files of NEW\n"
      "that are new or differ from OLD, laid out by the components of SETUP.INI\n"
      "that install into <TARGETDIR>, and prints what it left out.\n"},
+    {"keygen", "-o VENDOR.key",
+     "Makes a new key for signing media: the private key in VENDOR.key, readable\n"
+     "by its owner alone (keep it off shared folders and the build machine), and\n"
+     "the public key in VENDOR.pub beside it; prints the key's ID. Neither file\n"
+     "may exist yet. Make it once and sign every medium with it.\n"},
+    {"sign", "--sign-key VENDOR.key MEDIUM",
+     "Signs MEDIUM: writes SETUP.SIG, which lists SETUP.INI and the package (or,\n"
+     "without a package, every file below FILES) with their sizes and SHA-256,\n"
+     "signed with the key, and writes the public key into MEDIUM's SETUP.EXE,\n"
+     "which from then on installs only a medium signed with it. SETUP.EXE must\n"
+     "not be signed with Authenticode yet: sign it after this.\n"},
 };
 
 const CommandText* Find(const std::string& name) {
@@ -74,13 +91,15 @@ VendorOptions ParseVendorCommandLine(const std::vector<std::string>& args) {
         }
     }
     auto takes = [&](const std::string& option) {
-        if (option == "--key" || option == "--key-file") return cmd != "diff";
-        if (option == "--product" || option == "--json") return cmd == "check";
-        if (option == "--ini") return cmd != "check";
-        if (option == "-o") return cmd != "check";
+        if (option == "--key" || option == "--key-file") return cmd == "medium" || cmd == "check";
+        if (option == "--product" || option == "--json" || option == "--signed-by") return cmd == "check";
+        if (option == "--ini") return cmd == "medium" || cmd == "diff";
+        if (option == "-o") return cmd != "check" && cmd != "sign";
+        if (option == "--sign-key") return cmd == "medium" || cmd == "sign";
         return cmd == "medium";  // --setup, --level, --force
     };
-    const char* const withValue[] = {"--key", "--key-file", "--product", "--ini", "--setup", "-o", "--level"};
+    const char* const withValue[] = {"--key", "--key-file", "--product", "--ini",     "--setup",
+                                     "-o",    "--level",    "--sign-key", "--signed-by"};
     std::string keyText, levelText;
     bool ended = false;
     for (std::size_t i = 1; i < args.size(); ++i) {
@@ -115,6 +134,8 @@ VendorOptions ParseVendorCommandLine(const std::vector<std::string>& args) {
                              : name == "--ini" ? &o.ini
                              : name == "--setup" ? &o.setup
                              : name == "-o" ? &o.output
+                             : name == "--sign-key" ? &o.signKey
+                             : name == "--signed-by" ? &o.signedBy
                                             : &levelText;
         if (!field->empty()) throw UsageError(name + " given twice", cmd);
         *field = value;
@@ -132,16 +153,18 @@ VendorOptions ParseVendorCommandLine(const std::vector<std::string>& args) {
         }
         o.level = levelText[0] - '0';
     }
-    const std::size_t wanted = cmd == "diff" ? 2 : 1;
+    const std::size_t wanted = cmd == "diff" ? 2 : cmd == "keygen" ? 0 : 1;
     if (o.operands.size() != wanted) {
         throw UsageError(o.operands.size() < wanted ? "missing operand" : "too many operands", cmd);
     }
     for (const std::string& op : o.operands) {
         if (op.empty()) throw UsageError("empty operand", cmd);
     }
-    if (cmd != "check" && o.ini.empty()) throw UsageError("--ini SETUP.INI is required", cmd);
+    if ((cmd == "medium" || cmd == "diff") && o.ini.empty()) throw UsageError("--ini SETUP.INI is required", cmd);
     if (cmd == "medium" && o.setup.empty()) throw UsageError("--setup SETUP.EXE is required", cmd);
-    if (cmd != "check" && o.output.empty()) throw UsageError("-o FOLDER is required", cmd);
+    if (cmd == "keygen" && o.output.empty()) throw UsageError("-o VENDOR.key is required", cmd);
+    if (cmd != "check" && cmd != "sign" && o.output.empty()) throw UsageError("-o FOLDER is required", cmd);
+    if (cmd == "sign" && o.signKey.empty()) throw UsageError("--sign-key VENDOR.key is required", cmd);
     return o;
 }
 
