@@ -1,10 +1,13 @@
 #pragma once
 // A minimal Windows executable image made in memory for the tests: headers,
-// one resource section and, if asked, a version resource.
+// one resource section and, if asked, a version resource (or the place for
+// a key).
 
 #include <cstdint>
 #include <cstring>
 #include <string>
+
+#include "app/trusted_key.h"
 
 namespace testsupport {
 
@@ -78,6 +81,15 @@ inline std::string MakePe(const PeOptions& o = {}) {
     Put32(b, v + 52, o.ls);
     Put32(b, v + 56, o.ms);
     Put32(b, v + 60, o.ls);
+    return b;
+}
+
+// The image with its one section made SETUP.EXE's empty place for the
+// vendor's key (app/trusted_key.h), as the build leaves it.
+inline std::string MakePeWithKeySlot(const PeOptions& o = {}) {
+    std::string b = MakePe(o);
+    std::memcpy(&b[0x58 + (o.pe64 ? 240 : 224)], ".kvkey\0\0", 8);
+    std::memcpy(&b[0x200], trustedkey::kMagic, sizeof trustedkey::kMagic);
     return b;
 }
 
