@@ -369,15 +369,14 @@ TEST(MediumEndToEnd, SignedMediumInstallsOnlyWhatItsVendorSigned) {
         ASSERT_EQ(MapFileAndCheckSumA((v.medium + "\\SETUP.EXE").c_str(), &header, &sum), CHECKSUM_SUCCESS);
         EXPECT_EQ(header, sum);
 
-        // The attacker's DLL, where an unelevated process can put it.
-        CreateDirectoryA((v.work / "EVIL").c_str(), nullptr);
-        CreateDirectoryA((v.work / "EVIL\\APP").c_str(), nullptr);
-        CreateDirectoryA((v.work / "EVIL\\SYS").c_str(), nullptr);
-        WriteFileBytes(v.work / "EVIL\\APP\\evil.dll", "attacker");
-        WriteFileBytes(v.work / "EVIL\\SYS\\evil.dll", "attacker");
+        // The vendor's files and the attacker's DLL, packed where an
+        // unelevated process can write.
+        CreateDirectoryA((v.work / "FILES\\SYS").c_str(), nullptr);
+        WriteFileBytes(v.work / "FILES\\APP\\evil.dll", "attacker");
+        WriteFileBytes(v.work / "FILES\\SYS\\evil.dll", "attacker");
         auto repack = [&] {
             EXPECT_EQ(Updpkg({"build", "--key-file", v.product / "kvp2lib.dll", "-o", v.medium + "\\ZOMI7UPD.PKG",
-                              v.work / "EVIL"}, nullptr, v.work.path()), 0u);
+                              v.work / "FILES"}, nullptr, v.work.path()), 0u);
         };
         switch (c.attack) {
             case Repacked: repack(); break;
@@ -398,7 +397,8 @@ TEST(MediumEndToEnd, SignedMediumInstallsOnlyWhatItsVendorSigned) {
                 EXPECT_EQ(Updpkg({"medium", "--ini", v.medium + "\\SETUP.INI", "--setup", BinDir() + "SETUP.EXE",
                                   "--key-file", v.product / "kvp2lib.dll", "--sign-key", other, "-o", copy,
                                   v.work / "FILES"}, nullptr, v.work.path()), 0u);
-                CopyFileA((copy + "\\SETUP.SIG").c_str(), (v.medium + "\\SETUP.SIG").c_str(), FALSE);
+                for (const char* f : {"\\SETUP.SIG", "\\ZOMI7UPD.PKG"})  // the attacker's, beside the vendor's SETUP.EXE
+                    CopyFileA((copy + f).c_str(), (v.medium + f).c_str(), FALSE);
                 break;
             }
             case AddedFile: WriteFileBytes(v.medium + "\\FILES\\APP\\evil.dll", "attacker"); break;
@@ -413,9 +413,9 @@ TEST(MediumEndToEnd, SignedMediumInstallsOnlyWhatItsVendorSigned) {
         EXPECT_EQ(v.RunQuiet(), c.status);
         Snapshot(v.product.path(), "", after);
         EXPECT_EQ(after.count("EVIL.DLL"), 0u);
-        EXPECT_EQ(SystemFolder(), system);
+        EXPECT_TRUE(SystemFolder() == system) << "the system folder changed";
         if (c.status) {
-            EXPECT_EQ(after, before);
+            EXPECT_TRUE(after == before) << "the product changed";
             EXPECT_EQ(JsonText(json, "setup_shows"), texts::kSignatureRefused);
         } else {
             EXPECT_EQ(after["README.TXT"], "Zomi7 7.5.2.0\r\n");
