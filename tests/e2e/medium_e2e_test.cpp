@@ -161,11 +161,13 @@ public:
         if (!signKey.empty()) args.insert(args.end() - 1, {"--sign-key", signKey});
         return Updpkg(args, nullptr, work.path());
     }
-    // SETUP.EXE /quiet: its exit status (0xFFFF when it did not end).
-    DWORD RunQuiet() {
+    // SETUP.EXE /quiet: its exit status (0xFFFF when it did not end) and
+    // its log.
+    DWORD RunQuiet(std::string& log) {
         driver::Process p;
-        if (!p.Start(medium + "\\SETUP.EXE", "/quiet") || !p.WaitExit(60000)) return 0xFFFF;
-        return p.ExitCode();
+        const bool ended = p.Start(medium + "\\SETUP.EXE", "/quiet /log quiet.log") && p.WaitExit(60000);
+        log = ReadFileBytes(medium + "\\quiet.log");
+        return ended ? p.ExitCode() : 0xFFFF;
     }
     std::string Check() {
         std::string json;
@@ -410,7 +412,10 @@ TEST(MediumEndToEnd, SignedMediumInstallsOnlyWhatItsVendorSigned) {
         std::map<std::string, std::string> before, after;
         Snapshot(v.product.path(), "", before);
         const auto system = SystemFolder();
-        EXPECT_EQ(v.RunQuiet(), c.status);
+        std::string log;
+        EXPECT_EQ(v.RunQuiet(log), c.status);
+        // Why, in the log: which file, which check.
+        EXPECT_EQ(log.find("signature: refused: ") != std::string::npos, c.status != 0) << log;
         Snapshot(v.product.path(), "", after);
         EXPECT_EQ(after.count("EVIL.DLL"), 0u);
         EXPECT_TRUE(SystemFolder() == system) << "the system folder changed";
