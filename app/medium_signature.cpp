@@ -1,15 +1,11 @@
 #include "app/medium_signature.h"
 
-#include <stdexcept>
-
 #include "engine/pkg/entry_name.h"
 #include "platform/utf.h"
 
 namespace mediumsig {
 
 namespace {
-
-const char kForm[] = "KVSIG 1";
 
 bool TakePrefix(const std::string& line, const char* prefix, std::string& rest) {
     const std::string p(prefix);
@@ -31,14 +27,6 @@ bool ParseSize(const std::string& text, uint64_t& value) {
     return true;
 }
 
-bool NameFits(const std::string& name) {
-    if (name.empty() || !utf::IsValid(name)) return false;
-    for (unsigned char c : name) {
-        if (c < 0x20 || c == 0x7F) return false;
-    }
-    return true;
-}
-
 bool ParseFile(const std::string& rest, SignedFile& file) {
     const std::size_t sp1 = rest.find(' ');
     if (sp1 == std::string::npos || !ParseSize(rest.substr(0, sp1), file.size)) return false;
@@ -50,17 +38,12 @@ bool ParseFile(const std::string& rest, SignedFile& file) {
 
 }  // namespace
 
-std::string Format(const std::vector<SignedFile>& files, const crypto::PrivateKey& key) {
-    std::string text = std::string(kForm) + "\r\nkey " + crypto::KeyId(key.point) + "\r\n";
-    for (const SignedFile& f : files) {
-        if (!NameFits(f.name)) throw std::invalid_argument("a name SETUP.SIG cannot carry");
-        const std::string line = "file " + std::to_string(f.size) + " " + crypto::ToHex(f.sha256) + " " + f.name;
-        if (line.size() > kMaxLine) throw std::invalid_argument("a name too long for SETUP.SIG: " + f.name);
-        text += line + "\r\n";
+bool NameFits(const std::string& name) {
+    if (name.empty() || !utf::IsValid(name)) return false;
+    for (unsigned char c : name) {
+        if (c < 0x20 || c == 0x7F) return false;
     }
-    if (files.size() > kMaxFiles) throw std::invalid_argument("more files than SETUP.SIG can list");
-    const crypto::Signature sig = crypto::Sign(key, crypto::Sha256Of(text.data(), text.size()));
-    return text + "sig " + crypto::ToHex(sig) + "\r\n";
+    return true;
 }
 
 std::optional<Parsed> Parse(const std::string& bytes, std::string& why) {

@@ -28,6 +28,7 @@
 namespace mediumsig {
 
 constexpr char kFileName[] = "SETUP.SIG";
+constexpr char kForm[] = "KVSIG 1";  // the first line
 constexpr char kIniName[] = "SETUP.INI";
 constexpr char kFilesFolder[] = "FILES";
 
@@ -47,6 +48,9 @@ struct Content {
     std::string keyId;
     std::vector<SignedFile> files;
 };
+
+// Whether a file line can carry name: UTF-8, not empty, no control byte.
+bool NameFits(const std::string& name);
 
 // The whole text, signed with key (its ID in the key line). Throws
 // crypto::Error, and std::invalid_argument for a name the form cannot carry
