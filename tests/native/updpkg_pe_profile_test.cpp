@@ -84,7 +84,7 @@ TEST(SetupKeySlot, FoundByItsSectionWrittenAndAuthenticodeSeen) {
     const std::size_t checksum = 0x58 + 64, certificates = 0x58 + 96 + 4 * 8;
     const auto slot = updpkg::FindKeySlot(image);
     ASSERT_TRUE(slot);
-    EXPECT_EQ(slot->offset, 0x200u);
+    EXPECT_EQ(slot->offset, image.size() - 0x200);  // the second section, after the resources
     EXPECT_FALSE(slot->key);
 
     crypto::PublicKey key;
@@ -92,7 +92,7 @@ TEST(SetupKeySlot, FoundByItsSectionWrittenAndAuthenticodeSeen) {
     testsupport::Put32(image, checksum, 1);  // as the linker leaves one
     updpkg::PutKey(image, *slot, key);
     EXPECT_EQ(updpkg::FindKeySlot(image)->key, key);
-    EXPECT_EQ(image.compare(0x200 + trustedkey::kPointAt, 64, std::string(64, 0x5A)), 0);
+    EXPECT_EQ(image.compare(slot->offset + trustedkey::kPointAt, 64, std::string(64, 0x5A)), 0);
     EXPECT_EQ(static_cast<unsigned char>(image[checksum]) | static_cast<unsigned char>(image[checksum + 1]) << 8 |
                   static_cast<unsigned char>(image[checksum + 2]) << 16,
               updpkg::PeChecksum(image, checksum));
@@ -100,7 +100,7 @@ TEST(SetupKeySlot, FoundByItsSectionWrittenAndAuthenticodeSeen) {
     EXPECT_FALSE(updpkg::IsAuthenticodeSigned(image));
     testsupport::Put32(image, certificates + 4, 0x100);
     EXPECT_TRUE(updpkg::IsAuthenticodeSigned(image));
-    image[0x200] ^= 1;  // no marker: no place for a key
+    image[slot->offset] ^= 1;  // no marker: no place for a key
     EXPECT_FALSE(updpkg::FindKeySlot(image));
 }
 
