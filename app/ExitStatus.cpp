@@ -11,6 +11,7 @@ int ProcessExitStatus(const RunFacts& facts) {
     case Start::AlreadyRunning: return kAlreadyRunning;
     case Start::Ran: break;
     }
+    if (facts.signatureRefused) return kPackageInvalid;
     // Leaving the wizard before the update began is the user's cancel.
     if (!facts.workerRan) return kUserExit;
     switch (facts.workerCode) {
@@ -34,7 +35,7 @@ std::string Describe(int status) {
     case kFailure: name = "ERROR_INSTALL_FAILURE"; meaning = "failed, nothing changed"; break;
     case kUnknownProduct: name = "ERROR_UNKNOWN_PRODUCT"; meaning = "no install folder found"; break;
     case kAlreadyRunning: name = "ERROR_INSTALL_ALREADY_RUNNING"; meaning = "another SETUP.EXE is running"; break;
-    case kPackageInvalid: name = "ERROR_INSTALL_PACKAGE_INVALID"; meaning = "SETUP.INI is incomplete"; break;
+    case kPackageInvalid: name = "ERROR_INSTALL_PACKAGE_INVALID"; meaning = "SETUP.INI is incomplete, or the medium is not as signed"; break;
     case kLogFailure: name = "ERROR_INSTALL_LOG_FAILURE"; meaning = "the log file cannot be created"; break;
     case kProductVersion: name = "ERROR_PRODUCT_VERSION"; meaning = "already current, nothing changed"; break;
     case kInvalidCommandLine: name = "ERROR_INVALID_COMMAND_LINE"; meaning = "usage error"; break;

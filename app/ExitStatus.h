@@ -34,6 +34,9 @@ struct RunFacts {
     unsigned long workerCode = 0;  // the worker's exit code: 0, 16 or (DWORD)-1
     bool productNotFound = false;  // no install folder (unattended without /dir, a wrong /dir)
     bool cancelledByUser = false;  // a person pressed Cancel in a box or the folder dialog
+    // The medium is not what its vendor signed (start-up or the worker):
+    // whatever else happened, it was refused as an invalid package.
+    bool signatureRefused = false;
 };
 
 int ProcessExitStatus(const RunFacts& facts);

@@ -24,15 +24,22 @@ int CSetupApp::InitInstance() {
         // The sheet makes itself the main window when its window is created.
         CSetupSheet sheet(IDS_SHEET_CAPTION, nullptr, 0);
 
-        std::string path = GetAppFilePath("SETUP.INI");
-        if (m_info.Load(path)) {
+        // SETUP.INI is read once: the bytes checked against the medium's
+        // signature are the bytes parsed, whatever the file holds later.
+        std::string ini, why;
+        ReadWholeFile(GetAppFilePath("SETUP.INI"), CSetupInfo::kMaxBytes, ini);
+        if (!m_trust.Admit(GetAppDir(), ini, why)) {
+            RefuseUnsigned(why);
+        } else if (!m_info.LoadFrom(ini)) {
+            session.DescriptionIncomplete();
+        } else if (!m_trust.Covers(m_info.m_strPackage, why)) {
+            RefuseUnsigned(why);
+        } else {
             session.LogDescription();
             if (m_options.mode == RunMode::Quiet)
                 session.RunWorkerWithoutWindow();
             else
                 sheet.DoModal();
-        } else {
-            session.DescriptionIncomplete();
         }
 
         // The main window does not outlive the sheet.

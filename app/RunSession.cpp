@@ -85,6 +85,7 @@ int CRunSession::End() {
     m_facts.workerCode = m_app.m_nExitCode;
     m_facts.productNotFound = m_app.m_bProductNotFound;
     m_facts.cancelledByUser = platform::PersonCancelled();
+    m_facts.signatureRefused = m_app.m_bSignatureRefused;
     const int status = exitstatus::ProcessExitStatus(m_facts);
     platform::Log("exit status " + exitstatus::Describe(status));
     platform::CloseLog();

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/CommandLine.h"
+#include "app/MediumTrust.h"
 #include "app/SetupInfo.h"
 #include "checks/ProductCheck.h"
 
@@ -53,6 +54,10 @@ public:
     // Facts for the exit status, written by the worker.
     std::atomic<bool> m_bWorkerStarted{false};
     std::atomic<bool> m_bProductNotFound{false};  // no install folder without a person to ask
+    std::atomic<bool> m_bSignatureRefused{false};  // the medium is not as its vendor signed it
+    // The vendor's signature of the medium, checked at start-up; the worker
+    // checks the package or the FILES against it.
+    CMediumTrust m_trust;
     // The process exit status, set when start-up ends.
     int m_nExitStatus = 0;
 

@@ -2,16 +2,22 @@
 
 #include <windows.h>
 
+#include "app/MediumTrust.h"
+#include "app/profile.h"
 #include "app/setup_description.h"
-#include "app/setup_description_win.h"
 #include "platform/prompt.h"
 #include "platform/strings.h"
 #include "platform/system_library.h"
 #include "res/resource.h"
 
 int CSetupInfo::Load(const std::string& path) {
-    setupini::Description d = setupini::ReadDescription(
-        [&path](const char* section, const char* key) { return setupini::ReadSystemProfile(section, key, path); });
+    std::string bytes;
+    ReadWholeFile(path, kMaxBytes, bytes);
+    return LoadFrom(bytes);
+}
+
+int CSetupInfo::LoadFrom(const std::string& bytes) {
+    setupini::Description d = setupini::ReadDescriptionFrom(bytes);
     m_strProductName = d.productName;
     m_strProductVersion = d.productVersion;
     m_strPackage = d.package;

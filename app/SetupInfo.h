@@ -1,6 +1,7 @@
 #pragma once
 // The update description, read from SETUP.INI.
 
+#include <cstddef>
 #include <list>
 #include <memory>
 #include <string>
@@ -19,10 +20,16 @@ public:
     CSetupInfo& operator=(const CSetupInfo&) = delete;
     virtual ~CSetupInfo() = default;
 
-    // Reads the description from the file at path through the system's
-    // profile reader. TRUE when complete; otherwise shows one message that
+    // Reads the description from the file at path (one read; a missing or
+    // unreadable file reads as empty) with the profile reader that follows
+    // the system's. TRUE when complete; otherwise shows one message that
     // lists every fault and returns FALSE.
     int Load(const std::string& path);
+    // The same from the file's bytes, read once by the caller (who checked
+    // them against the medium's signature).
+    int LoadFrom(const std::string& bytes);
+    // A larger SETUP.INI is read as missing.
+    static constexpr std::size_t kMaxBytes = 16u << 20;
 
     std::string m_strProductVersion;
     std::string m_strProductName;

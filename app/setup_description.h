@@ -1,7 +1,8 @@
 #pragma once
 // The rules of SETUP.INI (required keys, component values, the fault lines
-// of SETUP.EXE's box), over any profile reader: the system's on Windows,
-// updpkg's own elsewhere. SETUP.EXE and updpkg check and medium all judge a
+// of SETUP.EXE's box), over any profile reader: the program's own
+// (app/profile.h), which SETUP.EXE and updpkg use, or the system's, which it
+// is tested against. SETUP.EXE and updpkg check and medium all judge a
 // SETUP.INI here, so what one refuses the others refuse alike.
 
 #include <functional>

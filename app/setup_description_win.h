@@ -1,5 +1,6 @@
 #pragma once
-// SETUP.INI through the system's profile reader, as SETUP.EXE reads it.
+// SETUP.INI through the system's profile reader: the reference that the
+// program's own reader (app/profile.h) is tested against.
 
 #include <string>
 

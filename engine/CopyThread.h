@@ -37,6 +37,8 @@ public:
     std::string m_strDest;
 };
 
+class CMediumTrust;
+
 class CCopyThread : public platform::WorkerThread {
 public:
     CCopyThread();
@@ -68,6 +70,9 @@ public:
     // stage 2 to the clean-up, and what extraction placed in it.
     CPrivateFolder m_workFolderHold;
     CPlacedFiles m_placed;
+    // Without a package and with a signature in force: the signed list that
+    // every file taken from FILES must match (set by stage 2).
+    const CMediumTrust* m_signedFiles = nullptr;
 
 private:
     int RunStages(std::string& workFolder);

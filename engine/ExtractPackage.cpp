@@ -7,6 +7,7 @@
 #include "engine/pkg/entry_name.h"
 #include "res/texts.h"
 #include "engine/pkg/reader.h"
+#include "engine/signed_medium.h"
 #include "engine/unexpected_error.h"
 #include "platform/file.h"
 #include "platform/handle.h"
@@ -25,18 +26,33 @@ namespace {
 constexpr unsigned kClosingPauseMs = 1000;
 
 // The package file as the reader's byte source; read failures arrive as
-// platform::FileException.
+// platform::FileException. Every byte read is counted in the tally, which
+// sums it when the package was signed.
 class FileSource : public pkg::ReadAheadSource {
 public:
-    explicit FileSource(platform::File& file) : m_file(file) {}
+    FileSource(platform::File& file, signedmedium::Tally& tally) : m_file(file), m_tally(tally) {}
+
+    // The rest of the file, into the tally alone.
+    void Drain() {
+        unsigned char block[32768];
+        while (const std::size_t n = ReadRaw(block, sizeof block)) (void)n;
+    }
 
 protected:
     std::size_t ReadRaw(void* buffer, std::size_t size) override {
-        return m_file.Read(buffer, static_cast<UINT>(size));
+        const UINT n = m_file.Read(buffer, static_cast<UINT>(size));
+        m_tally.Add(buffer, n);
+        return n;
     }
 
 private:
     platform::File& m_file;
+    signedmedium::Tally& m_tally;
+};
+
+// The package is not the one its vendor signed.
+struct NotSigned {
+    std::string why;
 };
 
 // Placing an entry failed: reported as a damaged package, like the format
@@ -161,6 +177,16 @@ int CCopyThread::ExtractPackage(std::string& workFolder) {
     CSetupApp& app = GetApp();
     if (app.m_info.m_strPackage.empty()) {
         workFolder = app.GetAppDir();
+        if (!app.m_trust.InForce()) return TRUE;
+        // Only what was signed is taken from FILES: the list here, each
+        // file's bytes as staging copies it.
+        const std::string why = signedmedium::CheckFilesFolder(app.m_trust, workFolder);
+        if (!why.empty()) {
+            RefuseUnsigned(why);
+            return FALSE;
+        }
+        platform::Log("signature: the files below FILES are the signed ones");
+        m_signedFiles = &app.m_trust;
         return TRUE;
     }
 
@@ -200,17 +226,36 @@ int CCopyThread::ExtractPackage(std::string& workFolder) {
         m_progress.nMax = static_cast<LONG>(static_cast<uint32_t>(package.GetLength()) >> 16);
         platform::Log("package: " + package.GetFilePath() + ", " + std::to_string(package.GetLength()) + " bytes");
 
-        FileSource source(package);
+        // Summed as it is read, from the one handle that nobody may write
+        // meanwhile, and compared before anything of it is installed.
+        signedmedium::Tally tally(app.m_trust.Package());
+        FileSource source(package, tally);
+        auto checkSigned = [&] {
+            source.Drain();
+            std::string why = tally.Mismatch();
+            if (!why.empty()) throw NotSigned{app.m_info.m_strPackage + ": " + why};
+        };
         PlacingSink sink(filesFolder, m_progress, m_placed);
         try {
             pkg::ReadPackage(source, key, sink);
         } catch (...) {
             sink.DiscardUnverified();
+            // A package that is not the signed one is refused as that,
+            // whatever its bytes made the reader say.
+            if (tally.Active()) checkSigned();
             throw;
+        }
+        if (tally.Active()) {
+            checkSigned();
+            platform::Log("signature: the package is the signed one");
         }
         platform::Pause(kClosingPauseMs);
         package.Close();
         ok = TRUE;
+    } catch (const NotSigned& e) {
+        // Nothing of it stays, not even until the clean-up.
+        RemoveDirectoryTree(filesFolder);
+        RefuseUnsigned(e.why);
     } catch (const platform::FileException& e) {
         ShowUnexpectedError(e.error);
     } catch (const pkg::FormatError&) {

@@ -481,11 +481,16 @@ private:
                 m_worker.SetCurrentFile(item.dest);
                 std::string why;
                 const StageResult result =
-                    StageFile(item.source, item.staged, m_worker.m_placed, item.mayMove, item.held, why);
+                    StageFile(item.source, item.staged, m_worker.m_placed, item.mayMove, item.held, why,
+                              m_worker.m_signedFiles);
                 if (result == StageResult::Done) break;
                 DeleteIfThere(item.staged);  // a part-made copy goes before the next try
                 if (result == StageResult::Refused) {
                     platform::AppMessageBox(texts::kPackageFormatError, MB_ICONEXCLAMATION | MB_OK);
+                    return false;
+                }
+                if (result == StageResult::NotSigned) {
+                    RefuseUnsigned(why);
                     return false;
                 }
                 if (Ask(why) != IDRETRY) return false;

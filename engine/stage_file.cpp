@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "res/texts.h"
+#include "app/MediumTrust.h"
 #include "engine/placed_files.h"
+#include "engine/signed_medium.h"
 #include "platform/file.h"
 #include "platform/handle.h"
 #include "platform/timing.h"
@@ -67,9 +69,10 @@ bool InheritFromNewFolder(const std::string& path) {
 }
 
 // Copies the open source to a new file at staged, with the source's last
-// write time, and keeps it open in out. false with the last error set; a
-// part-made copy is removed.
-bool CopyFromHandle(HANDLE source, const FileFacts& facts, const std::string& staged, platform::Handle& out) {
+// write time, and keeps it open in out; every byte copied goes through the
+// tally. false with the last error set; a part-made copy is removed.
+bool CopyFromHandle(HANDLE source, const FileFacts& facts, const std::string& staged, platform::Handle& out,
+                    signedmedium::Tally& tally) {
     const DWORD attributes = facts.attributes & kKeptAttributes;
     out.reset(::CreateFileW(platform::Wide(staged).c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                                        (attributes ? attributes : FILE_ATTRIBUTE_NORMAL) | FILE_FLAG_SEQUENTIAL_SCAN,
@@ -84,6 +87,7 @@ bool CopyFromHandle(HANDLE source, const FileFacts& facts, const std::string& st
             break;
         }
         if (got == 0) break;
+        tally.Add(block.data(), got);
         DWORD written = 0;
         if (!::WriteFile(out.get(), block.data(), got, &written, nullptr) || written != got) {
             if (written != got && ::GetLastError() == ERROR_SUCCESS) ::SetLastError(ERROR_DISK_FULL);
@@ -103,7 +107,7 @@ bool CopyFromHandle(HANDLE source, const FileFacts& facts, const std::string& st
 }  // namespace
 
 StageResult StageFile(const std::string& source, const std::string& staged, const CPlacedFiles& placed,
-                      bool mayMove, platform::Handle& held, std::string& why) {
+                      bool mayMove, platform::Handle& held, std::string& why, const CMediumTrust* signedList) {
     // One handle for the check and the taking: nobody may write the file
     // meanwhile, and what is moved or copied is the file that was checked.
     platform::Handle in(::CreateFileW(platform::Wide(source).c_str(), GENERIC_READ | (mayMove ? DELETE : 0), FILE_SHARE_READ,
@@ -119,8 +123,14 @@ StageResult StageFile(const std::string& source, const std::string& staged, cons
         return StageResult::Failed;
     }
     if (!placed.Confirms(source, facts)) return StageResult::Refused;
+    const mediumsig::SignedFile* expected = signedList ? signedList->Find(source) : nullptr;
+    if (signedList && (!expected || expected->size != facts.size)) {
+        why = source + (expected ? ": not of its signed size" : ": not signed");
+        return StageResult::NotSigned;
+    }
+    signedmedium::Tally tally(expected);
 
-    if (mayMove) {
+    if (mayMove && !expected) {
         if (RenameOpenFile(in.get(), staged, false)) {
             if (InheritFromNewFolder(staged)) {
                 held = std::move(in);
@@ -136,9 +146,14 @@ StageResult StageFile(const std::string& source, const std::string& staged, cons
         // Another volume (or a rename the system refuses): copied.
     }
     platform::Handle copy;
-    if (!CopyFromHandle(in.get(), facts, staged, copy)) {
+    if (!CopyFromHandle(in.get(), facts, staged, copy, tally)) {
         why = GetSystemErrorText(::GetLastError());
         return StageResult::Failed;
+    }
+    // Refused before anything is committed; the caller removes the copy.
+    if (std::string mismatch = tally.Mismatch(); !mismatch.empty()) {
+        why = source + ": " + mismatch;
+        return StageResult::NotSigned;
     }
     if (!WaitForCopyToSettle(source, staged, why)) return StageResult::Failed;
     held = std::move(copy);

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The main job: a sample Zomi7 7.5.1.0 installed in a Wine prefix of the
 # demo's own, and the sample update medium (SETUP.EXE, SETUP.INI and a package,
-# built by updpkg medium and checked by updpkg check) that brings it to
-# 7.5.2.0. With a display the wizard opens
+# built and signed by updpkg medium and checked by updpkg check) that brings
+# it to 7.5.2.0. With a display the wizard opens
 # for you to click through; without one it runs under Xvfb, driven by the
 # automation driver, and a screenshot of each page is saved.
 #   scripts/demo.sh            run the update (a second run finds it current)
@@ -58,20 +58,28 @@ if [ "$reset" = yes ] || [ ! -f "$product_dir/Zomi7.EXE" ]; then
 fi
 
 # The update medium, built by updpkg medium from the vendor's FILES tree and
-# SETUP.INI (the package keyed to the installed product's library), then
-# checked by updpkg check against the installed product before the wizard
-# runs: it predicts what SETUP.EXE will do.
+# SETUP.INI (the package keyed to the installed product's library) and signed
+# with the vendor's key, then checked by updpkg check against the installed
+# product before the wizard runs: it predicts what SETUP.EXE will do. The
+# demo's key is a throwaway one, made on first use and kept under build/; a
+# vendor makes theirs once and keeps it off the build machine.
 medium=$demo/medium
 stage=$demo/stage
+vendor_key=$demo/vendor-key/demo.key
 rm -rf "$medium" "$stage"
 mkdir -p "$stage"
 cp -r samples/files "$stage/FILES"
 cp "$samples/update/Zomi7.EXE" "$stage/FILES/APP/"
-echo "demo: building the update medium with updpkg medium"
+if [ ! -f "$vendor_key" ]; then
+  mkdir -p "$(dirname "$vendor_key")"
+  echo "demo: making a throwaway signing key (once): $(build/native/bin/updpkg keygen -o "$vendor_key")"
+fi
+echo "demo: building the update medium with updpkg medium, signed with $vendor_key"
 build/native/bin/updpkg medium --ini samples/medium/SETUP.INI --setup build/release/bin/SETUP.EXE \
-  --key-file "$product_dir/kvp2lib.dll" --level 9 -o "$medium" "$stage/FILES" | sed 's/^/    /'
-# Signed as a vendor signs it, with a throwaway certificate made for the demo
-# (Windows trusts it no more than none; a vendor's certificate is what counts).
+  --key-file "$product_dir/kvp2lib.dll" --sign-key "$vendor_key" --level 9 -o "$medium" "$stage/FILES" | sed 's/^/    /'
+# SETUP.EXE, which now holds the key, is signed as a vendor signs it, with a
+# throwaway certificate made for the demo (Windows trusts it no more than
+# none; a vendor's certificate is what counts).
 rm -rf "$demo/cert"
 ./scripts/sign.sh --make-test-cert "$demo/cert" >/dev/null
 ./scripts/sign.sh --pkcs12 "$demo/cert/cert.p12" --pass-file "$demo/cert/pass.txt" \

@@ -11,7 +11,7 @@ need_pkgs=(
   wine wine64 wine32:i386
   xvfb x11-apps imagemagick fonts-ipafont-gothic fonts-dejavu-extra locales
   zip unzip python3
-  osslsigncode openssl
+  osslsigncode openssl libssl-dev
 )
 
 missing=()

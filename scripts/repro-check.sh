@@ -7,7 +7,9 @@
 #                                         build/win32/bin is built the same way)
 # It also tells whether published files were built from this tree:
 #   scripts/repro-check.sh FILE...        a published SETUP.EXE or updpkg.exe, signed or not,
-#                                         must equal, once unsigned, the release preset's build here
+#                                         must equal, once unsigned and with the vendor's key that
+#                                         updpkg wrote into SETUP.EXE set aside, the release preset's
+#                                         build here
 #   scripts/repro-check.sh --with DIR FILE...   ... or the programs in DIR (nothing is built)
 # Exit status: 0 identical, 1 a difference, 2 wrong usage.
 set -euo pipefail
@@ -48,7 +50,15 @@ same() {  # FILE_A FILE_B LABEL [NAME_OF_A]
 # A published file is compared once unsigned. Removing an Authenticode
 # signature leaves the zero bytes that signing added to reach a multiple of 8,
 # and a PE checksum computed over them; the checksum (4 bytes at 88 past the
-# PE signature) is derived from the rest, so both are set aside, nothing else.
+# PE signature) is derived from the rest, so both are set aside. A SETUP.EXE
+# from a signed medium holds its vendor's key in the place the build leaves
+# empty (the .kvkey section: bytes 16 to 96, the flag and the key, written
+# by updpkg); those are set aside too, nothing else.
+kvkey_offset() {  # FILE: the file offset of its .kvkey section, if it has one
+  local hex
+  hex=$(i686-w64-mingw32-objdump -h "$1" 2>/dev/null | awk '$2 == ".kvkey" { print $6 }')
+  [ -z "$hex" ] || echo $((16#$hex))
+}
 same_unsigned() {  # PUBLISHED BUILT LABEL
   local unsigned=$work/unsigned-$3 size usize pe
   if ! osslsigncode remove-signature -in "$1" -out "$unsigned" >/dev/null 2>&1; then
@@ -62,6 +72,11 @@ same_unsigned() {  # PUBLISHED BUILT LABEL
   pe=$(od -An -tu4 -j60 -N4 "$2" | tr -d ' ')
   if [ "$(stat -c %s "$unsigned")" = "$size" ] && [ -n "$pe" ] && [ $((pe + 92)) -le "$size" ]; then
     dd if="$2" of="$unsigned" bs=1 skip=$((pe + 88)) seek=$((pe + 88)) count=4 conv=notrunc status=none
+  fi
+  local slot
+  slot=$(kvkey_offset "$2")
+  if [ -n "$slot" ] && [ "$(stat -c %s "$unsigned")" -ge $((slot + 96)) ]; then
+    dd if="$2" of="$unsigned" bs=1 skip=$((slot + 16)) seek=$((slot + 16)) count=80 conv=notrunc status=none
   fi
   same "$unsigned" "$2" "$3" "$1 (unsigned)"
 }

@@ -1,8 +1,11 @@
 // The vendor's road under Wine: updpkg builds a medium, updpkg check says
 // what SETUP.EXE will do with it, and SETUP.EXE, driven as a user drives it,
-// does exactly that: the update, each way it can fail, and a small update
-// made by updpkg diff that installs what the full one installs.
+// does exactly that: the update, each way it can fail, a small update made
+// by updpkg diff that installs what the full one installs, and a signed
+// medium that installs only what its vendor signed.
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <imagehlp.h>
 
 #include <map>
 
@@ -12,6 +15,7 @@
 #include "tests/support/fixture_paths.h"
 #include "tests/support/test_util.h"
 #include "tests/support/update_world.h"
+#include "tools/wizdrive/driver.h"
 #include "tools/wizdrive/wizard_run.h"
 #include "util/name_key.h"
 #include "util/version.h"
@@ -152,10 +156,19 @@ public:
         WriteFileBytes(dir + "\\HELP\\faq.txt", "FAQ 7.5.1.0\r\n");
     }
 
-    DWORD BuildMedium(const std::string& files = "FILES") {
-        return Updpkg({"medium", "--ini", work / "SETUP.INI", "--setup", BinDir() + "SETUP.EXE", "--key-file",
-                       product / "kvp2lib.dll", "--force", "-o", medium, work / files},
-                      nullptr, work.path());
+    DWORD BuildMedium(const std::string& files = "FILES", const std::string& signKey = "") {
+        std::vector<std::string> args = {"medium", "--ini", work / "SETUP.INI", "--setup", BinDir() + "SETUP.EXE",
+                                         "--key-file", product / "kvp2lib.dll", "--force", "-o", medium, work / files};
+        if (!signKey.empty()) args.insert(args.end() - 1, {"--sign-key", signKey});
+        return Updpkg(args, nullptr, work.path());
+    }
+    // SETUP.EXE /quiet: its exit status (0xFFFF when it did not end) and
+    // its log.
+    DWORD RunQuiet(std::string& log) {
+        driver::Process p;
+        const bool ended = p.Start(medium + "\\SETUP.EXE", "/quiet /log quiet.log") && p.WaitExit(60000);
+        log = ReadFileBytes(medium + "\\quiet.log");
+        return ended ? p.ExitCode() : 0xFFFF;
     }
     std::string Check() {
         std::string json;
@@ -170,6 +183,21 @@ public:
         return driver::RunWizard(o);
     }
 };
+
+// The system folder's names, sizes and times.
+std::map<std::string, std::string> SystemFolder() {
+    char dir[MAX_PATH];
+    GetSystemDirectoryA(dir, MAX_PATH);
+    std::map<std::string, std::string> out;
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((std::string(dir) + "\\*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE) return out;
+    do {
+        out[fd.cFileName] = std::to_string(fd.nFileSizeLow) + "," + std::to_string(fd.ftLastWriteTime.dwLowDateTime);
+    } while (FindNextFileA(h, &fd));
+    FindClose(h);
+    return out;
+}
 
 // What the finish page says, or "" when the wizard did not get there.
 std::string FinishText(const driver::RunReport& r) {
@@ -310,4 +338,101 @@ TEST(MediumEndToEnd, DiffInstallsWhatTheFullUpdateInstalls) {
     std::map<std::string, std::string> wanted;
     Snapshot(newTree, "", wanted);
     EXPECT_EQ(results[0], wanted);
+}
+
+// Each attack on a signed medium that the unsigned SETUP.EXE falls for is
+// refused, and changes nothing; a signed medium and an unsigned one with the
+// SETUP.EXE as built update.
+TEST(MediumEndToEnd, SignedMediumInstallsOnlyWhatItsVendorSigned) {
+    enum Attack { None, Unsigned, Repacked, SystemComponent, IniByte, NoSig, OtherKey, AddedFile };
+    const struct {
+        const char* name;
+        Attack attack;
+        bool filesMedium;  // no package: the files lie below FILES
+        DWORD status;
+    } cases[] = {
+        {"signed medium", None, false, 0},
+        {"signed FILES medium", None, true, 0},
+        {"unsigned medium, SETUP.EXE as built", Unsigned, false, 0},
+        {"package rebuilt with the right CRC key", Repacked, false, 1620},
+        {"SETUP.INI given a <SYSTEMDIR> component", SystemComponent, false, 1620},
+        {"one byte of SETUP.INI changed", IniByte, false, 1620},
+        {"SETUP.SIG removed", NoSig, false, 1620},
+        {"SETUP.SIG made with another key", OtherKey, false, 1620},
+        {"a file added below FILES", AddedFile, true, 1620},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Vendor v;
+        const std::string key = v.work / "vendor.key", other = v.work / "other.key";
+        ASSERT_EQ(Updpkg({"keygen", "-o", key}, nullptr, v.work.path()), 0u);
+        if (c.filesMedium) WriteFileBytes(v.work / "SETUP.INI", Ini().replace(Ini().find("PACKAGE="), 22, ""));
+        ASSERT_EQ(v.BuildMedium("FILES", c.attack == Unsigned ? "" : key), 0u);
+        DWORD header = 0, sum = 1;  // the image's checksum stays true once the key is in
+        ASSERT_EQ(MapFileAndCheckSumA((v.medium + "\\SETUP.EXE").c_str(), &header, &sum), CHECKSUM_SUCCESS);
+        EXPECT_EQ(header, sum);
+
+        // The vendor's files and the attacker's DLL, packed where an
+        // unelevated process can write.
+        CreateDirectoryA((v.work / "FILES\\SYS").c_str(), nullptr);
+        WriteFileBytes(v.work / "FILES\\APP\\evil.dll", "attacker");
+        WriteFileBytes(v.work / "FILES\\SYS\\evil.dll", "attacker");
+        auto repack = [&] {
+            EXPECT_EQ(Updpkg({"build", "--key-file", v.product / "kvp2lib.dll", "-o", v.medium + "\\ZOMI7UPD.PKG",
+                              v.work / "FILES"}, nullptr, v.work.path()), 0u);
+        };
+        switch (c.attack) {
+            case Repacked: repack(); break;
+            case SystemComponent:
+                repack();
+                WriteFileBytes(v.medium + "\\SETUP.INI", ReadFileBytes(v.medium + "\\SETUP.INI") + "SYS=SYS,<SYSTEMDIR>,1\r\n");
+                break;
+            case IniByte: {
+                std::string ini = ReadFileBytes(v.medium + "\\SETUP.INI");
+                ini[ini.find("<TARGETDIR>\\HELP")] = 'X';
+                WriteFileBytes(v.medium + "\\SETUP.INI", ini);
+                break;
+            }
+            case NoSig: DeleteFileA((v.medium + "\\SETUP.SIG").c_str()); break;
+            case OtherKey: {
+                ASSERT_EQ(Updpkg({"keygen", "-o", other}, nullptr, v.work.path()), 0u);
+                const std::string copy = v.work / "copy";
+                EXPECT_EQ(Updpkg({"medium", "--ini", v.medium + "\\SETUP.INI", "--setup", BinDir() + "SETUP.EXE",
+                                  "--key-file", v.product / "kvp2lib.dll", "--sign-key", other, "-o", copy,
+                                  v.work / "FILES"}, nullptr, v.work.path()), 0u);
+                for (const char* f : {"\\SETUP.SIG", "\\ZOMI7UPD.PKG"})  // the attacker's, beside the vendor's SETUP.EXE
+                    CopyFileA((copy + f).c_str(), (v.medium + f).c_str(), FALSE);
+                break;
+            }
+            case AddedFile: WriteFileBytes(v.medium + "\\FILES\\APP\\evil.dll", "attacker"); break;
+            default: break;
+        }
+        const std::string json = v.Check();  // updpkg predicts it
+        EXPECT_EQ(JsonText(json, "status"), c.status ? "1" : "0") << json;
+
+        std::map<std::string, std::string> before, after;
+        Snapshot(v.product.path(), "", before);
+        const auto system = SystemFolder();
+        std::string log;
+        EXPECT_EQ(v.RunQuiet(log), c.status);
+        // Why, in the log: which file, which check.
+        EXPECT_EQ(log.find("signature: refused: ") != std::string::npos, c.status != 0) << log;
+        Snapshot(v.product.path(), "", after);
+        EXPECT_EQ(after.count("EVIL.DLL"), 0u);
+        EXPECT_TRUE(SystemFolder() == system) << "the system folder changed";
+        if (c.status) {
+            EXPECT_TRUE(after == before) << "the product changed";
+            EXPECT_EQ(JsonText(json, "setup_shows"), texts::kSignatureRefused);
+        } else {
+            EXPECT_EQ(after["README.TXT"], "Zomi7 7.5.2.0\r\n");
+        }
+        if (c.attack == NoSig) {  // and in the wizard, the box
+            const driver::RunReport r = v.Run();
+            ASSERT_EQ(r.boxes.size(), 1u);
+            EXPECT_EQ(r.boxes[0].text, texts::kSignatureRefused);
+            EXPECT_EQ(r.boxes[0].buttons, std::vector<int>{IDOK});
+            EXPECT_TRUE(r.pages.empty());
+            EXPECT_EQ(r.exitCode, 1620u);
+        }
+    }
 }

@@ -45,6 +45,12 @@ TEST(ExitStatus, FromTheWorker) {
     // Leaving the wizard before the update began.
     RunFacts left;
     EXPECT_EQ(ProcessExitStatus(left), 1602);
+    // A medium refused as not signed, at start-up or by the worker, whatever
+    // else the worker's end would say.
+    for (RunFacts refused : {left, Worker(failed, true, true)}) {
+        refused.signatureRefused = true;
+        EXPECT_EQ(ProcessExitStatus(refused), 1620);
+    }
 }
 
 TEST(ExitStatus, DescriptionsNameTheCode) {

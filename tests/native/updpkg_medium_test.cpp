@@ -15,6 +15,7 @@
 #include "tools/updpkg/errors.h"
 #include "tools/updpkg/identify.h"
 #include "tools/updpkg/medium_check.h"
+#include "tools/updpkg/medium_signing.h"
 #include "tools/updpkg/names.h"
 #include "tools/updpkg/vendor.h"
 #include "tools/updpkg/vendor_cli.h"
@@ -367,6 +368,42 @@ TEST_F(MediumTest, TheWrongProgramForSetupOrKey) {
     }
 }
 
+TEST_F(MediumTest, SignedMediaPredictedAsSetupChecksThem) {
+    Write(root / "SETUP.EXE", testsupport::MakePeWithKeySlot());
+    const std::string key = (root / "vendor.key").string();
+    ASSERT_EQ(updpkg::RunVendorCommand({"keygen", "-o", key}), 0);
+    EXPECT_THROW(updpkg::RunVendorCommand({"keygen", "-o", key}), updpkg::FileError);  // never replaced
+#ifndef _WIN32
+    EXPECT_EQ(fs::status(key).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+#endif
+    ASSERT_EQ(Medium({"--sign-key", key}), 0);
+    CheckReport r = Check();
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(r.signature.inForce);
+    EXPECT_EQ(r.signature.trustedKey, crypto::KeyId(updpkg::ReadPublicKey((root / "vendor.pub").string())));
+    Write(root / "medium/ZOMI7UPD.PKG", Read(root / "medium/ZOMI7UPD.PKG") + "x");
+    r = Check();
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.firstBox, texts::kSignatureRefused);
+
+    // Without a package: a file added below FILES, or one changed there.
+    fs::remove_all(root / "medium");
+    Write(root / "SETUP.INI", "[PRODUCT]\nPRODUCT_NAME=Zomi7\nPRODUCT_VERSION=7.5.2.0\n[COMPONENTS]\nAPP=APP,<TARGETDIR>,1\n");
+    ASSERT_EQ(Medium({"--sign-key", key}), 0);
+    Write(root / "medium/FILES/APP/added.dll", "x");
+    EXPECT_EQ(Check().firstBox, texts::kSignatureRefused);
+    fs::remove(root / "medium/FILES/APP/added.dll");
+    Write(root / "medium/FILES/APP/readme.txt", "new readmE");  // its signed size
+    r = Check();
+    EXPECT_EQ(r.firstBox, texts::kSignatureRefused);
+    EXPECT_NE(r.signature.refusal.find("APP\\readme.txt: SHA-256"), std::string::npos) << r.signature.refusal;
+    // A SETUP.EXE that trusts no key installs it: a warning, no failure.
+    Write(root / "medium/SETUP.EXE", testsupport::MakePeWithKeySlot());
+    r = Check();
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(updpkg::ReportJson(r).find("\"warning\":\"SETUP.EXE trusts no key"), std::string::npos);
+}
+
 TEST_F(MediumTest, DiffShipsOnlyWhatChanged) {
     Write(root / "new/Zomi7.EXE", Exe(0x70005, 0x20000));
     Write(root / "new/readme.txt", "old readme");  // unchanged
@@ -413,6 +450,8 @@ TEST(VendorCommandLine, TakesEachCommandsOptionsAndNoOthers) {
     EXPECT_EQ(c.product, "P");
     EXPECT_TRUE(c.json);
     EXPECT_TRUE(ParseVendorCommandLine({"diff", "--help"}).help);
+    EXPECT_EQ(ParseVendorCommandLine({"sign", "--sign-key", "V.key", "M"}).signKey, "V.key");
+    EXPECT_EQ(ParseVendorCommandLine({"keygen", "-o", "V.key"}).output, "V.key");
 
     const std::vector<std::vector<std::string>> refused = {
         {"medium", "--ini", "S", "--setup", "E", "-o", "M", "F"},                   // no key
@@ -428,6 +467,10 @@ TEST(VendorCommandLine, TakesEachCommandsOptionsAndNoOthers) {
         {"diff", "OLD", "NEW", "--ini", "S", "-o", "F", "--key", "1"},
         {"check", "M", "--ini", "S"},
         {"medium", "--ini", "S", "--ini", "T", "--setup", "E", "--key", "1", "-o", "M", "F"},
+        {"sign", "M"},                                                              // no key
+        {"sign", "--sign-key", "V", "-o", "M"},
+        {"keygen", "-o", "V", "M"},
+        {"check", "M", "--sign-key", "V"},
     };
     for (const auto& args : refused) {
         std::string line;

@@ -1,13 +1,19 @@
 // updpkg's readers of what SETUP.EXE reads through Windows: the version
-// resource of an executable and SETUP.INI (rules shared with SETUP.EXE).
+// resource of an executable and SETUP.INI (rules shared with SETUP.EXE),
+// and the place of the vendor's key in SETUP.EXE.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "app/setup_description.h"
+#include "app/trusted_key.h"
 #include "tests/support/pe_image.h"
 #include "tools/updpkg/errors.h"
 #include "tools/updpkg/pe_version.h"
-#include "tools/updpkg/profile.h"
+#include "app/profile.h"
 #include "tools/updpkg/setup_ini.h"
+#include "tools/updpkg/pe_image.h"
+#include "tools/updpkg/setup_key.h"
 
 using testsupport::MakePe;
 using testsupport::PeOptions;
@@ -72,6 +78,32 @@ TEST(PeVersion, EveryCutOfAnImageIsReadSafely) {
     }
 }
 
+TEST(SetupKeySlot, FoundByItsSectionWrittenAndAuthenticodeSeen) {
+    EXPECT_FALSE(updpkg::FindKeySlot(MakePe()));
+    std::string image = testsupport::MakePeWithKeySlot();
+    const std::size_t checksum = 0x58 + 64, certificates = 0x58 + 96 + 4 * 8;
+    const auto slot = updpkg::FindKeySlot(image);
+    ASSERT_TRUE(slot);
+    EXPECT_EQ(slot->offset, image.size() - 0x200);  // the second section, after the resources
+    EXPECT_FALSE(slot->key);
+
+    crypto::PublicKey key;
+    key.fill(0x5A);
+    testsupport::Put32(image, checksum, 1);  // as the linker leaves one
+    updpkg::PutKey(image, *slot, key);
+    EXPECT_EQ(updpkg::FindKeySlot(image)->key, key);
+    EXPECT_EQ(image.compare(slot->offset + trustedkey::kPointAt, 64, std::string(64, 0x5A)), 0);
+    EXPECT_EQ(static_cast<unsigned char>(image[checksum]) | static_cast<unsigned char>(image[checksum + 1]) << 8 |
+                  static_cast<unsigned char>(image[checksum + 2]) << 16,
+              updpkg::PeChecksum(image, checksum));
+
+    EXPECT_FALSE(updpkg::IsAuthenticodeSigned(image));
+    testsupport::Put32(image, certificates + 4, 0x100);
+    EXPECT_TRUE(updpkg::IsAuthenticodeSigned(image));
+    image[slot->offset] ^= 1;  // no marker: no place for a key
+    EXPECT_FALSE(updpkg::FindKeySlot(image));
+}
+
 namespace {
 
 setupini::Description Describe(const std::string& text) { return updpkg::DescribeSetupIni(text); }
@@ -125,7 +157,7 @@ TEST(SetupIniRules, ReaderDetailsThatChangeWhatSetupDoes) {
     ASSERT_EQ(d.components.size(), 1u);
     EXPECT_EQ(d.components[0].key, "#X");
 
-    const updpkg::ProfileFile f(
+    const setupini::ProfileFile f(
         "[PRODUCT]\nPRODUCT_NAME=first\n[product]\nPRODUCT_NAME=second\nPACKAGE=x\n"
         "[\x83\x5D]\nK=\x83\x5D\n");  // ゾ: its second byte is "]"
     EXPECT_EQ(f.Get("PRODUCT", "product_name"), "first");

@@ -122,5 +122,20 @@ check "a signed SETUP.EXE that differs in one byte is not" \
   fails "$repro" --with "$bin" "$(flip_byte "$out/SETUP.EXE" 5000)"
 check "the signed updpkg.exe runs under Wine" key_by_signed_updpkg
 
+# A vendor's medium: the key written into SETUP.EXE by updpkg, then signed.
+keyed_and_signed() {
+  local m=$work/medium wine="$root/cmake/wine-run.sh" updpkg=$out/updpkg.exe
+  mkdir -p "$m" && cp "$bin/SETUP.EXE" "$m/" && printf '[PRODUCT]\r\nPRODUCT_NAME=Zomi7\r\n' > "$m/SETUP.INI" &&
+    "$wine" "$updpkg" keygen -o "Z:${work//\//\\}\\v.key" &&
+    "$wine" "$updpkg" sign --sign-key "Z:${work//\//\\}\\v.key" "Z:${m//\//\\}" &&
+    ! cmp -s "$m/SETUP.EXE" "$bin/SETUP.EXE" &&
+    "$sign" --cert "$cert/cert.pem" --key "$cert/key.pem" "$m/SETUP.EXE" && verify_ok "$m/SETUP.EXE"
+}
+check "a medium's SETUP.EXE takes its vendor's key and is signed after" keyed_and_signed
+check "... and is recognised as this build, the key set aside" "$repro" --with "$bin" "$work/medium/SETUP.EXE"
+check "... but not with a byte of the key's marker changed" \
+  fails "$repro" --with "$bin" "$(flip_byte "$work/medium/SETUP.EXE" \
+    $(( 16#$(i686-w64-mingw32-objdump -h "$bin/SETUP.EXE" | awk '$2 == ".kvkey" { print $6 }') + 3 )))"
+
 echo "signature: $passed passed, $failed failed"
 [ "$failed" = 0 ]

@@ -1,12 +1,15 @@
 #pragma once
 // A minimal Windows executable image made in memory for the tests: headers,
-// one resource section and, if asked, a version resource.
+// one resource section and, if asked, a version resource (or the place for
+// a key).
 
 #include <cstdint>
 #include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "app/trusted_key.h"
 
 namespace testsupport {
 
@@ -106,6 +109,25 @@ inline std::string MakePe(const PeOptions& o = {}) {
     Put32(b, v + 56, o.ms);
     Put32(b, v + 60, o.ls);
     b.replace(v + 92, children.size(), children);
+    return b;
+}
+
+// SETUP.EXE as the build leaves it: its version resource's names, and a
+// second section, SETUP.EXE's empty place for the vendor's key
+// (app/trusted_key.h).
+inline std::string MakePeWithKeySlot(PeOptions o = {}) {
+    if (o.strings.empty()) o.strings = {{u"ProductName", u"アップデートウィザード"}, {u"InternalName", u"SETUP"}};
+    std::string b = MakePe(o);
+    const std::size_t sec = 0x58 + (o.pe64 ? 240 : 224) + 40;
+    Put16(b, 0x46, 2);
+    std::memcpy(&b[sec], ".kvkey\0\0", 8);
+    Put32(b, sec + 8, 0x200);
+    Put32(b, sec + 12, 0x1000 + static_cast<uint32_t>(b.size()));  // past the resources
+    Put32(b, sec + 16, 0x200);
+    Put32(b, sec + 20, static_cast<uint32_t>(b.size()));
+    const std::size_t slot = b.size();
+    b.resize(slot + 0x200, '\0');
+    std::memcpy(&b[slot], trustedkey::kMagic, sizeof trustedkey::kMagic);
     return b;
 }
 

@@ -7,7 +7,7 @@
 #include "app/setup_description.h"
 #include "app/setup_description_win.h"
 #include "tests/support/test_util.h"
-#include "tools/updpkg/profile.h"
+#include "app/profile.h"
 
 using testsupport::Sjis;
 
@@ -137,7 +137,7 @@ TEST(ProfileDifferential, CorpusReadsAsTheSystemReadsIt) {
         // A file of its own for every case: the system caches what it read.
         const std::string path = dir / ("case" + std::to_string(n++) + ".ini");
         ASSERT_TRUE(testsupport::WriteFileBytes(path, bytes));
-        const updpkg::ProfileFile mine(bytes);
+        const setupini::ProfileFile mine(bytes);
 
         for (const std::string& section : SectionsToAsk(bytes)) {
             SCOPED_TRACE("[" + Printable(section) + "]");

@@ -113,7 +113,7 @@ std::string UsageText(const std::string& command) {
     for (const CommandText& c : kCommands) text += "  " + Synopsis(c) + "\n";
     text += VendorSynopses();
     text += "  updpkg COMMAND --help\n";
-    text += "Builds, lists, verifies and extracts update packages.\n";
+    text += "Builds, lists, verifies and extracts update packages; builds, signs and checks media.\n";
     text += kCommon;
     return text;
 }

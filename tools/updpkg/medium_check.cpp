@@ -54,11 +54,13 @@ public:
         if (!m_r.setupExe) Fail("the medium holds no SETUP.EXE", "");
         m_boxKnown = !m_r.setupExe;
         if (m_r.setupExe) CheckSetupExe();
+        CheckSignature();
         ReadIni();
         FindKey();
         if (!m_in.product.empty()) ReadProduct();
         const std::optional<std::string> root = Files();
         CheckComponents(root);
+        if (root && m_r.ini.package.empty()) CheckSignedCopies();
         if (root) CheckExecutable();
         // SETUP.EXE copies nothing after its SETUP.INI box.
         if (m_r.outcome == "would update" && m_r.faults.empty()) PlanCopies();
@@ -89,6 +91,33 @@ private:
         std::string s = text;
         setupini::ExpandMacros(s, m_r.ini.productName, m_r.ini.productVersion, target, kSystemDir);
         return s;
+    }
+
+    // SETUP.EXE's first check, before it reads SETUP.INI.
+    void CheckSignature() {
+        SignatureReport& s = m_r.signature;
+        CheckSignatureAtStart(m_in.medium, s);
+        if (!s.refusal.empty()) {
+            Fail("SETUP.EXE refuses the medium as not signed with the key it trusts: " + s.refusal,
+                 texts::kSignatureRefused);
+            m_boxKnown = true;  // and ends there
+        } else if (m_r.setupExe && !s.trustedKey) {
+            m_r.notes.push_back("SETUP.EXE trusts no key and checks no signature: anyone who can change the medium "
+                                "can make it install anything (sign the medium: updpkg sign --sign-key)");
+        }
+        if (m_in.signedBy && s.trustedKey != crypto::KeyId(*m_in.signedBy)) {
+            Fail("SETUP.EXE trusts " + (s.trustedKey ? "key " + *s.trustedKey : std::string("no key")) + ", not key " +
+                     crypto::KeyId(*m_in.signedBy) + " (--signed-by)",
+                 "");
+        }
+    }
+
+    // Stage 4 without a package: every file staged from FILES is summed.
+    void CheckSignedCopies() {
+        EachFile([&](const setupini::Component& c, const SourceFile& file) {
+            const std::string why = CheckSignedCopy(m_r.signature, JoinPath(Expanded(c.source), file.entryName), file.path);
+            if (!why.empty()) Fail("SETUP.EXE refuses a file that is not as signed: " + why, texts::kSignatureRefused);
+        });
     }
 
     void ReadIni() {
@@ -138,7 +167,13 @@ private:
         if (m_r.ini.package.empty()) {
             // Without FILES every component's folder is missing, as SETUP.EXE finds.
             auto files = FindBelow(m_in.medium, "FILES");
-            return files ? *files : JoinNative(m_in.medium, "FILES");
+            const std::string root = files ? *files : JoinNative(m_in.medium, "FILES");
+            const std::string why = CheckSignedFilesFolder(m_r.signature, root);
+            if (!why.empty()) {
+                Fail("SETUP.EXE refuses FILES as not signed: " + why, texts::kSignatureRefused);
+                return std::nullopt;
+            }
+            return root;
         }
         const auto package = FindBelow(m_in.medium, m_r.ini.package);
         if (!package || IsFolder(*package)) {
@@ -148,6 +183,12 @@ private:
             return std::nullopt;
         }
         m_package = *package;
+        // Summed as SETUP.EXE reads it; a package that is not the signed
+        // one is refused as that, whatever else it is.
+        if (const std::string why = CheckSignedPackage(m_r.signature, *package); !why.empty()) {
+            Fail("SETUP.EXE refuses the package as not signed: " + why, texts::kSignatureRefused);
+            return std::nullopt;
+        }
         if (!m_r.key) {
             m_r.notes.push_back("the package, the components' folders and Zomi7.EXE are not checked: "
                                 "give --key, --key-file or --product");

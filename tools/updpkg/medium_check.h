@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/setup_description.h"
+#include "tools/updpkg/medium_signing.h"
 #include "tools/updpkg/pe_version.h"
 
 namespace updpkg {
@@ -18,6 +19,7 @@ struct CheckInput {
     std::optional<uint32_t> key;  // --key
     std::string keyFile;          // --key-file
     std::string product;          // --product: an installed product's folder
+    std::optional<crypto::PublicKey> signedBy;  // --signed-by: the key SETUP.EXE must trust
 };
 
 struct ComponentCheck {
@@ -43,6 +45,7 @@ struct CheckReport {
     std::string medium;
     bool setupExe = false;
     std::string setupExeNot;  // why the medium's SETUP.EXE is not the update wizard; empty when it is
+    SignatureReport signature;
     bool iniFound = false;
     setupini::Description ini;
     std::vector<std::string> faults;  // the lines of SETUP.EXE's SETUP.INI box

@@ -70,6 +70,15 @@ std::string DestFolder(const CheckReport& r, const std::string& folder) {
 
 std::string Bool(bool b) { return b ? "true" : "false"; }
 
+// What SETUP.EXE makes of the medium's signature, in a word.
+std::string SignatureVerdict(const SignatureReport& s) {
+    if (!s.trustedKey) return "not checked";
+    return s.refusal.empty() ? "sound" : "refused";
+}
+
+const char kNoKeyWarning[] =
+    "SETUP.EXE trusts no key: anyone who can change the medium can make it install anything";
+
 }  // namespace
 
 std::string ShownText(const std::string& text) {
@@ -93,6 +102,23 @@ std::string ReportText(const CheckReport& r) {
     std::string t = "medium: " + r.medium + "\n";
     t += std::string("SETUP.EXE: ") +
          (!r.setupExe ? "missing" : r.setupExeNot.empty() ? "present" : "not the update wizard: " + r.setupExeNot) + "\n";
+    if (r.setupExe) {
+        const SignatureReport& s = r.signature;
+        t += "signature: ";
+        if (!s.trustedKey) {
+            t += std::string(s.slot ? "" : "SETUP.EXE has no place for a key; ") + kNoKeyWarning + "\n";
+        } else {
+            t += "SETUP.EXE trusts key " + *s.trustedKey + "; " +
+                 (!s.sigFound ? std::string("no SETUP.SIG")
+                              : "SETUP.SIG signed with key " + (s.signedWith.empty() ? "?" : s.signedWith)) +
+                 ": " + SignatureVerdict(s) + (s.refusal.empty() ? "" : " (" + ShownText(s.refusal) + ")") + "\n";
+            for (const SignedFileState& f : s.files) {
+                char line[64];
+                std::snprintf(line, sizeof line, "  %-12s %12" PRIu64 "  ", f.state.c_str(), f.size);
+                t += line + ShownText(f.name) + "\n";
+            }
+        }
+    }
     if (!r.iniFound) {
         t += "SETUP.INI: missing\n";
     } else {
@@ -154,6 +180,17 @@ std::string ReportJson(const CheckReport& r) {
     j += ",\"verdict\":" + std::string(r.problems.empty() ? "\"would work\"" : "\"would fail\"");
     j += ",\"setup_exe\":" + Bool(r.setupExe);
     j += ",\"setup_exe_is_wizard\":" + (r.setupExe ? Bool(r.setupExeNot.empty()) : "null");
+    const SignatureReport& s = r.signature;
+    j += ",\"signature\":{\"trusted_key\":" + (s.trustedKey ? Json(*s.trustedKey, false) : "null") +
+         ",\"signed_with\":" + (s.signedWith.empty() ? "null" : Json(s.signedWith, false)) +
+         ",\"verdict\":" + Json(SignatureVerdict(s), false) +
+         ",\"refusal\":" + (s.refusal.empty() ? "null" : Json(s.refusal)) +
+         ",\"warning\":" + (s.trustedKey || !r.setupExe ? "null" : Json(kNoKeyWarning, false)) + ",\"files\":[";
+    for (std::size_t i = 0; i < s.files.size(); ++i) {
+        j += std::string(i ? "," : "") + "{\"name\":" + Json(s.files[i].name) +
+             ",\"size\":" + std::to_string(s.files[i].size) + ",\"state\":" + Json(s.files[i].state, false) + "}";
+    }
+    j += "]}";
     j += ",\"setup_ini\":{\"found\":" + Bool(r.iniFound) + ",\"product_name\":" + Json(r.ini.productName) +
          ",\"product_version\":" + Json(r.ini.productVersion) + ",\"package\":" + Json(r.ini.package) + ",\"faults\":[";
     for (std::size_t i = 0; i < r.faults.size(); ++i) j += (i ? "," : "") + Json(r.faults[i]);

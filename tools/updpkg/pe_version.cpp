@@ -4,18 +4,12 @@
 
 #include "platform/utf.h"
 #include "tools/updpkg/medium_files.h"
+#include "tools/updpkg/pe_image.h"
 
 namespace updpkg {
 
-// Byte layouts read here (all little-endian):
-//   DOS header: "MZ" at 0; at 0x3C the offset of the PE header.
-//   PE header: "PE\0\0", then the COFF header (20 bytes: sections at +2,
-//     optional header size at +16), then the optional header: magic 0x10B
-//     (32-bit) or 0x20B (64-bit); the count of data directories at +92
-//     (+108), the directories at +96 (+112), 8 bytes each (address, size);
-//     the third is the resources'. The section table (40 bytes a section:
-//     virtual size +8, virtual address +12, raw size +16, raw offset +20)
-//     follows the optional header.
+// Byte layouts read here (all little-endian), below the headers
+// (pe_image.h; the third data directory is the resources'):
 //   Resource directory: 16 bytes, named entries at +12, id entries at +14,
 //     then the entries, 8 bytes each (name or id, offset). An offset with the
 //     high bit set is a subdirectory (offset from the directory's start),
@@ -43,10 +37,6 @@ private:
     const std::string& m_b;
 };
 
-struct Section {
-    uint32_t address, virtualSize, rawSize, rawOffset;
-};
-
 constexpr uint32_t kRtVersion = 16;
 constexpr uint32_t kFixedSignature = 0xFEEF04BD;
 constexpr uint32_t kFixedSize = 52;
@@ -59,40 +49,22 @@ struct VersionData {
     uint64_t held;
 };
 
-std::optional<VersionData> FindVersionData(const Image& img) {
-    if (!img.Has(0, 0x40) || img.U16(0) != 0x5A4D) return std::nullopt;
-    const uint64_t pe = img.U32(0x3C);
-    if (!img.Has(pe, 24) || img.U32(pe) != 0x00004550) return std::nullopt;
-    const uint32_t sectionCount = img.U16(pe + 6);
-    const uint32_t optionalSize = img.U16(pe + 20);
-    const uint64_t opt = pe + 24;
-    if (!img.Has(opt, optionalSize) || optionalSize < 2) return std::nullopt;
-    const uint32_t magic = img.U16(opt);
-    uint64_t countAt, dirsAt;
-    if (magic == 0x10B) countAt = 92, dirsAt = 96;
-    else if (magic == 0x20B) countAt = 108, dirsAt = 112;
-    else return std::nullopt;
-    if (optionalSize < dirsAt + 3 * 8 || img.U32(opt + countAt) < 3) return std::nullopt;
-    const uint32_t resAddress = img.U32(opt + dirsAt + 16);
+std::optional<VersionData> FindVersionData(const std::string& bytes, const Image& img) {
+    const std::optional<PeHeaders> headers = ReadPeHeaders(bytes);
+    if (!headers || headers->directories.size() < 3) return std::nullopt;
+    const uint32_t resAddress = headers->directories[2].first;
     if (resAddress == 0) return std::nullopt;
-
-    const uint64_t table = opt + optionalSize;
-    if (!img.Has(table, uint64_t{sectionCount} * 40)) return std::nullopt;
     // An address of the image as an offset in the file, with room for size;
     // *held: the bytes of the section the file holds from there.
     auto fileOffset = [&](uint32_t address, uint32_t size, uint64_t* held = nullptr) -> std::optional<uint64_t> {
-        for (uint32_t i = 0; i < sectionCount; ++i) {
-            const uint64_t s = table + uint64_t{i} * 40;
-            const Section sec{img.U32(s + 12), img.U32(s + 8), img.U32(s + 16), img.U32(s + 20)};
+        const std::optional<uint64_t> at = FileOffsetOf(*headers, bytes, address, size);
+        if (!at || !held) return at;
+        for (const PeSection& sec : headers->sections) {
             if (address < sec.address || address - sec.address >= sec.rawSize) continue;
-            const uint64_t within = address - sec.address;
-            if (uint64_t{size} > sec.rawSize - within) return std::nullopt;
-            const uint64_t at = uint64_t{sec.rawOffset} + within;
-            if (!img.Has(at, size)) return std::nullopt;
-            if (held) *held = std::min<uint64_t>(sec.rawSize - within, img.Size() - at);
-            return at;
+            *held = std::min<uint64_t>(sec.rawSize - (address - sec.address), img.Size() - *at);
+            break;
         }
-        return std::nullopt;
+        return at;
     };
     const auto root = fileOffset(resAddress, 16);
     if (!root) return std::nullopt;
@@ -206,7 +178,7 @@ std::string FileVersion::Text() const {
 
 std::optional<FileVersion> ReadPeFileVersion(const std::string& bytes) {
     const Image img(bytes);
-    const auto data = FindVersionData(img);
+    const auto data = FindVersionData(bytes, img);
     if (!data || data->size < kValueAt + kFixedSize || data->held < kValueAt + kFixedSize) return std::nullopt;
     const uint64_t info = data->at;
     static const char kKey[] = "VS_VERSION_INFO";
@@ -219,7 +191,7 @@ std::optional<FileVersion> ReadPeFileVersion(const std::string& bytes) {
 
 std::optional<std::string> ReadPeVersionString(const std::string& bytes, const char* name) {
     const Image img(bytes);
-    const auto data = FindVersionData(img);
+    const auto data = FindVersionData(bytes, img);
     if (!data) return std::nullopt;
     const VersionBlocks blocks(img, *data);
     auto block = blocks.Root();

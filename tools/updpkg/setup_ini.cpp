@@ -5,7 +5,7 @@
 #include "platform/mbcs.h"
 #include "tools/updpkg/errors.h"
 #include "tools/updpkg/names.h"
-#include "tools/updpkg/profile.h"
+#include "app/profile.h"
 
 namespace updpkg {
 
@@ -38,11 +38,7 @@ bool IsUtf8(const std::string& s) {
 
 }  // namespace
 
-setupini::Description DescribeSetupIni(const std::string& bytes) {
-    const ProfileFile file(bytes);
-    return setupini::ReadDescription(
-        [&file](const char* section, const char* key) { return key ? file.Get(section, key) : file.KeyList(section); });
-}
+setupini::Description DescribeSetupIni(const std::string& bytes) { return setupini::ReadDescriptionFrom(bytes); }
 
 std::vector<std::string> ExplainedFaults(const setupini::Description& d) {
     std::vector<std::string> out = setupini::FaultLines(d.faults);

@@ -13,6 +13,7 @@
 #include "tools/updpkg/key.h"
 #include "tools/updpkg/medium_check.h"
 #include "tools/updpkg/medium_files.h"
+#include "tools/updpkg/medium_signing.h"
 #include "tools/updpkg/names.h"
 #include "tools/updpkg/setup_ini.h"
 #include "tools/updpkg/vendor_cli.h"
@@ -53,6 +54,7 @@ int Check(const VendorOptions& o) {
     in.key = o.key;
     in.keyFile = o.keyFile;
     in.product = o.product;
+    if (!o.signedBy.empty()) in.signedBy = ReadPublicKey(o.signedBy);
     const CheckReport r = CheckMedium(in);
     std::fputs((o.json ? ReportJson(r) : ReportText(r)).c_str(), stdout);
     return r.status;
@@ -81,6 +83,12 @@ bool MediumInputSound(const setupini::Description& d, const std::string& files) 
     return sound;
 }
 
+void PrintSigned(const std::string& medium, const SignSummary& s) {
+    std::printf("signed %s with key %s: %zu file(s) in SETUP.SIG; its SETUP.EXE trusts key %s%s\n", medium.c_str(),
+                s.keyId.c_str(), s.files, s.keyId.c_str(),
+                s.replacedKey ? (" (it trusted key " + *s.replacedKey + " before)").c_str() : "");
+}
+
 int Medium(const VendorOptions& o) {
     const std::string files = o.operands[0];
     if (!IsFolder(files)) throw FileError("'" + files + "': not a folder");
@@ -100,6 +108,11 @@ int Medium(const VendorOptions& o) {
     const uint32_t key = o.key ? *o.key : LibraryKey(o.keyFile);
     WarnOfKeyFile(o);
     RefuseOtherThanSetup(o);
+    std::optional<crypto::PrivateKey> signKey;
+    if (!o.signKey.empty()) {
+        signKey = ReadPrivateKey(o.signKey);
+        CheckKeyCanBeWritten(o.setup);
+    }
     MakeFolders(o.output);
     if (!packagePath.empty()) {
         MakeFolders(ParentOf(packagePath));
@@ -115,6 +128,7 @@ int Medium(const VendorOptions& o) {
     }
     CopyOneFile(o.setup, JoinNative(o.output, "SETUP.EXE"));
     WriteAll(JoinNative(o.output, "SETUP.INI"), ini);
+    if (signKey) PrintSigned(o.output, SignMedium(o.output, *signKey));
 
     std::printf("medium %s:\n", o.output.c_str());
     for (const FolderEntry& e : ListFolder(o.output)) {
@@ -139,6 +153,17 @@ int RunVendorCommand(const std::vector<std::string>& args) {
     }
     if (o.command == "check") return Check(o);
     if (o.command == "medium") return Medium(o);
+    if (o.command == "keygen") {
+        const std::string id = MakeKeyFiles(o.output);
+        std::printf("key %s: private key in %s (keep it to yourself), public key in %s\n", id.c_str(),
+                    o.output.c_str(), PublicKeyPath(o.output).c_str());
+        return kExitOk;
+    }
+    if (o.command == "sign") {
+        if (!IsFolder(o.operands[0])) throw FileError("'" + o.operands[0] + "': not a folder");
+        PrintSigned(o.operands[0], SignMedium(o.operands[0], ReadPrivateKey(o.signKey)));
+        return kExitOk;
+    }
     return DiffTrees(o.operands[0], o.operands[1], o.ini, o.output, o.force);
 }
 

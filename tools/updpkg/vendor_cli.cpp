@@ -16,7 +16,8 @@ struct CommandText {
 
 const CommandText kCommands[] = {
     {"medium",
-     "--ini SETUP.INI --setup SETUP.EXE (--key HEX | --key-file LIBRARY) [--level 0-9] [--force] -o FOLDER FILES",
+     "--ini SETUP.INI --setup SETUP.EXE (--key HEX | --key-file LIBRARY) [--sign-key VENDOR.key] [--level 0-9]\n"
+     "      [--force] -o FOLDER FILES",
      "Builds an update medium in FOLDER: checks SETUP.INI as SETUP.EXE reads it and\n"
      "that every component's source folder is in FILES, then builds the package\n"
      "PACKAGE names from FILES (or copies FILES when PACKAGE is empty), copies\n"
@@ -24,18 +25,23 @@ const CommandText kCommands[] = {
      "or code page 932), checks the result as updpkg check does and prints what\n"
      "the medium holds. FOLDER must be empty or missing unless --force is given\n"
      "(files already there stay). SETUP.EXE must be the update wizard (its version\n"
-     "resource tells); a key file that is no DLL named kvp2lib.dll is warned of.\n",
+     "resource tells); a key file that is no DLL named kvp2lib.dll is warned of.\n"
+     "With --sign-key the medium is signed as updpkg sign signs it, before the check.\n",
      "Exit status: 0 the medium was built and would work, 1 SETUP.INI is faulty or\n"
      "a component's folder is missing (nothing written), or the medium built would\n"
      "fail, 2 wrong usage (a --setup that is not SETUP.EXE, a FOLDER not empty\n"
      "without --force), 3 a file could not be read or written.\n"},
-    {"check", "MEDIUM [--key HEX | --key-file LIBRARY | --product FOLDER] [--json]",
+    {"check", "MEDIUM [--key HEX | --key-file LIBRARY | --product FOLDER] [--signed-by VENDOR.pub] [--json]",
      "Predicts what SETUP.EXE on MEDIUM will do: the faults of SETUP.INI it would\n"
      "list, the package's verdict, components whose folder the package lacks,\n"
      "the version of the Zomi7.EXE it installs (below 7.5.2.0 every run would\n"
      "update again). With --product FOLDER (an installed product): the key from\n"
      "its kvp2lib.dll, its version, and the files the update would add, replace\n"
-     "or leave as they are.\n"
+     "or leave as they are. First of all, as SETUP.EXE does: the key SETUP.EXE\n"
+     "trusts, and whether SETUP.SIG is signed with it and every file it lists\n"
+     "matches (SETUP.EXE refuses the medium otherwise); a SETUP.EXE that trusts\n"
+     "no key installs whatever anyone who can change the medium puts there.\n"
+     "  --signed-by VENDOR.pub  the medium fails unless SETUP.EXE trusts that key\n"
      "  --json  the same as one JSON object\n",
      "Exit status: 0 the medium would work, 1 it would fail, 2 wrong usage, 3 a file\n"
      "could not be read or written.\n"},
@@ -49,6 +55,21 @@ const CommandText kCommands[] = {
      "Exit status: 0 FILES was written (also when components are named as having\n"
      "no changed files), 1 SETUP.INI is faulty (nothing written), 2 wrong usage\n"
      "(FILES not empty without --force), 3 a file could not be read or written.\n"},
+    {"keygen", "-o VENDOR.key",
+     "Makes a new key for signing media: the private key in VENDOR.key, readable\n"
+     "by its owner alone (keep it off shared folders and the build machine), and\n"
+     "the public key in VENDOR.pub beside it; prints the key's ID. Neither file\n"
+     "may exist yet. Make it once and sign every medium with it.\n",
+     "Exit status: 0 the key was made, 2 wrong usage, 3 a file could not be written\n"
+     "(or one of the two exists already).\n"},
+    {"sign", "--sign-key VENDOR.key MEDIUM",
+     "Signs MEDIUM: writes SETUP.SIG, which lists SETUP.INI and the package (or,\n"
+     "without a package, every file below FILES) with their sizes and SHA-256,\n"
+     "signed with the key, and writes the public key into MEDIUM's SETUP.EXE,\n"
+     "which from then on installs only a medium signed with it. SETUP.EXE must\n"
+     "not be signed with Authenticode yet: sign it after this.\n",
+     "Exit status: 0 the medium was signed, 2 wrong usage, 3 a file could not be\n"
+     "read or written (an Authenticode-signed SETUP.EXE among them).\n"},
 };
 
 const CommandText* Find(const std::string& name) {
@@ -85,14 +106,16 @@ VendorOptions ParseVendorCommandLine(const std::vector<std::string>& args) {
         }
     }
     auto takes = [&](const std::string& option) {
-        if (option == "--key" || option == "--key-file") return cmd != "diff";
-        if (option == "--product" || option == "--json") return cmd == "check";
-        if (option == "--ini") return cmd != "check";
-        if (option == "-o") return cmd != "check";
-        if (option == "--force") return cmd != "check";
+        if (option == "--key" || option == "--key-file") return cmd == "medium" || cmd == "check";
+        if (option == "--product" || option == "--json" || option == "--signed-by") return cmd == "check";
+        if (option == "--ini") return cmd == "medium" || cmd == "diff";
+        if (option == "-o") return cmd != "check" && cmd != "sign";
+        if (option == "--force") return cmd == "medium" || cmd == "diff";
+        if (option == "--sign-key") return cmd == "medium" || cmd == "sign";
         return cmd == "medium";  // --setup, --level
     };
-    const char* const withValue[] = {"--key", "--key-file", "--product", "--ini", "--setup", "-o", "--level"};
+    const char* const withValue[] = {"--key", "--key-file", "--product", "--ini",     "--setup",
+                                     "-o",    "--level",    "--sign-key", "--signed-by"};
     std::string keyText, levelText;
     bool ended = false;
     for (std::size_t i = 1; i < args.size(); ++i) {
@@ -127,6 +150,8 @@ VendorOptions ParseVendorCommandLine(const std::vector<std::string>& args) {
                              : name == "--ini" ? &o.ini
                              : name == "--setup" ? &o.setup
                              : name == "-o" ? &o.output
+                             : name == "--sign-key" ? &o.signKey
+                             : name == "--signed-by" ? &o.signedBy
                                             : &levelText;
         if (!field->empty()) throw UsageError(name + " given twice", cmd);
         *field = value;
@@ -144,16 +169,18 @@ VendorOptions ParseVendorCommandLine(const std::vector<std::string>& args) {
         }
         o.level = levelText[0] - '0';
     }
-    const std::size_t wanted = cmd == "diff" ? 2 : 1;
+    const std::size_t wanted = cmd == "diff" ? 2 : cmd == "keygen" ? 0 : 1;
     if (o.operands.size() != wanted) {
         throw UsageError(o.operands.size() < wanted ? "missing operand" : "too many operands", cmd);
     }
     for (const std::string& op : o.operands) {
         if (op.empty()) throw UsageError("empty operand", cmd);
     }
-    if (cmd != "check" && o.ini.empty()) throw UsageError("--ini SETUP.INI is required", cmd);
+    if ((cmd == "medium" || cmd == "diff") && o.ini.empty()) throw UsageError("--ini SETUP.INI is required", cmd);
     if (cmd == "medium" && o.setup.empty()) throw UsageError("--setup SETUP.EXE is required", cmd);
-    if (cmd != "check" && o.output.empty()) throw UsageError("-o FOLDER is required", cmd);
+    if (cmd == "keygen" && o.output.empty()) throw UsageError("-o VENDOR.key is required", cmd);
+    if (cmd != "check" && cmd != "sign" && o.output.empty()) throw UsageError("-o FOLDER is required", cmd);
+    if (cmd == "sign" && o.signKey.empty()) throw UsageError("--sign-key VENDOR.key is required", cmd);
     return o;
 }
 

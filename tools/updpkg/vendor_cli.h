@@ -1,5 +1,6 @@
 #pragma once
-// The command line of updpkg's medium commands: medium, check and diff.
+// The command line of updpkg's medium commands: medium, check, diff, and
+// the signing ones, keygen and sign.
 
 #include <cstdint>
 #include <optional>
@@ -9,7 +10,7 @@
 namespace updpkg {
 
 struct VendorOptions {
-    std::string command;  // medium, check, diff
+    std::string command;  // medium, check, diff, keygen, sign
     bool help = false;
     std::optional<uint32_t> key;  // --key HEX
     std::string keyFile;          // --key-file LIBRARY
@@ -20,7 +21,9 @@ struct VendorOptions {
     int level = 6;                // --level 0-9 (medium)
     bool force = false;           // --force (medium, diff): write into a folder that is not empty
     bool json = false;            // --json (check)
-    std::vector<std::string> operands;  // FILES (medium), MEDIUM (check), OLD NEW (diff)
+    std::string signKey;          // --sign-key VENDOR.key (medium, sign)
+    std::string signedBy;         // --signed-by VENDOR.pub (check)
+    std::vector<std::string> operands;  // FILES (medium), MEDIUM (check, sign), OLD NEW (diff)
 };
 
 bool IsVendorCommand(const std::string& name);

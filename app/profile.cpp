@@ -1,8 +1,8 @@
-#include "tools/updpkg/profile.h"
+#include "app/profile.h"
 
 #include "platform/mbcs.h"
 
-namespace updpkg {
+namespace setupini {
 
 namespace {
 
@@ -143,4 +143,10 @@ std::string ProfileFile::KeyList(const std::string& section) const {
     return list;
 }
 
-}  // namespace updpkg
+Description ReadDescriptionFrom(const std::string& bytes) {
+    const ProfileFile file(bytes);
+    return ReadDescription(
+        [&file](const char* section, const char* key) { return key ? file.Get(section, key) : file.KeyList(section); });
+}
+
+}  // namespace setupini

@@ -1,12 +1,16 @@
 #pragma once
 // SETUP.INI read as the system's profile reader (GetPrivateProfileStringA)
-// reads it, without Windows, so updpkg can say what SETUP.EXE will see.
+// reads it, from its bytes (portable): SETUP.EXE parses the very bytes it
+// checked against the medium's signature, and updpkg says what SETUP.EXE
+// will see.
 
 #include <string>
 #include <unordered_map>
 #include <vector>
 
-namespace updpkg {
+#include "app/setup_description.h"
+
+namespace setupini {
 
 // The file is taken as code page 932 bytes. The rules, as the system's
 // reader applies them:
@@ -65,4 +69,7 @@ private:
     Index m_sectionIndex;  // folded name: its first named section
 };
 
-}  // namespace updpkg
+// The description SETUP.EXE takes from these bytes (code page 932).
+Description ReadDescriptionFrom(const std::string& bytes);
+
+}  // namespace setupini
