@@ -6,43 +6,15 @@
 
 #include "app/SetupApp.h"
 #include "app/trusted_key.h"
-#include "engine/pkg/entry_name.h"
 #include "platform/handle.h"
 #include "platform/log.h"
 #include "platform/prompt.h"
 #include "platform/wide.h"
 #include "res/texts.h"
+#include "util/long_path.h"
+#include "util/name_key.h"
 #include "util/path.h"
 #include "util/syserr.h"
-
-namespace {
-
-// SETUP.SIG's names (UTF-8) as the program's paths spell them (the system's
-// code page); false for a name with no exact form there.
-bool ToSystemCodePage(const std::string& utf8, std::string& out) {
-    const std::wstring wide = platform::Wide(utf8);
-    if (wide.empty()) return false;
-    BOOL lossy = FALSE;
-    const int n = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()),
-                                        nullptr, 0, nullptr, &lossy);
-    if (n <= 0 || lossy) return false;
-    out.assign(static_cast<std::size_t>(n), '\0');
-    ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()), out.data(), n,
-                          nullptr, &lossy);
-    return !lossy;
-}
-
-std::string FullPath(const std::string& path) {
-    std::vector<char> buf(MAX_PATH);
-    for (;;) {
-        const DWORD n = ::GetFullPathNameA(path.c_str(), static_cast<DWORD>(buf.size()), buf.data(), nullptr);
-        if (n == 0) return path;
-        if (n < buf.size()) return std::string(buf.data(), n);
-        buf.resize(n);
-    }
-}
-
-}  // namespace
 
 void CMediumTrust::UseKey(const std::optional<crypto::PublicKey>& key) {
     m_key = key;
@@ -65,7 +37,7 @@ bool CMediumTrust::Admit(const std::string& appDir, const std::string& iniBytes,
             return false;
         }
         const std::optional<mediumsig::Content> content = mediumsig::CheckSigned(sig, *m_key, why);
-        if (!content || !m_files.Index(*content, ToSystemCodePage, why)) return false;
+        if (!content || !m_files.Index(*content, why)) return false;
         const std::string mismatch =
             mediumsig::Mismatch(m_files.Ini(), iniBytes.size(), crypto::Sha256Of(iniBytes.data(), iniBytes.size()));
         if (!mismatch.empty()) {
@@ -92,8 +64,8 @@ const mediumsig::SignedFile* CMediumTrust::Find(const std::string& fullPath) con
     // "." and ".." are resolved as the system resolves them when it opens
     // the file, so the name looked up is the file's.
     const std::string full = FullPath(fullPath);
-    const std::string dirKey = pkg::EntryNameKey(m_appDir);
-    if (full.size() <= m_appDir.size() || pkg::EntryNameKey(full).compare(0, dirKey.size(), dirKey) != 0)
+    const std::string dirKey = names::Key(m_appDir);
+    if (full.size() <= m_appDir.size() || names::Key(full).compare(0, dirKey.size(), dirKey) != 0)
         return nullptr;
     return m_files.Find(full.substr(m_appDir.size()));
 }
@@ -106,7 +78,7 @@ void RefuseUnsigned(const std::string& why) {
 
 bool ReadWholeFile(const std::string& path, std::size_t maxBytes, std::string& bytes) {
     bytes.clear();
-    platform::Handle h(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    platform::Handle h(::CreateFileW(platform::Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                      FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!h) return false;
     LARGE_INTEGER size;

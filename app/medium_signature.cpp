@@ -1,6 +1,8 @@
 #include "app/medium_signature.h"
 
 #include "engine/pkg/entry_name.h"
+#include "platform/mbcs.h"
+#include "util/name_key.h"
 #include "platform/utf.h"
 
 namespace mediumsig {
@@ -105,46 +107,46 @@ std::optional<Content> CheckSigned(const std::string& bytes, const crypto::Publi
     return std::move(p->content);
 }
 
-bool SignedFiles::Index(const Content& content, const ToLocalName& toLocal, std::string& why) {
+bool SignedFiles::Index(const Content& content, std::string& why) {
     m_files.clear();
     m_byKey.clear();
     for (const SignedFile& f : content.files) {
-        Entry e{{}, f};
-        if (!toLocal(f.name, e.local) || pkg::EntryNameFault(e.local)) {
+        // The package's own name rule, on the name's code page 932 form.
+        std::string cp932;
+        if (!mbcs::Utf8ToCp932(f.name, cp932) || pkg::EntryNameFault(cp932)) {
             why = "SETUP.SIG names '" + f.name + "', which is no plain path below the medium's folder";
             return false;
         }
-        const std::string key = pkg::EntryNameKey(e.local);
-        if (!m_byKey.emplace(key, m_files.size()).second) {
-            why = "SETUP.SIG names '" + e.local + "' twice";
+        if (!m_byKey.emplace(names::Key(f.name), m_files.size()).second) {
+            why = "SETUP.SIG names '" + f.name + "' twice";
             return false;
         }
-        m_files.push_back(std::move(e));
+        m_files.push_back(f);
     }
-    if (m_files.empty() || pkg::EntryNameKey(m_files.front().local) != kIniName) {
+    if (m_files.empty() || names::Key(m_files.front().name) != kIniName) {
         why = std::string("SETUP.SIG does not list ") + kIniName + " first";
         return false;
     }
     return true;
 }
 
-const SignedFile* SignedFiles::Find(const std::string& localRelative) const {
-    const auto it = m_byKey.find(pkg::EntryNameKey(localRelative));
-    return it == m_byKey.end() ? nullptr : &m_files[it->second].file;
+const SignedFile* SignedFiles::Find(const std::string& relative) const {
+    const auto it = m_byKey.find(names::Key(relative));
+    return it == m_byKey.end() ? nullptr : &m_files[it->second];
 }
 
-bool SignedFiles::Covers(const std::string& localPackage, std::string& why) const {
-    if (!localPackage.empty()) {
-        if (m_files.size() != 2 || !Find(localPackage)) {
-            why = "SETUP.SIG does not list SETUP.INI and the package " + localPackage + " alone";
+bool SignedFiles::Covers(const std::string& package, std::string& why) const {
+    if (!package.empty()) {
+        if (m_files.size() != 2 || !Find(package)) {
+            why = "SETUP.SIG does not list SETUP.INI and the package " + package + " alone";
             return false;
         }
         return true;
     }
     const std::string prefix = std::string(kFilesFolder) + "\\";
     for (std::size_t i = 1; i < m_files.size(); ++i) {
-        if (pkg::EntryNameKey(m_files[i].local).compare(0, prefix.size(), prefix) != 0) {
-            why = "SETUP.SIG lists " + m_files[i].local + ", which is not below FILES";
+        if (names::Key(m_files[i].name).compare(0, prefix.size(), prefix) != 0) {
+            why = "SETUP.SIG lists " + m_files[i].name + ", which is not below FILES";
             return false;
         }
     }
@@ -153,7 +155,7 @@ bool SignedFiles::Covers(const std::string& localPackage, std::string& why) cons
 
 std::vector<std::pair<std::string, const SignedFile*>> SignedFiles::AfterIni() const {
     std::vector<std::pair<std::string, const SignedFile*>> out;
-    for (std::size_t i = 1; i < m_files.size(); ++i) out.emplace_back(m_files[i].local, &m_files[i].file);
+    for (std::size_t i = 1; i < m_files.size(); ++i) out.emplace_back(m_files[i].name, &m_files[i]);
     return out;
 }
 

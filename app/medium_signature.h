@@ -68,38 +68,30 @@ std::optional<Parsed> Parse(const std::string& bytes, std::string& why);
 // Parsed, named trusted's ID in its key line, and signed by it.
 std::optional<Content> CheckSigned(const std::string& bytes, const crypto::PublicKey& trusted, std::string& why);
 
-// A name in the system's code page (code page 932), or false when it has no
-// form there. The reasons of SignedFiles name files in that code page.
-using ToLocalName = std::function<bool(const std::string& utf8, std::string& local)>;
-
-// The signed files by the name Windows sees, in the system's code page.
+// The signed files by the name Windows sees (names::Key).
 class SignedFiles {
 public:
     // false with why set for a list SETUP.EXE does not take: SETUP.INI not
-    // first, a name twice (without regard to case), a name with no local
-    // form, or a name that is not a plain relative path.
-    bool Index(const Content& content, const ToLocalName& toLocal, std::string& why);
+    // first, a name twice (as Windows compares names), or a name that is not
+    // a plain relative path a package could carry.
+    bool Index(const Content& content, std::string& why);
 
     // The file at a path relative to the medium's folder, or nullptr.
-    const SignedFile* Find(const std::string& localRelative) const;
-    const SignedFile& Ini() const { return m_files.front().file; }
+    const SignedFile* Find(const std::string& relative) const;
+    const SignedFile& Ini() const { return m_files.front(); }
 
     // Whether the list covers what SETUP.INI describes: with a package,
     // SETUP.INI and that package alone; without one, SETUP.INI and files
     // below FILES alone.
-    bool Covers(const std::string& localPackage, std::string& why) const;
+    bool Covers(const std::string& package, std::string& why) const;
 
     // The files after SETUP.INI (the package, or those below FILES): the
-    // local relative path and what was signed.
+    // relative path and what was signed.
     std::vector<std::pair<std::string, const SignedFile*>> AfterIni() const;
 
 private:
-    struct Entry {
-        std::string local;
-        SignedFile file;
-    };
-    std::vector<Entry> m_files;
-    std::map<std::string, std::size_t> m_byKey;  // pkg::EntryNameKey of the local name
+    std::vector<SignedFile> m_files;
+    std::map<std::string, std::size_t> m_byKey;  // names::Key of the name
 };
 
 // "size 120 where 118 was signed" / "SHA-256 differs from the signed one" /

@@ -6,6 +6,7 @@
 #include "engine/pkg/entry_name.h"
 #include "platform/filefind.h"
 #include "util/path.h"
+#include "util/name_key.h"
 
 namespace signedmedium {
 
@@ -45,7 +46,7 @@ std::string Walk(const CMediumTrust& trust, const std::string& appDir, const std
         if (f->size != find.GetLength())
             return relative + ": size " + std::to_string(find.GetLength()) + " where " + std::to_string(f->size) +
                    " was signed";
-        seen.insert(pkg::EntryNameKey(relative));
+        seen.insert(names::Key(relative));
     }
     return "";
 }
@@ -56,8 +57,8 @@ std::string CheckFilesFolder(const CMediumTrust& trust, const std::string& appDi
     std::set<std::string> seen;
     const std::string why = Walk(trust, appDir, JoinPath(appDir, mediumsig::kFilesFolder), seen);
     if (!why.empty()) return why;
-    for (const auto& [local, file] : trust.Files().AfterIni()) {
-        if (!seen.count(pkg::EntryNameKey(local))) return local + ": signed, but not on the medium";
+    for (const auto& [name, file] : trust.Files().AfterIni()) {
+        if (!seen.count(names::Key(name))) return name + ": signed, but not on the medium";
     }
     return "";
 }

@@ -16,11 +16,6 @@ const PrivateKey& TestKey() {
     return key;
 }
 
-bool Ascii(const std::string& utf8, std::string& local) {
-    local = utf8;
-    return true;
-}
-
 }  // namespace
 
 TEST(Crypto, Sha256KnownAnswers) {
@@ -144,7 +139,7 @@ TEST(SetupSig, TheListMustCoverWhatSetupIniDescribes) {
     auto index = [](std::vector<std::string> names, mediumsig::SignedFiles& files, std::string& why) {
         mediumsig::Content c;
         for (const std::string& n : names) c.files.push_back({1, Digest{}, n});
-        return files.Index(c, Ascii, why);
+        return files.Index(c, why);
     };
     struct Case {
         std::vector<std::string> names;

@@ -115,7 +115,7 @@ private:
     // Stage 4 without a package: every file staged from FILES is summed.
     void CheckSignedCopies() {
         EachFile([&](const setupini::Component& c, const SourceFile& file) {
-            const std::string why = CheckSignedCopy(m_r.signature, JoinPath(Expanded(c.source), file.entryName), file.path);
+            const std::string why = CheckSignedCopy(m_r.signature, JoinPath(Expanded(c.source), file.name), file.path);
             if (!why.empty()) Fail("SETUP.EXE refuses a file that is not as signed: " + why, texts::kSignatureRefused);
         });
     }

@@ -181,14 +181,14 @@ std::string ReportJson(const CheckReport& r) {
     j += ",\"setup_exe\":" + Bool(r.setupExe);
     j += ",\"setup_exe_is_wizard\":" + (r.setupExe ? Bool(r.setupExeNot.empty()) : "null");
     const SignatureReport& s = r.signature;
-    j += ",\"signature\":{\"trusted_key\":" + (s.trustedKey ? Json(*s.trustedKey, false) : "null") +
-         ",\"signed_with\":" + (s.signedWith.empty() ? "null" : Json(s.signedWith, false)) +
-         ",\"verdict\":" + Json(SignatureVerdict(s), false) +
+    j += ",\"signature\":{\"trusted_key\":" + (s.trustedKey ? Json(*s.trustedKey) : "null") +
+         ",\"signed_with\":" + (s.signedWith.empty() ? "null" : Json(s.signedWith)) +
+         ",\"verdict\":" + Json(SignatureVerdict(s)) +
          ",\"refusal\":" + (s.refusal.empty() ? "null" : Json(s.refusal)) +
-         ",\"warning\":" + (s.trustedKey || !r.setupExe ? "null" : Json(kNoKeyWarning, false)) + ",\"files\":[";
+         ",\"warning\":" + (s.trustedKey || !r.setupExe ? "null" : Json(kNoKeyWarning)) + ",\"files\":[";
     for (std::size_t i = 0; i < s.files.size(); ++i) {
         j += std::string(i ? "," : "") + "{\"name\":" + Json(s.files[i].name) +
-             ",\"size\":" + std::to_string(s.files[i].size) + ",\"state\":" + Json(s.files[i].state, false) + "}";
+             ",\"size\":" + std::to_string(s.files[i].size) + ",\"state\":" + Json(s.files[i].state) + "}";
     }
     j += "]}";
     j += ",\"setup_ini\":{\"found\":" + Bool(r.iniFound) + ",\"product_name\":" + Json(r.ini.productName) +

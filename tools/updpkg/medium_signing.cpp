@@ -13,6 +13,7 @@
 #include "tools/updpkg/secret_file.h"
 #include "tools/updpkg/setup_ini.h"
 #include "tools/updpkg/setup_key.h"
+#include "util/name_key.h"
 
 namespace updpkg {
 
@@ -40,12 +41,6 @@ Summed SumFile(const std::string& path) {
     return s;
 }
 
-std::string Utf8Name(const std::string& cp932) {
-    std::string utf8;
-    if (!Cp932ToUtf8(cp932, utf8)) throw FileError("'" + DisplayName(cp932) + "': no code page 932 name");
-    return utf8;
-}
-
 std::string KeyText(const std::string& path) {
     InputFile in(path);
     if (in.Size() > 4096) throw FileError("'" + path + "': too large for a key file");
@@ -63,7 +58,7 @@ std::string Refuse(SignatureReport& r, const std::string& why) {
 
 void SetState(SignatureReport& r, const std::string& name, const std::string& state) {
     for (SignedFileState& f : r.files) {
-        if (pkg::EntryNameKey(f.name) == pkg::EntryNameKey(name)) f.state = state;
+        if (names::Key(f.name) == names::Key(name)) f.state = state;
     }
 }
 
@@ -132,13 +127,13 @@ SignSummary SignMedium(const std::string& medium, const crypto::PrivateKey& key)
     if (!package.empty()) {
         const auto path = FindBelow(medium, package);
         if (!path || IsFolder(*path))
-            throw FileError("the package " + DisplayName(package) + " that SETUP.INI names is not on '" + medium + "'");
+            throw FileError("the package " + package + " that SETUP.INI names is not on '" + medium + "'");
         const Summed s = SumFile(*path);
-        files.push_back({s.size, s.sha256, Utf8Name(package)});
+        files.push_back({s.size, s.sha256, package});
     } else if (const auto root = FindBelow(medium, mediumsig::kFilesFolder); root && IsFolder(*root)) {
         for (const SourceFile& f : CollectFiles(*root)) {
             const Summed s = SumFile(f.path);
-            files.push_back({s.size, s.sha256, Utf8Name(std::string(mediumsig::kFilesFolder) + "\\" + f.entryName)});
+            files.push_back({s.size, s.sha256, std::string(mediumsig::kFilesFolder) + "\\" + f.name});
         }
     }
     std::string text;
@@ -185,13 +180,10 @@ void CheckSignatureAtStart(const std::string& medium, SignatureReport& r) {
     sig = ReadWholeFile(*sigPath);
     if (const auto parsed = mediumsig::Parse(sig, why)) {
         r.signedWith = parsed->content.keyId;
-        for (const mediumsig::SignedFile& f : parsed->content.files) {
-            std::string local;
-            r.files.push_back({Utf8ToCp932(f.name, local) ? local : f.name, f.size, "not checked"});
-        }
+        for (const mediumsig::SignedFile& f : parsed->content.files) r.files.push_back({f.name, f.size, "not checked"});
     }
     const std::optional<mediumsig::Content> content = mediumsig::CheckSigned(sig, *slot->key, why);
-    if (!content || !r.list.Index(*content, Utf8ToCp932, why)) {
+    if (!content || !r.list.Index(*content, why)) {
         Refuse(r, why);
         return;
     }
@@ -230,7 +222,7 @@ std::string CheckSignedFilesFolder(SignatureReport& r, const std::string& root) 
         return Refuse(r, std::string("FILES holds a file that is not signed: ") + e.what());
     }
     for (const SourceFile& f : found) {
-        const std::string name = prefix + f.entryName;
+        const std::string name = prefix + f.name;
         const mediumsig::SignedFile* listed = r.list.Find(name);
         if (!listed) return Refuse(r, name + ": not listed in " + mediumsig::kFileName);
         if (listed->size != f.size) {
@@ -239,10 +231,10 @@ std::string CheckSignedFilesFolder(SignatureReport& r, const std::string& root) 
                                  " was signed");
         }
         SetState(r, name, "size matches");
-        seen.insert(pkg::EntryNameKey(name));
+        seen.insert(names::Key(name));
     }
     for (const auto& [name, file] : r.list.AfterIni()) {
-        if (seen.count(pkg::EntryNameKey(name))) continue;
+        if (seen.count(names::Key(name))) continue;
         SetState(r, name, "missing");
         return Refuse(r, name + ": signed, but not on the medium");
     }

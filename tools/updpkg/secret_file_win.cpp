@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "platform/handle.h"
+#include "platform/wide.h"
 #include "tools/updpkg/errors.h"
 #include "tools/updpkg/secret_file.h"
 
@@ -43,7 +44,7 @@ void WriteNewSecretFile(const std::string& path, const std::string& bytes) {
         !::SetSecurityDescriptorControl(&sd, SE_DACL_PROTECTED, SE_DACL_PROTECTED))
         Fail("make the access list of", path, ::GetLastError());
     SECURITY_ATTRIBUTES sa{sizeof sa, &sd, FALSE};
-    platform::Handle h(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, &sa, CREATE_NEW,
+    platform::Handle h(::CreateFileW(platform::Wide(path).c_str(), GENERIC_WRITE, 0, &sa, CREATE_NEW,
                                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!h) Fail("create", path, ::GetLastError());
     DWORD written = 0;
@@ -51,7 +52,7 @@ void WriteNewSecretFile(const std::string& path, const std::string& bytes) {
         written != bytes.size() || !::FlushFileBuffers(h.get())) {
         const DWORD error = ::GetLastError();
         h.reset();
-        ::DeleteFileA(path.c_str());
+        ::DeleteFileW(platform::Wide(path).c_str());
         Fail("write", path, error);
     }
 }
