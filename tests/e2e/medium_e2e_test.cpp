@@ -369,12 +369,12 @@ TEST(MediumEndToEnd, SignedMediumInstallsOnlyWhatItsVendorSigned) {
         if (c.filesMedium) WriteFileBytes(v.work / "SETUP.INI", Ini().replace(Ini().find("PACKAGE="), 22, ""));
         ASSERT_EQ(v.BuildMedium("FILES", c.attack == Unsigned ? "" : key), 0u);
         DWORD header = 0, sum = 1;  // the image's checksum stays true once the key is in
-        ASSERT_EQ(MapFileAndCheckSumA((v.medium + "\\SETUP.EXE").c_str(), &header, &sum), CHECKSUM_SUCCESS);
+        ASSERT_EQ(MapFileAndCheckSumW(platform::Wide(v.medium + "\\SETUP.EXE").c_str(), &header, &sum), CHECKSUM_SUCCESS);
         EXPECT_EQ(header, sum);
 
         // The vendor's files and the attacker's DLL, packed where an
         // unelevated process can write.
-        CreateDirectoryA((v.work / "FILES\\SYS").c_str(), nullptr);
+        testsupport::MakeDir((v.work / "FILES\\SYS"));
         WriteFileBytes(v.work / "FILES\\APP\\evil.dll", "attacker");
         WriteFileBytes(v.work / "FILES\\SYS\\evil.dll", "attacker");
         auto repack = [&] {
@@ -393,7 +393,7 @@ TEST(MediumEndToEnd, SignedMediumInstallsOnlyWhatItsVendorSigned) {
                 WriteFileBytes(v.medium + "\\SETUP.INI", ini);
                 break;
             }
-            case NoSig: DeleteFileA((v.medium + "\\SETUP.SIG").c_str()); break;
+            case NoSig: DeleteFileW(platform::Wide(v.medium + "\\SETUP.SIG").c_str()); break;
             case OtherKey: {
                 ASSERT_EQ(Updpkg({"keygen", "-o", other}, nullptr, v.work.path()), 0u);
                 const std::string copy = v.work / "copy";
@@ -401,7 +401,7 @@ TEST(MediumEndToEnd, SignedMediumInstallsOnlyWhatItsVendorSigned) {
                                   "--key-file", v.product / "kvp2lib.dll", "--sign-key", other, "-o", copy,
                                   v.work / "FILES"}, nullptr, v.work.path()), 0u);
                 for (const char* f : {"\\SETUP.SIG", "\\ZOMI7UPD.PKG"})  // the attacker's, beside the vendor's SETUP.EXE
-                    CopyFileA((copy + f).c_str(), (v.medium + f).c_str(), FALSE);
+                    testsupport::CopyTo((copy + f), (v.medium + f));
                 break;
             }
             case AddedFile: WriteFileBytes(v.medium + "\\FILES\\APP\\evil.dll", "attacker"); break;

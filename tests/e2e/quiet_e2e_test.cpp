@@ -156,10 +156,11 @@ TEST(Unattended, QuietFailuresTellWhy) {
             std::string copy = w.product / "myzomi7.exe";
             testsupport::CopyTo((BinDir() + "fixture_app.exe"), copy);
             stop = CreateEventA(nullptr, TRUE, FALSE, "upd_quiet_running_stop");
-            STARTUPINFOA si{};
+            STARTUPINFOW si{};
             si.cb = sizeof si;
-            std::string cmd = "\"" + copy + "\" upd_quiet_running_stop";
-            ASSERT_TRUE(CreateProcessA(copy.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+            std::wstring cmd = platform::Wide("\"" + copy + "\" upd_quiet_running_stop");
+            ASSERT_TRUE(CreateProcessW(platform::Wide(copy).c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                       nullptr, &si, &pi));
         }
         Outcome o = RunUnattended(w.medium / "SETUP.EXE", c.args);
         if (stop) {
