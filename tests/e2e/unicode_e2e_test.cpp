@@ -4,6 +4,7 @@
 // CodePage cases run with code page 1252 as well (a test entry of their own).
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <commctrl.h>
 #include <shlobj.h>
 
 #include <atomic>
@@ -115,8 +116,25 @@ TEST(CodePage, TheFolderDialogGivesTheChosenFolderAsItIsNamed) {
     while (!thread) ::Sleep(5);
     const HWND dialog = FindFolderDialog(thread);
     if (dialog) {
+        // The tree fills itself as it pleases: select until the folder is the
+        // tree's selection.
         const std::wstring wide = Wide(chosen.path());
-        ::SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(wide.c_str()));
+        const std::wstring leaf = wide.substr(wide.rfind(L'\\') + 1);
+        HWND tree = ::FindWindowExW(dialog, nullptr, L"SysTreeView32", nullptr);
+        if (!tree) tree = ::FindWindowExW(::FindWindowExW(dialog, nullptr, L"SHBrowseForFolder ShellNameSpace Control", nullptr),
+                                          nullptr, L"SysTreeView32", nullptr);
+        for (int i = 0; i < 100; ++i) {
+            ::SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(wide.c_str()));
+            wchar_t text[MAX_PATH] = {};
+            TVITEMW item{};
+            item.mask = TVIF_TEXT;
+            item.hItem = reinterpret_cast<HTREEITEM>(::SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+            item.pszText = text;
+            item.cchTextMax = MAX_PATH;
+            if (item.hItem && ::SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)) && leaf == text)
+                break;
+            ::Sleep(50);
+        }
         ::PostMessageW(dialog, WM_COMMAND, IDOK, 0);
     }
     asking.join();
