@@ -48,6 +48,17 @@ mkdir -p "$(dirname "$WINEPREFIX")"
     "$winecmd" wineserver -w >/dev/null 2>&1 || wineserver -w >/dev/null 2>&1 || true
     touch "$WINEPREFIX/.upd-frames"
   fi
+  # Windows of every language has Japanese user-interface fonts (Yu Gothic
+  # UI, MS UI Gothic), which its own UI fonts link to: IPA P Gothic
+  # (fonts-ipafont-gothic) stands for them, so that a run with another code
+  # page shows Japanese where such a Windows does (captions, message boxes).
+  if [ ! -f "$WINEPREFIX/.upd-fonts" ]; then
+    for face in 'Yu Gothic UI' 'MS UI Gothic'; do
+      "$winecmd" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /d IPAPGothic /f >/dev/null 2>&1 || true
+    done
+    "$winecmd" wineserver -w >/dev/null 2>&1 || wineserver -w >/dev/null 2>&1 || true
+    touch "$WINEPREFIX/.upd-fonts"
+  fi
   # With UPD_WINE_PERSIST=1 (the test command, whose tests share one
   # display): one server for the whole run, since one that exits just as the
   # next test connects fails that test with "recvmsg: connection reset". Its

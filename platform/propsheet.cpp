@@ -1,6 +1,7 @@
 #include "platform/propsheet.h"
 
 #include "platform/common_controls.h"
+#include "platform/dialog_font.h"
 #include "platform/handle.h"
 
 namespace platform {
@@ -44,6 +45,23 @@ BOOL PropertyPage::OnSetActive() {
 BOOL PropertyPage::OnKillActive() {
     DoDataExchange();
     return TRUE;
+}
+
+void PropertyPage::FitTemplateFont() {
+    if (m_psp.dwFlags & PSP_DLGINDIRECT) return;
+    const HRSRC found = ::FindResourceW(m_psp.hInstance, m_psp.pszTemplate, MAKEINTRESOURCEW(5));  // RT_DIALOG
+    const HGLOBAL loaded = found ? ::LoadResource(m_psp.hInstance, found) : nullptr;
+    const auto* bytes = loaded ? static_cast<const BYTE*>(::LockResource(loaded)) : nullptr;
+    if (!bytes) return;
+    const std::vector<BYTE> designed(bytes, bytes + ::SizeofResource(m_psp.hInstance, found));
+    DialogTemplateFont font;
+    if (!ReadTemplateFont(designed, font) || font.caption.empty()) return;
+    const std::wstring face = FaceShowing(font.face, font.caption);
+    if (face == font.face) return;
+    m_template = WithFace(designed, face);
+    if (m_template.empty()) return;
+    m_psp.dwFlags |= PSP_DLGINDIRECT;
+    m_psp.pResource = reinterpret_cast<LPCDLGTEMPLATEW>(m_template.data());
 }
 
 UINT_PTR PropertyPage::SetTimer(UINT_PTR id, UINT elapseMs) {
@@ -124,7 +142,10 @@ INT_PTR PropertySheet::DoModal() {
     InitCommonControlClasses(ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES);
 
     m_pageHeaders.clear();
-    for (PropertyPage* page : m_pages) m_pageHeaders.push_back(page->GetPageHeader());
+    for (PropertyPage* page : m_pages) {
+        page->FitTemplateFont();
+        m_pageHeaders.push_back(page->GetPageHeader());
+    }
     m_psh.nPages = static_cast<UINT>(m_pageHeaders.size());
     m_psh.ppsp = m_pageHeaders.data();
 

@@ -50,6 +50,11 @@ public:
         return false;
     }
 
+    // Shows the page's template in a font that has the glyphs of its caption
+    // (platform/dialog_font.h), from a copy of the template when the font it
+    // names has not. Called by the sheet before its window is made.
+    void FitTemplateFont();
+
     // Timers of the page window (virtual so that tests can make them fail).
     virtual UINT_PTR SetTimer(UINT_PTR id, UINT elapseMs);
     virtual BOOL KillTimer(UINT_PTR id);
@@ -59,6 +64,7 @@ private:
     INT_PTR OnNotify(const NMHDR& hdr);
 
     PROPSHEETPAGEW m_psp{};
+    std::vector<BYTE> m_template;  // the copy in another face, when one is used
     HWND m_hWnd = nullptr;
 };
 

@@ -10,7 +10,9 @@
 #include <atomic>
 #include <thread>
 
+#include "platform/dialog_font.h"
 #include "platform/prompt.h"
+#include "platform/window.h"
 #include "tests/support/e2e_world.h"
 
 using namespace testsupport;
@@ -141,6 +143,62 @@ TEST(CodePage, TheFolderDialogGivesTheChosenFolderAsItIsNamed) {
     ASSERT_NE(dialog, nullptr);
     EXPECT_TRUE(ok);
     EXPECT_EQ(path, chosen.path());
+}
+
+namespace {
+
+INT_PTR CALLBACK NoDialogProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+
+}  // namespace
+
+TEST(CodePage, APageWhoseFontLacksItsGlyphsIsShownInOneThatHasThem) {
+    const HMODULE self = ::GetModuleHandleW(nullptr);
+    const HRSRC found = ::FindResourceW(self, MAKEINTRESOURCEW(107), MAKEINTRESOURCEW(5));
+    ASSERT_NE(found, nullptr);
+    const auto* bytes = static_cast<const BYTE*>(::LockResource(::LoadResource(self, found)));
+    const std::vector<BYTE> designed(bytes, bytes + ::SizeofResource(self, found));
+    platform::DialogTemplateFont font;
+    ASSERT_TRUE(platform::ReadTemplateFont(designed, font));
+    EXPECT_EQ(font.caption, L"アップデートウィザード");
+    EXPECT_EQ(font.face, L"ＭＳ Ｐゴシック");
+
+    // With code page 932 the designed face shows the caption; with 1252 it
+    // maps to a Latin font and another face is chosen. Either way, the face
+    // chosen shows every character of the caption.
+    const std::wstring face = platform::FaceShowing(font.face, font.caption);
+    if (::GetACP() == 932) EXPECT_EQ(face, font.face);
+    else EXPECT_NE(face, font.face);
+    {
+        HDC dc = ::GetDC(nullptr);
+        const HFONT chosen = ::CreateFontW(-12, 0, 0, 0, 0, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, face.c_str());
+        const HGDIOBJ old = ::SelectObject(dc, chosen);
+        std::vector<WORD> glyphs(font.caption.size());
+        ::GetGlyphIndicesW(dc, font.caption.c_str(), static_cast<int>(glyphs.size()), glyphs.data(),
+                           GGI_MARK_NONEXISTING_GLYPHS);
+        ::SelectObject(dc, old);
+        ::DeleteObject(chosen);
+        ::ReleaseDC(nullptr, dc);
+        for (WORD g : glyphs) EXPECT_NE(g, 0xFFFF);
+    }
+
+    // The copy in that face is the same page: its controls and texts.
+    const std::vector<BYTE> copy = platform::WithFace(designed, face);
+    platform::DialogTemplateFont copied;
+    ASSERT_TRUE(platform::ReadTemplateFont(copy, copied));
+    EXPECT_EQ(copied.face, face);
+    auto texts = [](const std::vector<BYTE>& t) {
+        const HWND dialog = ::CreateDialogIndirectParamW(nullptr, reinterpret_cast<LPCDLGTEMPLATEW>(t.data()),
+                                                         ::GetDesktopWindow(), NoDialogProc, 0);
+        std::vector<std::string> out;
+        for (HWND c = ::GetWindow(dialog, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT))
+            out.push_back(platform::GetWindowString(c));
+        ::DestroyWindow(dialog);
+        return out;
+    };
+    const std::vector<std::string> shown = texts(copy);
+    ASSERT_FALSE(shown.empty());
+    EXPECT_EQ(shown, texts(designed));
+    EXPECT_NE(shown[0].find("<PRODUCT_NAME> アップデートウィザードにようこそ !!"), std::string::npos);
 }
 
 TEST(Names, MediumTempAndProductInFoldersOutsideCodePage932) {
