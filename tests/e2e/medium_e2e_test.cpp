@@ -9,7 +9,7 @@
 
 #include <map>
 
-#include "checks/product_facts.h"
+#include "product/identity.h"
 #include "res/texts.h"
 #include "tests/support/app_paths.h"
 #include "tests/support/fixture_paths.h"

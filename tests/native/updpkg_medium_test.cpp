@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "checks/product_facts.h"
+#include "product/identity.h"
 #include "res/texts.h"
 #include "tests/support/pe_image.h"
 #include "tools/updpkg/errors.h"

@@ -6,7 +6,7 @@
 #include <map>
 #include <thread>
 
-#include "checks/product_facts.h"
+#include "product/identity.h"
 #include "res/texts.h"
 #include "engine/pkg/format.h"
 #include "tools/updpkg/build.h"
@@ -150,13 +150,13 @@ private:
         } else if (!m_in.product.empty()) {
             // SETUP.EXE takes 0 for a library it cannot read.
             m_r.key = 0;
-            const auto lib = FindBelow(m_in.product, product::kLibraryName);
+            const auto lib = FindBelow(m_in.product, product::kZomi7.libraryName);
             try {
                 if (lib) m_r.key = LibraryKey(*lib);
             } catch (const FileError&) {
             }
             if (!lib || *m_r.key == 0) {
-                m_r.notes.push_back(std::string("the product has no readable ") + product::kLibraryName +
+                m_r.notes.push_back(std::string("the product has no readable ") + product::kZomi7.libraryName +
                                     ": SETUP.EXE reads the package with key 0");
             }
         }
@@ -257,26 +257,27 @@ private:
         std::string path;
         EachFile([&](const setupini::Component& c, const SourceFile& file) {
             const auto below = BelowTarget(Expanded(JoinPath(c.dest, file.name)));
-            if (below && Upper(*below) == Upper(product::kExeName)) {
+            if (below && Upper(*below) == Upper(product::kZomi7.exeName)) {
                 path = file.path;  // a later component replaces an earlier one's
                 m_r.exeFrom = JoinPath(c.source, file.name);
             }
         });
         if (path.empty()) {
-            Fail(std::string("the medium installs no ") + product::kExeName +
-                     " into <TARGETDIR>: the product stays below 7.5.2.0 and every run would update again",
+            Fail(std::string("the medium installs no ") + product::kZomi7.exeName +
+                     " into <TARGETDIR>: the product stays below " + product::kZomi7.version +
+                     " and every run would update again",
                  "");
             return;
         }
         m_r.exeVersion = ReadPeFileVersionOf(path);
         if (!m_r.exeVersion) {
-            Fail(std::string("the ") + product::kExeName +
+            Fail(std::string("the ") + product::kZomi7.exeName +
                      " the medium installs has no version resource: after the update SETUP.EXE no longer finds "
                      "the product",
                  "");
         } else if (product::NeedsUpdate(m_r.exeVersion->ms, m_r.exeVersion->ls)) {
-            Fail(std::string("the ") + product::kExeName + " the medium installs is " + m_r.exeVersion->Text() +
-                     ", below 7.5.2.0: every run would update again",
+            Fail(std::string("the ") + product::kZomi7.exeName + " the medium installs is " + m_r.exeVersion->Text() +
+                     ", below " + product::kZomi7.version + ": every run would update again",
                  "");
         }
     }
@@ -285,11 +286,11 @@ private:
     void ReadProduct() {
         m_r.withProduct = true;
         m_r.productFolder = m_in.product;
-        const auto exe = FindBelow(m_in.product, product::kExeName);
+        const auto exe = FindBelow(m_in.product, product::kZomi7.exeName);
         if (exe && !IsFolder(*exe)) m_r.installed = ReadPeFileVersionOf(*exe);
         if (!m_r.installed) {
             m_r.outcome = "no product";
-            Fail(std::string("the product folder holds no ") + product::kExeName +
+            Fail(std::string("the product folder holds no ") + product::kZomi7.exeName +
                      " with a version resource: SETUP.EXE would ask for the product's folder",
                  "");
             m_boxKnown = true;  // the folder dialog comes first
