@@ -9,6 +9,7 @@
 #include "product/identity.h"
 #include "res/texts.h"
 #include "engine/pkg/format.h"
+#include "engine/plan/plan.h"
 #include "tools/updpkg/build.h"
 #include "tools/updpkg/errors.h"
 #include "tools/updpkg/fileio.h"
@@ -16,6 +17,7 @@
 #include "tools/updpkg/key.h"
 #include "tools/updpkg/medium_files.h"
 #include "tools/updpkg/names.h"
+#include "tools/updpkg/product_view.h"
 #include "tools/updpkg/read.h"
 #include "tools/updpkg/setup_ini.h"
 #include "util/name_key.h"
@@ -25,18 +27,14 @@ namespace updpkg {
 
 namespace {
 
-const char kTargetDir[] = "<TARGETDIR>";
-const char kSystemDir[] = "<SYSTEMDIR>";
-
-std::string Upper(const std::string& s) { return names::Key(s); }
-
-// A destination written with "<TARGETDIR>" first: the rest of it below the
-// product's folder ("" for the folder itself).
-std::optional<std::string> BelowTarget(const std::string& expanded) {
-    if (expanded.compare(0, sizeof kTargetDir - 1, kTargetDir) != 0) return std::nullopt;
-    std::string rest = expanded.substr(sizeof kTargetDir - 1);
-    while (!rest.empty() && rest[0] == '\\') rest.erase(0, 1);
-    return rest;
+// A destination folder in the form SETUP.EXE compares it in, its full
+// path: a doubled backslash made one, none at the end (the macros kept).
+std::string DestinationForm(const std::string& expanded) {
+    std::string out;
+    for (const char c : expanded)
+        if (c != '\\' || out.empty() || out.back() != '\\') out += c;
+    if (out.size() > 3 && out.back() == '\\') out.pop_back();
+    return out;
 }
 
 struct ComponentFiles {
@@ -61,7 +59,10 @@ public:
         const std::optional<std::string> root = Files();
         CheckComponents(root);
         if (root && m_r.ini.package.empty()) CheckSignedCopies();
-        if (root) CheckExecutable();
+        if (root) {
+            BuildPlan();
+            CheckExecutable();
+        }
         // SETUP.EXE copies nothing after its SETUP.INI box.
         if (m_r.outcome == "would update" && m_r.faults.empty()) PlanCopies();
         m_r.status = m_r.problems.empty() ? 0 : 1;
@@ -252,16 +253,29 @@ private:
         }
     }
 
+    // What SETUP.EXE's stage 4 plans for these files and this product.
+    void BuildPlan() {
+        std::vector<plan::Component> components;
+        EachFile([&](const setupini::Component& c, const SourceFile& file) {
+            const std::string folder = DestinationForm(Expanded(c.dest));
+            if (components.empty() || &c != m_planned.back()) {
+                components.push_back({folder, {}});
+                m_planned.push_back(&c);
+            }
+            components.back().files.push_back({file.name, file.path, false});
+            m_folderOf.push_back(folder);
+        });
+        m_plan = plan::Build(components, {kTargetDir, product::kZomi7.exeName}, m_view);
+    }
+
     void CheckExecutable() {
         m_r.exeChecked = true;
         std::string path;
-        EachFile([&](const setupini::Component& c, const SourceFile& file) {
-            const auto below = BelowTarget(Expanded(JoinPath(c.dest, file.name)));
-            if (below && Upper(*below) == Upper(product::kZomi7.exeName)) {
-                path = file.path;  // a later component replaces an earlier one's
-                m_r.exeFrom = JoinPath(c.source, file.name);
-            }
-        });
+        if (m_plan.productExe) {
+            const plan::File& exe = m_plan.files[*m_plan.productExe];
+            path = exe.source;
+            m_r.exeFrom = SourceOf(*m_plan.productExe);
+        }
         if (path.empty()) {
             Fail(std::string("the medium installs no ") + product::kZomi7.exeName +
                      " into <TARGETDIR>: the product stays below " + product::kZomi7.version +
@@ -303,34 +317,31 @@ private:
         }
     }
 
+    // Every file the plan commits, in its order, with what stands there now.
     void PlanCopies() {
-        std::map<std::string, std::size_t> seen;  // the destination's name key: its copy
-        EachFile([&](const setupini::Component& c, const SourceFile& file) {
+        for (std::size_t i : m_plan.commits) {
+            const plan::File& f = m_plan.files[i];
             PlannedCopy copy;
-            const std::string folder = Expanded(c.dest);
-            const std::string dest = Expanded(JoinPath(c.dest, file.name));
-            const auto below = BelowTarget(dest);
-            if (below) {
-                const std::string prefix = BelowTarget(folder).value_or("");
-                copy.folder = prefix.empty() ? kTargetDir : std::string(kTargetDir) + "\\" + prefix;
-                copy.file = below->substr(prefix.empty() ? 0 : std::min(below->size(), prefix.size() + 1));
-                const auto there = FindBelow(m_in.product, *below);
-                copy.state = !there || IsFolder(*there) ? PlannedCopy::Add
-                             : SameBytes(file.path, *there) ? PlannedCopy::Same
-                                                            : PlannedCopy::Replace;
-            } else {
-                copy.folder = folder;
-                copy.file = file.name;
+            copy.folder = m_folderOf[i];
+            copy.file = f.dest.substr(std::min(f.dest.size(), copy.folder.size() + 1));
+            if (BelowTarget(f.dest)) {
+                const auto there = m_view.Find(f.dest);
+                copy.state = !there || IsFolder(*there)        ? PlannedCopy::Add
+                             : SameBytes(f.source, *there) ? PlannedCopy::Same
+                                                           : PlannedCopy::Replace;
             }
-            const std::string id = Upper(JoinPath(copy.folder, copy.file));
-            const auto at = seen.find(id);
-            if (at != seen.end()) {
-                m_r.copies[at->second] = copy;
-            } else {
-                seen[id] = m_r.copies.size();
-                m_r.copies.push_back(copy);
-            }
+            m_r.copies.push_back(copy);
+        }
+    }
+
+    // Where the medium has the plan's file index, below FILES.
+    std::string SourceOf(std::size_t index) const {
+        std::size_t k = 0;
+        std::string found;
+        EachFile([&](const setupini::Component& c, const SourceFile& file) {
+            if (k++ == index) found = JoinPath(c.source, file.name);
         });
+        return found;
     }
 
     const CheckInput& m_in;
@@ -339,6 +350,10 @@ private:
     std::string m_package;
     std::optional<ScratchFolder> m_scratch;
     std::vector<ComponentFiles> m_files;  // of the components found, in order
+    ProductView m_view{m_in.product};
+    std::vector<const setupini::Component*> m_planned;  // the plan's components
+    std::vector<std::string> m_folderOf;  // the destination folder of each of the plan's files
+    plan::Plan m_plan;
 };
 
 }  // namespace
