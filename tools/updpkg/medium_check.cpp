@@ -264,6 +264,7 @@ private:
             }
             components.back().files.push_back({file.name, file.path, false});
             m_folderOf.push_back(folder);
+            m_fromOf.push_back(JoinPath(c.source, file.name));
         });
         m_plan = plan::Build(components, {kTargetDir, product::kZomi7.exeName}, m_view);
     }
@@ -274,7 +275,7 @@ private:
         if (m_plan.productExe) {
             const plan::File& exe = m_plan.files[*m_plan.productExe];
             path = exe.source;
-            m_r.exeFrom = SourceOf(*m_plan.productExe);
+            m_r.exeFrom = m_fromOf[*m_plan.productExe];
         }
         if (path.empty()) {
             Fail(std::string("the medium installs no ") + product::kZomi7.exeName +
@@ -323,6 +324,7 @@ private:
             const plan::File& f = m_plan.files[i];
             PlannedCopy copy;
             copy.folder = m_folderOf[i];
+            copy.from = m_fromOf[i];
             copy.file = f.dest.substr(std::min(f.dest.size(), copy.folder.size() + 1));
             if (BelowTarget(f.dest)) {
                 const auto there = m_view.Find(f.dest);
@@ -334,16 +336,6 @@ private:
         }
     }
 
-    // Where the medium has the plan's file index, below FILES.
-    std::string SourceOf(std::size_t index) const {
-        std::size_t k = 0;
-        std::string found;
-        EachFile([&](const setupini::Component& c, const SourceFile& file) {
-            if (k++ == index) found = JoinPath(c.source, file.name);
-        });
-        return found;
-    }
-
     const CheckInput& m_in;
     CheckReport& m_r;
     bool m_boxKnown = false;  // the first message SETUP.EXE shows is settled
@@ -353,6 +345,7 @@ private:
     ProductView m_view{m_in.product};
     std::vector<const setupini::Component*> m_planned;  // the plan's components
     std::vector<std::string> m_folderOf;  // the destination folder of each of the plan's files
+    std::vector<std::string> m_fromOf;    // and where the medium has it, below FILES
     plan::Plan m_plan;
 };
 
