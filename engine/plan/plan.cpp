@@ -54,24 +54,20 @@ std::string ParentFolder(const std::string& path) {
 }
 
 Plan Build(const std::vector<Component>& components, const Product& product, DestinationView& view) {
+    // The update's own files go away afterwards: each is moved into place
+    // for its last use, and copied for every use before it, when components
+    // share a source folder.
     Plan p;
-    for (const Component& c : components)
+    std::map<std::string, std::size_t> lastUse;  // by the source's key
+    for (const Component& c : components) {
         for (const ListedFile& f : c.files) {
+            if (f.own) lastUse[names::Key(f.source)] = p.files.size();
             File file;
             file.source = f.source;
             file.dest = DestinationOf(c.destination, f.relative);
             p.files.push_back(std::move(file));
         }
-
-    // The update's own files go away afterwards: each is moved into place
-    // for its last use, and copied for every use before it, when components
-    // share a source folder.
-    std::map<std::string, std::size_t> lastUse;  // by the source's key
-    std::vector<bool> own;
-    for (const Component& c : components)
-        for (const ListedFile& f : c.files) own.push_back(f.own);
-    for (std::size_t i = 0; i < p.files.size(); ++i)
-        if (own[i]) lastUse[names::Key(p.files[i].source)] = i;
+    }
     for (const auto& use : lastUse) p.files[use.second].move = true;
 
     // Staged names beside each destination; the folders above it that are
