@@ -1,5 +1,7 @@
 #include "app/ExitStatus.h"
 
+#include "engine/worker_outcome.h"
+
 namespace exitstatus {
 
 int ProcessExitStatus(const RunFacts& facts) {
@@ -15,8 +17,8 @@ int ProcessExitStatus(const RunFacts& facts) {
     // Leaving the wizard before the update began is the user's cancel.
     if (!facts.workerRan) return kUserExit;
     switch (facts.workerCode) {
-    case 0: return kSuccess;
-    case 16: return kProductVersion;
+    case worker::kUpdated: return kSuccess;
+    case worker::kUpToDate: return kProductVersion;
     default: break;
     }
     // A missing product outranks a cancel: without a folder there was

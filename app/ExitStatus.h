@@ -31,7 +31,7 @@ enum class Start {
 struct RunFacts {
     Start start = Start::Ran;
     bool workerRan = false;        // false: the wizard was left before the update began
-    unsigned long workerCode = 0;  // the worker's exit code: 0, 16 or (DWORD)-1
+    unsigned long workerCode = 0;  // the worker's exit code (engine/worker_outcome.h)
     bool productNotFound = false;  // no install folder (unattended without /dir, a wrong /dir)
     bool cancelledByUser = false;  // a person pressed Cancel in a box or the folder dialog
     // The medium is not what its vendor signed (start-up or the worker):

@@ -9,14 +9,13 @@
 #include "platform/prompt.h"
 #include "platform/timing.h"
 #include "platform/wide.h"
+#include "product/identity.h"
 #include "util/long_path.h"
 
 namespace {
 
 constexpr unsigned kPassiveBoxMs = 2000;  // how long /passive shows each box
 constexpr unsigned kPollMs = 50;
-
-const char kVersion[] = "7.5.2.0";  // the version this update brings
 
 }  // namespace
 
@@ -44,7 +43,8 @@ bool CRunSession::Begin() {
         m_facts.start = exitstatus::Start::LogFailed;
         return false;
     }
-    platform::Log(std::string("SETUP.EXE ") + kVersion + ", command line: " + platform::Narrow(::GetCommandLineW()));
+    platform::Log(std::string("SETUP.EXE ") + product::kZomi7.version +
+                  ", command line: " + platform::Narrow(::GetCommandLineW()));
     if (!options.error.empty()) {
         platform::Log("usage error: " + options.error);
         m_facts.start = exitstatus::Start::UsageError;

@@ -2,12 +2,11 @@
 
 #include <windows.h>
 
-namespace {
-constexpr wchar_t kMutexName[] = L"Global\\Zomi7.UpdateWizard.SETUP";
-}
+#include "platform/wide.h"
+#include "product/identity.h"
 
 bool CSingleInstance::Acquire() {
-    HANDLE h = ::CreateMutexW(nullptr, FALSE, kMutexName);
+    HANDLE h = ::CreateMutexW(nullptr, FALSE, platform::Wide(product::kZomi7.mutexName).c_str());
     const DWORD error = ::GetLastError();
     if (!h) {
         // Another instance's mutex, under a security another user set.

@@ -7,7 +7,7 @@ CCopyThread* CSetupApp::StartCopyThread() {
     m_pCopyThread = platform::BeginThread<CCopyThread>();
     // No worker means no update: the finish page must not read the 0 of
     // "nothing has run yet" as success.
-    if (!m_pCopyThread) m_nExitCode = static_cast<DWORD>(-1);
+    if (!m_pCopyThread) m_nExitCode = worker::kFailed;
     return m_pCopyThread;
 }
 

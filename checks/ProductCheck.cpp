@@ -3,17 +3,17 @@
 #include <windows.h>
 #include <shlobj.h>
 #include <tlhelp32.h>
-#include <zlib.h>
 
 #include <vector>
 
 #include "app/SetupApp.h"
-#include "checks/product_facts.h"
 #include "platform/file.h"
 #include "platform/handle.h"
 #include "platform/log.h"
 #include "platform/prompt.h"
 #include "platform/wide.h"
+#include "product/identity.h"
+#include "product/package_key.h"
 #include "res/texts.h"
 #include "util/path.h"
 #include "util/text.h"
@@ -22,18 +22,26 @@
 
 namespace {
 
-const char kProcessName[] = "ZOMI7.EXE";  // compared with upper-cased image names
-using product::kExeName;
-using product::kLibraryName;
-const char kAppPathsKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Zomi7.EXE";
-
-constexpr UINT kLibraryReadSize = 0x8000;
+constexpr const product::Identity& kProduct = product::kZomi7;
 constexpr UINT kMessageStyle = MB_OK | MB_ICONEXCLAMATION;  // 48
 
 bool HasReadableVersion(const std::string& folder) {
     VS_FIXEDFILEINFO info;
-    return ReadFileVersion(JoinPath(folder, kExeName), &info) != FALSE;
+    return ReadFileVersion(JoinPath(folder, kProduct.exeName), &info) != FALSE;
 }
+
+// The library, read through platform::File (which throws FileException).
+class LibrarySource : public pkg::ByteSource {
+public:
+    explicit LibrarySource(const std::string& path)
+        : m_file(path, platform::File::modeRead | platform::File::shareExclusive) {}
+    std::size_t Read(void* buffer, std::size_t size) override {
+        return m_file.Read(buffer, static_cast<UINT>(size));
+    }
+
+private:
+    platform::File m_file;
+};
 
 }  // namespace
 
@@ -49,7 +57,7 @@ int CProductCheck::CheckNotRunning() {
         // Some systems report a full path: a substring test finds the name
         // in it as well as standing alone. Only ASCII letters are made
         // capitals, so no other letter can turn into one of the name's.
-        if (UpperAscii(platform::Narrow(entry.szExeFile)).find(kProcessName) != std::string::npos) {
+        if (UpperAscii(platform::Narrow(entry.szExeFile)).find(kProduct.processName) != std::string::npos) {
             running = true;
             break;
         }
@@ -57,7 +65,7 @@ int CProductCheck::CheckNotRunning() {
         more = ::Process32NextW(snapshot.get(), &entry);
     }
     snapshot.reset();
-    platform::Log(running ? "check: ZOMI7.EXE is running" : "check: ZOMI7.EXE is not running");
+    platform::Log(std::string("check: ") + kProduct.processName + (running ? " is running" : " is not running"));
     if (!running) return 1;
 
     std::string text = texts::kProductRunning;
@@ -77,13 +85,14 @@ int CProductCheck::FindInstallFolder(std::string& targetDir) {
             platform::Log("check: install folder (/dir): " + targetDir);
             return 1;
         }
-        platform::Log("check: no Zomi7.EXE with a readable version in /dir " + targetDir + ": product not found");
+        platform::Log(std::string("check: no ") + kProduct.exeName + " with a readable version in /dir " + targetDir +
+                      ": product not found");
         app.m_bProductNotFound = true;
         targetDir.clear();
         return 0;
     }
 
-    std::string path = ReadRegistryString(HKEY_LOCAL_MACHINE, kAppPathsKey, nullptr, "");
+    std::string path = ReadRegistryString(HKEY_LOCAL_MACHINE, kProduct.appPathsKey, nullptr, "");
 
     // The value usually names the executable itself: keep its folder.
     const std::string upper = UpperAscii(path);
@@ -98,7 +107,7 @@ int CProductCheck::FindInstallFolder(std::string& targetDir) {
     if (targetDir.empty()) {
         std::string systemDir = "<SYSTEMDIR>";
         GetApp().ExpandMacros(systemDir);
-        targetDir = JoinPath(JoinPath(systemDir.substr(0, 3), "Program Files"), texts::kDefaultFolderName);
+        targetDir = JoinPath(JoinPath(systemDir.substr(0, 3), "Program Files"), kProduct.defaultFolder);
         how = "default folder";
     }
     platform::Log(std::string("check: install folder (") + how + "): " + targetDir);
@@ -106,7 +115,7 @@ int CProductCheck::FindInstallFolder(std::string& targetDir) {
     // The user is not told why the dialog comes back: it is asked again until
     // a folder with a readable executable is chosen, or cancelled.
     while (!HasReadableVersion(targetDir)) {
-        platform::Log("check: no Zomi7.EXE with a readable version in " + targetDir);
+        platform::Log(std::string("check: no ") + kProduct.exeName + " with a readable version in " + targetDir);
         if (!BrowseInstallFolder(targetDir)) {
             // Nobody to ask: the product is not there, as far as this run can tell.
             if (platform::GetPrompt().AnswersItself()) app.m_bProductNotFound = true;
@@ -132,32 +141,25 @@ int CProductCheck::BrowseInstallFolder(std::string& targetDir) {
 
 int CProductCheck::CheckVersion() {
     VS_FIXEDFILEINFO info;
-    if (!ReadFileVersion(JoinPath(GetApp().GetTargetDir(), kExeName), &info)) return 0;
+    if (!ReadFileVersion(JoinPath(GetApp().GetTargetDir(), kProduct.exeName), &info)) return 0;
     const bool older = product::NeedsUpdate(info.dwFileVersionMS, info.dwFileVersionLS);
     platform::Log("check: installed version " + std::to_string(HIWORD(info.dwFileVersionMS)) + "." +
                   std::to_string(LOWORD(info.dwFileVersionMS)) + "." +
                   std::to_string(HIWORD(info.dwFileVersionLS)) + "." +
-                  std::to_string(LOWORD(info.dwFileVersionLS)) + (older ? ", older than 7.5.2.0" : ", current"));
+                  std::to_string(LOWORD(info.dwFileVersionLS)) + (older ? std::string(", older than ") + kProduct.version
+                                                                           : std::string(", current")));
     if (older) return 1;
     platform::AppMessageBox(texts::kUpToDate, kMessageStyle);
     return 0;
 }
 
 uint32_t CProductCheck::GetLibraryCrc() {
-    const std::string path = JoinPath(GetApp().GetTargetDir(), kLibraryName);
-    uLong crc = ::crc32(0L, Z_NULL, 0);
+    const std::string path = JoinPath(GetApp().GetTargetDir(), kProduct.libraryName);
     try {
         // Exclusive: a library that another process holds open is not read.
-        platform::File file(path, platform::File::modeRead | platform::File::shareExclusive);
-        std::vector<unsigned char> buffer(kLibraryReadSize);
-        for (;;) {
-            const UINT got = file.Read(buffer.data(), kLibraryReadSize);
-            if (got == 0) break;
-            crc = ::crc32(crc, buffer.data(), got);
-        }
-        file.Close();
+        LibrarySource library(path);
+        return product::PackageKey(library);
     } catch (const platform::FileException&) {
         return 0;
     }
-    return static_cast<uint32_t>(crc);
 }

@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "app/SetupApp.h"
-#include "engine/install_transaction.h"
+#include "engine/install/transaction.h"
 #include "engine/unexpected_error.h"
 #include "platform/log.h"
 #include "platform/wide.h"
@@ -59,14 +59,14 @@ private:
 DWORD CCopyThread::Run() {
     CSetupApp& app = GetApp();
     std::string workFolder;
-    int result = 0;
+    DWORD result = worker::kFailed;
     // No exception ends the worker unseen or skips its clean-up.
     try {
         result = RunStages(workFolder);
     } catch (...) {
         const DWORD lastError = ::GetLastError();
         ShowUnexpectedError(ErrorCodeOf(std::current_exception(), lastError));
-        result = 0;
+        result = worker::kFailed;
     }
 
     // The temporary work folder goes whatever happened. Without a package the
@@ -76,52 +76,42 @@ DWORD CCopyThread::Run() {
     if (!app.m_info.m_strPackage.empty() && !workFolder.empty()) RemoveDirectoryTree(workFolder);
     clock.Lap("clean-up");
 
-    platform::Log("worker exit code " + std::to_string(result == 1 ? 0 : result == 16 ? 16 : -1));
-    switch (result) {
-        case 1: return 0;
-        case 16: return 16;
-        default: return static_cast<DWORD>(-1);
-    }
-}
-
-int CCopyThread::RunStages(std::string& workFolder) {
-    StageClock clock;
-    m_progress.nStage = 1;
-    int result = CheckProduct();
-    clock.Lap("1");
-    if (result == 0) {
-        m_progress.nStage = 2;
-        const BOOL extracted = ExtractPackage(workFolder);
-        clock.Lap("2");
-        if (!extracted) {
-            result = 0;
-        } else {
-            m_progress.nStage = 3;
-            const BOOL listed = BuildFileList(workFolder);
-            clock.Lap("3");
-            if (!listed) {
-                result = 0;
-            } else {
-                m_progress.nStage = 4;
-                result = InstallFiles() ? 1 : 0;
-                clock.Lap("4");
-            }
-        }
-    }
+    platform::Log("worker exit code " + std::to_string(static_cast<int32_t>(result)));
     return result;
 }
 
-int CCopyThread::CheckProduct() {
+DWORD CCopyThread::RunStages(std::string& workFolder) {
+    StageClock clock;
+    m_progress.nStage = worker::kCheck;
+    const worker::Check check = CheckProduct();
+    clock.Lap("1");
+    if (check == worker::Check::UpToDate) return worker::kUpToDate;
+    if (check == worker::Check::Stop) return worker::kFailed;
+    m_progress.nStage = worker::kExtract;
+    const BOOL extracted = ExtractPackage(workFolder);
+    clock.Lap("2");
+    if (!extracted) return worker::kFailed;
+    m_progress.nStage = worker::kList;
+    const BOOL listed = BuildFileList(workFolder);
+    clock.Lap("3");
+    if (!listed) return worker::kFailed;
+    m_progress.nStage = worker::kInstall;
+    const BOOL installed = InstallFiles();
+    clock.Lap("4");
+    return installed ? worker::kUpdated : worker::kFailed;
+}
+
+worker::Check CCopyThread::CheckProduct() {
     CSetupApp& app = GetApp();
     CProductCheck& check = app.m_productCheck;
-    if (!check.CheckNotRunning()) return -1;
+    if (!check.CheckNotRunning()) return worker::Check::Stop;
 
     // Searched in a local and published whole, under the application's lock,
     // so the interface thread never expands a half-written install folder.
     std::string targetDir;
     int found = check.FindInstallFolder(targetDir);
     app.SetTargetDir(targetDir);
-    if (!found) return -1;
+    if (!found) return worker::Check::Stop;
 
     // An update that was killed is undone before anything else looks at the
     // product; then this run updates it as if nothing had happened. Its
@@ -129,7 +119,7 @@ int CCopyThread::CheckProduct() {
     const std::string installFolder = FullPath(targetDir);
     std::vector<std::string> roots{installFolder};
     for (const auto& component : app.m_info.m_components) roots.push_back(DestinationOf(*component, ""));
-    if (install::RecoverInterrupted(installFolder, roots) == install::Recovery::Failed) return -1;
+    if (install::RecoverInterrupted(installFolder, roots) == install::Recovery::Failed) return worker::Check::Stop;
 
-    return check.CheckVersion() ? 0 : 16;
+    return check.CheckVersion() ? worker::Check::Proceed : worker::Check::UpToDate;
 }

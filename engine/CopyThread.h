@@ -5,12 +5,14 @@
 #include <windows.h>
 
 #include <atomic>
-#include <list>
-#include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
+#include "engine/install/progress_sink.h"
 #include "engine/placed_files.h"
+#include "engine/plan/plan.h"
+#include "engine/worker_outcome.h"
 #include "platform/thread.h"
 #include "util/private_folder.h"
 
@@ -21,7 +23,7 @@
 struct COPYPROGRESS {
     std::atomic<LONG> nPos{0};
     std::atomic<LONG> nMax{0};
-    std::atomic<LONG> nStage{0};
+    std::atomic<LONG> nStage{worker::kNotStarted};
     std::atomic<LONG> nRollback{0};  // nonzero while stage 4 undoes what it did
     std::string strFile;  // guarded by lock
     mutable std::mutex lock;
@@ -29,17 +31,9 @@ struct COPYPROGRESS {
 
 struct SETUPCOMPONENT;
 
-// One file to install.
-class CCopyItem {
-public:
-    virtual ~CCopyItem() = default;
-    std::string m_strSource;
-    std::string m_strDest;
-};
-
 class CMediumTrust;
 
-class CCopyThread : public platform::WorkerThread {
+class CCopyThread : public platform::WorkerThread, private install::ProgressSink {
 public:
     CCopyThread();
     ~CCopyThread() override;
@@ -52,11 +46,12 @@ public:
     std::string GetCurrentFile() const;
     void SetCurrentFile(const std::string& file);
 
-    // The stages (nonzero = success, CheckProduct: 0, 16 or -1).
-    int CheckProduct();
+    // The stages (nonzero = success).
+    worker::Check CheckProduct();
     int ExtractPackage(std::string& workFolder);
     int BuildFileList(std::string workFolder);
-    int CollectFiles(std::string folder, std::string root);
+    // The files below folder into files, by their path relative to root.
+    int CollectFiles(std::string folder, std::string root, std::vector<plan::ListedFile>& files);
     // Where the file at relative below a component's source goes, as a full
     // path; with relative empty, the component's destination folder itself
     // (with a trailing backslash).
@@ -64,7 +59,8 @@ public:
     int InstallFiles();
 
     COPYPROGRESS m_progress;
-    std::list<std::unique_ptr<CCopyItem>> m_files;
+    // The file list of stage 3: every component's files, as the plan takes them.
+    std::vector<plan::Component> m_components;
 
     // The temporary work folder, the program's own from its creation in
     // stage 2 to the clean-up, and what extraction placed in it.
@@ -75,7 +71,13 @@ public:
     const CMediumTrust* m_signedFiles = nullptr;
 
 private:
-    int RunStages(std::string& workFolder);
+    // The thread's exit code (engine/worker_outcome.h).
+    DWORD RunStages(std::string& workFolder);
+
+    // What stage 4 tells the progress page.
+    void CurrentFile(const std::string& dest) override { SetCurrentFile(dest); }
+    void FileStaged() override { ++m_progress.nPos; }
+    void RollingBack() override { m_progress.nRollback = 1; }
 
     bool m_listAccepted = true;  // every listed file was one extraction placed
 };

@@ -16,6 +16,7 @@
 #include "platform/prompt.h"
 #include "platform/timing.h"
 #include "platform/wide.h"
+#include "product/identity.h"
 #include "util/file_facts.h"
 #include "util/fs.h"
 #include "util/path.h"
@@ -196,7 +197,7 @@ int CCopyThread::ExtractPackage(std::string& workFolder) {
         return FALSE;
     }
     // Known before anything can fail, so the worker's clean-up removes it.
-    workFolder = JoinPath(temp, "KVUPDATE");
+    workFolder = JoinPath(temp, product::kZomi7.workFolder);
 
     if (!RemoveDirectoryTree(workFolder)) {
         DWORD error = ::GetLastError();

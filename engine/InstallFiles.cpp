@@ -1,9 +1,8 @@
 // The file list of the components and its installation.
-#include <iterator>
-
 #include "app/SetupApp.h"
 #include "engine/CopyThread.h"
-#include "engine/install_transaction.h"
+#include "engine/install/transaction.h"
+#include "product/identity.h"
 #include "res/texts.h"
 #include "platform/filefind.h"
 #include "platform/prompt.h"
@@ -20,14 +19,13 @@ int CCopyThread::BuildFileList(std::string workFolder) {
         std::string source = JoinPath(JoinPath(workFolder, "FILES"), component->pszSource);
         app.ExpandMacros(source);
 
-        const size_t before = m_files.size();
+        plan::Component listed{DestinationOf(*component, ""), {}};
         m_placed.BeginListing();
-        if (!CollectFiles(source, source)) {
+        if (!CollectFiles(source, source, listed.files)) {
             platform::AppMessageBox(texts::kFilesNotFound, MB_ICONEXCLAMATION | MB_OK);
             return FALSE;
         }
-        for (auto it = std::next(m_files.begin(), static_cast<long>(before)); it != m_files.end(); ++it)
-            (*it)->m_strDest = DestinationOf(*component, (*it)->m_strDest);
+        m_components.push_back(std::move(listed));
     }
     // From a package, only what extraction placed is installed: here by
     // the listing's names, sizes and times, before anything is copied;
@@ -49,7 +47,7 @@ std::string CCopyThread::DestinationOf(const SETUPCOMPONENT& component, const st
     return FullPath(dest);
 }
 
-int CCopyThread::CollectFiles(std::string folder, std::string root) {
+int CCopyThread::CollectFiles(std::string folder, std::string root, std::vector<plan::ListedFile>& files) {
     platform::FileFind find;
     BOOL more = find.FindFile(JoinPath(folder, "*.*"));
     if (!more) return FALSE;
@@ -62,23 +60,23 @@ int CCopyThread::CollectFiles(std::string folder, std::string root) {
             continue;
         }
         if (find.IsDirectory()) {
-            if (!CollectFiles(path, root)) return FALSE;
+            if (!CollectFiles(path, root, files)) return FALSE;
             continue;
         }
         if (!m_placed.Lists(path, find.GetLength(), find.GetLastWriteTime())) m_listAccepted = false;
-        auto item = std::make_unique<CCopyItem>();
-        item->m_strSource = path;
         std::string relative = path.substr(std::min(root.size(), path.size()));
         if (!relative.empty() && relative[0] == '\\') relative.erase(0, 1);
-        item->m_strDest = relative;
-        m_files.push_back(std::move(item));
+        // Files of the update's own work folder go away afterwards: the
+        // plan moves each into place for its last use.
+        files.push_back({relative, path, m_placed.Active()});
         ++m_progress.nMax;
     }
     return TRUE;
 }
 
 int CCopyThread::InstallFiles() {
-    // One transaction over every file; its journal lives in the install
+    // One transaction over every file; its journal belongs to the install
     // folder, where the next run looks for it.
-    return install::InstallAll(*this, FullPath(GetApp().GetTargetDir()));
+    const plan::Product product{FullPath(GetApp().GetTargetDir()), product::kZomi7.exeName};
+    return install::InstallAll(m_components, product, *this, {m_placed, m_signedFiles});
 }

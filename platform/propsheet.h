@@ -80,7 +80,6 @@ public:
     // Pages are shown in the order added; the sheet does not own them.
     void AddPage(PropertyPage* page) { m_pages.push_back(page); }
     DWORD& Flags() { return m_psh.dwFlags; }
-    const PROPSHEETHEADERW& GetSheetHeader() const { return m_psh; }
 
     // Runs the sheet modally; PropertySheetW's result (-1 on failure).
     INT_PTR DoModal();

@@ -19,11 +19,9 @@ using WindowHandle = Owned<WindowTraits>;
 
 class Window {
 public:
-
     // CreateWindowExW; false (last error intact) when the system refuses.
     bool Create(DWORD exStyle, const wchar_t* className, const std::string& text, DWORD style,
                 const RECT& rect, HWND parent, int id);
-    void Destroy() { m_hWnd.reset(); }
     HWND GetSafeHwnd() const { return m_hWnd.get(); }
 
 private:

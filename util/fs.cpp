@@ -3,12 +3,9 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/last_error.h"
-#include "platform/prompt.h"
 #include "platform/wide.h"
 #include "util/long_path.h"
 #include "util/path.h"
-#include "util/syserr.h"
 
 namespace {
 
@@ -60,20 +57,6 @@ BOOL CreateDirectoryPath(const std::string& path) {
         if (!MakeFolder(current)) return FALSE;
     }
     return TRUE;
-}
-
-BOOL CopyFileCreatingPath(const std::string& source, const std::string& destination, BOOL failIfExists) {
-    auto copy = [&] {
-        return ::CopyFileW(platform::Wide(source).c_str(), platform::Wide(destination).c_str(), failIfExists) != FALSE;
-    };
-    if (copy()) return TRUE;
-    if (::GetLastError() != ERROR_PATH_NOT_FOUND) return FALSE;
-    if (!CreateDirectoryPath(PathBeforeLastBackslash(destination))) return FALSE;
-    if (copy()) return TRUE;
-    // The caller builds its own report from the last error: keep the copy's.
-    platform::LastErrorKeeper keep;
-    platform::AppMessageBox(GetSystemErrorText(keep.error()), MB_OK | MB_ICONEXCLAMATION);
-    return FALSE;
 }
 
 BOOL RenameOpenFile(HANDLE h, const std::string& destination, bool replace) {

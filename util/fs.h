@@ -29,13 +29,6 @@ BOOL RemoveDirectoryTree(const std::string& path);
 // (ERROR_ALREADY_EXISTS); folders made before a failure stay.
 BOOL CreateDirectoryPath(const std::string& path);
 
-// CopyFileW; when the destination's folder is missing, creates it and tries
-// once more. Only a failure of that second attempt is shown to the user (the
-// system's text, exclamation box); the last error is still the copy's after
-// the box.
-BOOL CopyFileCreatingPath(const std::string& source, const std::string& destination,
-                          BOOL failIfExists);
-
 // Renames the file open as h (opened with DELETE access) to destination
 // through the handle, so the very file that was opened moves, whatever
 // stands at its old name by now. replace: a file at destination is replaced

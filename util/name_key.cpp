@@ -92,4 +92,11 @@ bool IsAtOrBelow(std::string_view path, std::string_view root) {
     return p.size() == r.size() || p[r.size()] == '\\';
 }
 
+std::vector<std::string> FolderKeysOf(std::string_view key) {
+    std::vector<std::string> folders;
+    for (std::size_t i = key.find('\\'); i != std::string_view::npos; i = key.find('\\', i + 1))
+        if (i != 0) folders.emplace_back(key.substr(0, i));
+    return folders;
+}
+
 }  // namespace names

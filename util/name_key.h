@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace names {
 
@@ -17,5 +18,11 @@ bool Same(std::string_view a, std::string_view b);
 
 // Whether path is root or lies below it (root may end in a backslash).
 bool IsAtOrBelow(std::string_view path, std::string_view root);
+
+// The keys of the folders a path runs through, outermost first: of a key
+// ("A\\B\\C.TXT"), each leading part that ends before a backslash ("A",
+// "A\\B"). Where Windows must make a folder of each, no file may have one of
+// these keys.
+std::vector<std::string> FolderKeysOf(std::string_view key);
 
 }  // namespace names

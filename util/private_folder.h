@@ -32,7 +32,6 @@ public:
     BOOL Create(const std::string& path);
     // Lets the folder go (before it is removed).
     void Release() { m_folder.reset(); }
-    bool IsHeld() const { return m_folder.valid(); }
 
 private:
     platform::Handle m_folder;

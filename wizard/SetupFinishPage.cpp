@@ -3,6 +3,7 @@
 #include <string>
 
 #include "app/SetupApp.h"
+#include "engine/worker_outcome.h"
 #include "platform/strings.h"
 #include "platform/timing.h"
 #include "platform/window.h"
@@ -12,9 +13,9 @@ CSetupFinishPage::CSetupFinishPage() : CSetupPage(IDD_FINISH, 0) {}
 
 UINT CSetupFinishPage::OutcomeStringId(DWORD exitCode) {
     switch (exitCode) {
-    case 0:
+    case worker::kUpdated:
         return IDS_UPDATE_OK;
-    case 16:
+    case worker::kUpToDate:
         return IDS_UPDATE_SKIPPED;
     default:
         return IDS_UPDATE_FAILED;

@@ -1,6 +1,7 @@
 #include "wizard/SetupMovingPage.h"
 
 #include "app/SetupApp.h"
+#include "engine/worker_outcome.h"
 #include "platform/strings.h"
 #include "platform/window.h"
 #include "res/resource.h"
@@ -14,7 +15,7 @@ BOOL CSetupMovingPage::OnSetActive() {
     platform::SetWindowString(GetDlgItem(IDC_TEXT2), "");
     // A worker that never started must not end in the success text (exit
     // code 0 from start-up): record a failure for the last page.
-    if (!GetWorkerLink().Start()) GetApp().m_nExitCode = static_cast<DWORD>(-1);
+    if (!GetWorkerLink().Start()) GetApp().m_nExitCode = worker::kFailed;
     m_bActive = true;
     StartTicks();
     return CSetupPage::OnSetActive();
@@ -48,12 +49,12 @@ bool CSetupMovingPage::OnMessage(UINT msg, WPARAM, LPARAM, LRESULT& result) {
 
 std::string CSetupMovingPage::LowerText(const PROGRESSSNAPSHOT& snapshot) {
     switch (snapshot.nStage) {
-    case 0:
-    case 1:
-    case 2:
-    case 3:
+    case worker::kNotStarted:
+    case worker::kCheck:
+    case worker::kExtract:
+    case worker::kList:
         return platform::LoadResString(IDS_PREPARING);
-    case 4:
+    case worker::kInstall:
         if (snapshot.bRollingBack) return platform::LoadResString(IDS_ROLLING_BACK);
         return platform::FormatOneString(platform::LoadResString(IDS_COPYING), snapshot.strFile);
     default:
@@ -69,7 +70,7 @@ void CSetupMovingPage::OnTimer(UINT_PTR) {
         ::SendMessageW(GetSheetWindow(), PSM_PRESSBUTTON, PSBTN_NEXT, 0);
         return;
     }
-    if (snapshot.nStage == 2 || snapshot.nStage == 4) {
+    if (snapshot.nStage == worker::kExtract || snapshot.nStage == worker::kInstall) {
         // The bar's range is 16 bits wide: only the low half of nMax.
         HWND bar = GetDlgItem(IDC_PROGRESS1);
         ::SendMessageW(bar, PBM_SETRANGE, 0,

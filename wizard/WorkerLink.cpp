@@ -20,7 +20,7 @@ public:
         snapshot.nMax = progress->nMax;
         snapshot.nStage = progress->nStage;
         snapshot.bRollingBack = progress->nRollback != 0;
-        snapshot.strFile = snapshot.nStage == 4 ? worker->GetCurrentFile() : std::string();
+        snapshot.strFile = snapshot.nStage == worker::kInstall ? worker->GetCurrentFile() : std::string();
         return true;
     }
 };

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/mbcs.h"
+#include "util/name_key.h"
 #include "util/text.h"
 
 namespace pkg {
@@ -36,46 +37,6 @@ constexpr TrailRange kAssigned[] = {
 bool IsFullRow(unsigned char lead) {
     return (lead >= 0x89 && lead <= 0x97) || (lead >= 0x99 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xE9) ||
            lead == 0xED || (lead >= 0xF0 && lead <= 0xFB);
-}
-
-// Characters that code page 932 holds twice (NEC row 13, the NEC-selected
-// and the IBM extensions): count codes from `from` on stand for the same
-// character as those from `to` on. Windows converts both to one Unicode
-// character, so they name one file.
-struct Duplicate {
-    uint16_t from, to;
-    uint8_t count;
-};
-constexpr Duplicate kDuplicates[] = {
-    {0x8790, 0x81E0, 1}, {0x8791, 0x81DF, 1}, {0x8792, 0x81E7, 1},  {0x8795, 0x81E3, 1},
-    {0x8796, 0x81DB, 1}, {0x8797, 0x81DA, 1}, {0x879A, 0x81E6, 1},  {0x879B, 0x81BF, 1},
-    {0x879C, 0x81BE, 1}, {0xEEF9, 0x81CA, 1}, {0xFA40, 0xEEEF, 10}, {0xFA4A, 0x8754, 10},
-    {0xFA54, 0x81CA, 1}, {0xFA55, 0xEEFA, 3}, {0xFA58, 0x878A, 1},  {0xFA59, 0x8782, 1},
-    {0xFA5A, 0x8784, 1}, {0xFA5B, 0x81E6, 1}, {0xFA5C, 0xED40, 35}, {0xFA80, 0xED63, 28},
-    {0xFA9C, 0xED80, 97}, {0xFB40, 0xEDE1, 28}, {0xFB5C, 0xEE40, 35}, {0xFB80, 0xEE63, 28},
-    {0xFB9C, 0xEE80, 97}, {0xFC40, 0xEEE1, 12},
-};
-
-// Small letters of code page 932 and their capitals, after duplicates are
-// folded: full-width Latin, Greek, Cyrillic (split by the unused trail
-// byte 0x7F), small roman numerals.
-struct CaseRange {
-    uint16_t small, capital;
-    uint8_t count;
-};
-constexpr CaseRange kCases[] = {
-    {0x8281, 0x8260, 26}, {0x83BF, 0x839F, 24}, {0x8470, 0x8440, 15}, {0x8480, 0x844F, 18}, {0xEEEF, 0x8754, 10},
-};
-
-uint16_t Fold(uint16_t code) {
-    for (const Duplicate& d : kDuplicates)
-        if (code >= d.from && code < d.from + d.count) {
-            code = static_cast<uint16_t>(d.to + (code - d.from));
-            break;
-        }
-    for (const CaseRange& c : kCases)
-        if (code >= c.small && code < c.small + c.count) return static_cast<uint16_t>(c.capital + (code - c.small));
-    return code;
 }
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
@@ -163,36 +124,18 @@ std::optional<FormatReason> EntryNamePartFault(const std::string& part) {
 }
 
 std::string EntryNameKey(const std::string& name) {
-    std::string key;
-    key.reserve(name.size());
-    for (std::size_t i = 0, n; i < name.size(); i += n) {
-        n = mbcs::Cp932CharLength(name, i);
-        const unsigned char c = static_cast<unsigned char>(name[i]);
-        if (n == 2) {
-            const uint16_t folded = Fold(static_cast<uint16_t>(c << 8 | static_cast<unsigned char>(name[i + 1])));
-            key += static_cast<char>(folded >> 8);
-            key += static_cast<char>(folded & 0xFF);
-        } else if (IsSeparator(name[i])) {
-            key += '\\';
-        } else {
-            key += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : name[i];
-        }
-    }
-    return key;
+    // Two codes of one character (NEC's and IBM's) convert to one, and the
+    // key folds letters as Windows does: the one rule for every name.
+    std::string utf8;
+    if (mbcs::Cp932ToUtf8(name, utf8)) return names::Key(utf8);
+    return "\xFF" + name;  // no code page 932 text: a key no UTF-8 name has
 }
 
 std::optional<FormatReason> PlacementCheck::Add(const std::string& name) {
-    // Folding keeps every character's length: a folder's key is a leading
-    // part of the name's key, cut where the name has a separator.
     const std::string key = EntryNameKey(name);
-    std::vector<std::string> folders;
-    std::size_t length = 0;
-    const std::vector<std::string> parts = SplitEntryName(name);
-    for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
-        length += (i == 0 ? 0 : 1) + parts[i].size();
-        folders.push_back(key.substr(0, length));
-        if (m_files.count(folders.back())) return FormatReason::PlacementConflict;
-    }
+    const std::vector<std::string> folders = names::FolderKeysOf(key);
+    for (const std::string& folder : folders)
+        if (m_files.count(folder)) return FormatReason::PlacementConflict;
     if (m_folders.count(key)) return FormatReason::PlacementConflict;
     m_folders.insert(folders.begin(), folders.end());
     m_files.insert(key);

@@ -57,10 +57,11 @@ std::vector<std::string> SplitEntryName(const std::string& name);
 // character that both Windows and iconv convert.
 bool IsCp932Pair(unsigned char lead, unsigned char trail);
 
-// The name as Windows compares file names: separators made '\', and every
-// letter of code page 932 that has a capital (ASCII, full-width Latin,
-// Greek, Cyrillic, roman numerals) in its capital form. Two names with the
-// same key are one file on Windows; the later entry replaces the earlier.
+// The name as Windows compares file names: names::Key of its UTF-8 form, so
+// two codes of one character, and letters that differ only in case
+// (ASCII, full-width Latin, Greek, Cyrillic, roman numerals), give one key.
+// Two names with the same key are one file on Windows; the later entry
+// replaces the earlier. For names that passed EntryNameFault.
 std::string EntryNameKey(const std::string& name);
 
 // The names placed so far, by key, to find an entry that Windows cannot

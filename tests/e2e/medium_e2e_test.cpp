@@ -9,7 +9,7 @@
 
 #include <map>
 
-#include "checks/product_facts.h"
+#include "product/identity.h"
 #include "res/texts.h"
 #include "tests/support/app_paths.h"
 #include "tests/support/fixture_paths.h"
@@ -433,6 +433,53 @@ TEST(MediumEndToEnd, SignedMediumInstallsOnlyWhatItsVendorSigned) {
             EXPECT_EQ(r.boxes[0].buttons, std::vector<int>{IDOK});
             EXPECT_TRUE(r.pages.empty());
             EXPECT_EQ(r.exitCode, 1620u);
+        }
+    }
+}
+
+// updpkg check's predicted files against what SETUP.EXE installs: each file
+// once, by the name Windows gives it, with the bytes of the component that
+// wins, and nothing else changed.
+TEST(MediumEndToEnd, CheckPredictsTheFilesSetupInstalls) {
+    struct Medium {
+        const char* what;
+        std::string components;
+        std::vector<std::pair<std::string, std::string>> files;  // more below FILES
+    };
+    const Medium media[] = {
+        {"a shared source folder, a later component over an earlier one",
+         "COPY=APP,<TARGETDIR>\\COPY,3\r\nHELP2=HELP2,<TARGETDIR>\\help,4\r\n",
+         {{"HELP2\\FAQ.TXT", "FAQ of the later component\r\n"}}},
+        {"names that differ only in full-width or Greek case, a destination spelled otherwise",
+         "W1=W1,<TARGETDIR>\\W,3\r\nW2=W2,<TARGETDIR>\\\\w\\,4\r\n",
+         {{"W1\\Ａ.txt", "1"}, {"W1\\α.dat", "1"}, {"W2\\ａ.txt", "2"}, {"W2\\Α.dat", "2"}}},
+    };
+    for (const Medium& m : media) {
+        SCOPED_TRACE(m.what);
+        Vendor v;
+        for (const auto& [name, bytes] : m.files) {
+            testsupport::MakeDir(v.work / ("FILES\\" + name.substr(0, name.find('\\'))));
+            WriteFileBytes(v.work / ("FILES\\" + name), bytes);
+        }
+        WriteFileBytes(v.work / "SETUP.INI", Ini(m.components));
+        ASSERT_EQ(v.BuildMedium(), 0u);
+        const std::string json = v.Check();
+        std::map<std::string, std::string> predicted, before, after;  // by the name key below the product
+        for (std::size_t at = json.find("\"files\":["); (at = json.find("{\"folder\":", at)) != std::string::npos; ++at) {
+            const std::string path = JsonText(json, "folder", at) + "\\" + JsonText(json, "file", at);
+            ASSERT_TRUE(names::IsAtOrBelow(path, v.product.path())) << path;
+            const std::string from = ReadFileBytes(v.work / ("FILES\\" + JsonText(json, "from", at)));
+            EXPECT_TRUE(predicted.emplace(names::Key(path.substr(v.product.path().size() + 1)), from).second)
+                << "listed twice: " << path;
+        }
+        Snapshot(v.product.path(), "", before);
+        std::string log;
+        EXPECT_EQ(v.RunQuiet(log), 0u) << log;
+        Snapshot(v.product.path(), "", after);
+        for (const auto& [name, bytes] : predicted) EXPECT_EQ(after[name], bytes) << name;
+        for (const auto& [name, bytes] : after) {
+            const auto was = before.find(name);
+            if (was == before.end() || was->second != bytes) EXPECT_EQ(predicted.count(name), 1u) << name;
         }
     }
 }

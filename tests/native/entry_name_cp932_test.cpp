@@ -97,7 +97,6 @@ TEST(EntryNameCp932, EveryAcceptedCharacterConvertsAndKeysFollowTheSystem) {
     std::map<uint32_t, std::string> keyOf;
     for (const Character& c : all) {
         const std::string key = pkg::EntryNameKey(c.bytes);
-        EXPECT_EQ(key.size(), c.bytes.size());
         const auto [it, added] = keyOf.emplace(Upper(c.unicode), key);
         if (!added) {
             EXPECT_EQ(it->second, key) << "two codes of one name, different keys: " << std::hex << c.unicode;

@@ -112,8 +112,10 @@ TEST(EntryNameKey, NamesWindowsTakesForOneFileShareAKey) {
         {"\x84\x60", "\x84\x70"},  // Я and а
     };
     for (const auto& [a, b] : different) EXPECT_NE(EntryNameKey(a), EntryNameKey(b)) << a << " " << b;
-    // Every character keeps its length, and separators become '\\'.
-    EXPECT_EQ(EntryNameKey("a/" + kNi + "\\b"), "A\\" + kNi + "\\B");
+    // The key is the UTF-8 one of every name (util/name_key.h), separators
+    // made '\\': a ソ's second byte 0x5C is no separator there either.
+    EXPECT_EQ(EntryNameKey("a/" + kNi + "\\b"), "A\\\u30CB\\B");
+    EXPECT_EQ(EntryNameKey(kSo + "\\x"), "\u30BD\\X");
 }
 
 TEST(PlacementCheck, AFileAndAFolderOfOneNameCannotBothBePlaced) {

@@ -2,6 +2,8 @@
 // a path may hold now that paths are UTF-8.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #ifdef _WIN32
 #include <windows.h>
 #endif
@@ -31,6 +33,11 @@ TEST(NameKey, FoldsAsWindowsComparesNames) {
     EXPECT_TRUE(names::IsAtOrBelow("C:\\X", "c:\\x"));
     EXPECT_FALSE(names::IsAtOrBelow("C:\\\xE8\xA1\xA8x", "C:\\\xE8\xA1\xA8"));
     EXPECT_FALSE(names::IsAtOrBelow("C:\\a", ""));
+    // The folders on a key's way; a letter whose capital is longer in UTF-8
+    // (U+0250 to U+2C6F) moves no cut.
+    const std::string key = names::Key("a\\\xC9\x90/c.txt");
+    EXPECT_EQ(names::FolderKeysOf(key), (std::vector<std::string>{"A", "A\\\xE2\xB1\xAF"}));
+    EXPECT_TRUE(names::FolderKeysOf("X").empty());
 }
 
 #ifdef _WIN32

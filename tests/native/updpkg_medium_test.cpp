@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "checks/product_facts.h"
+#include "product/identity.h"
 #include "res/texts.h"
 #include "tests/support/pe_image.h"
 #include "tools/updpkg/errors.h"
@@ -206,8 +206,8 @@ TEST(CheckJson, ValidForEveryReportShape) {
     r.productFolder = "/opt/\xE8\xA1\xA8";  // UTF-8 path
     r.key = 0xABCDEF01;
     r.outcome = "would update";
-    r.copies.push_back({"<TARGETDIR>\\HELP", "使い方.txt", PlannedCopy::Add});
-    r.copies.push_back({"<SYSTEMDIR>", "x.dll", PlannedCopy::Elsewhere});
+    r.copies.push_back({"<TARGETDIR>\\HELP", "使い方.txt", PlannedCopy::Add, "HELP\\使い方.txt"});
+    r.copies.push_back({"<SYSTEMDIR>", "x.dll", PlannedCopy::Elsewhere, "SYS\\x.dll"});
     r.problems.push_back({"a \"quoted\" problem", texts::kFilesNotFound});
     r.notes.push_back("tab\there");
     r.firstBox = texts::kPackageFormatError;
@@ -219,6 +219,7 @@ TEST(CheckJson, ValidForEveryReportShape) {
     EXPECT_NE(json.find("P\\u0001.PKG"), std::string::npos) << json;
     const std::string separator = updpkg::kPathSeparator == '/' ? "/" : "\\\\";  // as JSON writes it
     EXPECT_NE(json.find("\"folder\":\"/opt/\xE8\xA1\xA8" + separator + "HELP\""), std::string::npos) << json;
+    EXPECT_NE(json.find("\"from\":\"HELP\\\\使い方.txt\""), std::string::npos) << json;
 
     CheckReport empty;
     EXPECT_TRUE(JsonChecker(updpkg::ReportJson(empty)).Valid());

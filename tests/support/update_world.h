@@ -5,13 +5,13 @@
 // worker tests run the engine in them, the end-to-end tests SETUP.EXE.
 
 #include <windows.h>
-#include <zlib.h>
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "engine/pkg/memory.h"
+#include "product/package_key.h"
 #include "tests/support/test_util.h"
 
 namespace testsupport {
@@ -32,8 +32,8 @@ public:
     // The package key for the product's library as it lies there now.
     uint32_t Key() const {
         const std::string lib = ReadFileBytes(product / "kvp2lib.dll");
-        return static_cast<uint32_t>(
-            crc32(0, reinterpret_cast<const Bytef*>(lib.data()), static_cast<uInt>(lib.size())));
+        pkg::MemorySource bytes(reinterpret_cast<const unsigned char*>(lib.data()), lib.size());
+        return product::PackageKey(bytes);
     }
 
     static std::string TempDir() { return TempPath(); }

@@ -5,14 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/scripted_prompt.h"
 #include "tests/support/test_util.h"
 #include "util/fs.h"
 #include "util/syserr.h"
 
 using testsupport::Exists;
 using testsupport::ScratchDir;
-using testsupport::ScriptedPrompt;
 
 namespace {
 
@@ -102,62 +100,6 @@ TEST(CreateDirectoryPath, FailsBelowAFileAndOnAMissingDrive) {
     EXPECT_FALSE(CreateDirectoryPath(dir / "plain\\x\\y"));
     EXPECT_NE(::GetLastError(), 0u);
     EXPECT_FALSE(Exists(dir / "plain\\x"));
-}
-
-TEST(CopyFileCreatingPath, CreatesTheMissingFolderAndCopies) {
-    ScratchDir dir("hB_copy_create");
-    const std::string source = dir / "src.bin";
-    MakeFile(source, "payload");
-    ScriptedPrompt prompt;
-    const std::string dest = dir / "new\\deeper\\dst.bin";
-    EXPECT_TRUE(CopyFileCreatingPath(source, dest, FALSE));
-    EXPECT_EQ(testsupport::ReadFileBytes(dest), "payload");
-    // Copy into an existing folder, replacing the file.
-    MakeFile(source, "second");
-    EXPECT_TRUE(CopyFileCreatingPath(source, dest, FALSE));
-    EXPECT_EQ(testsupport::ReadFileBytes(dest), "second");
-    EXPECT_TRUE(prompt.Seen().empty());
-}
-
-TEST(CopyFileCreatingPath, FailIfExistsFailsQuietly) {
-    ScratchDir dir("hB_copy_exists");
-    MakeFile(dir / "src.bin", "new");
-    MakeFile(dir / "dst.bin", "old");
-    ScriptedPrompt prompt;
-    ::SetLastError(0);
-    EXPECT_FALSE(CopyFileCreatingPath(dir / "src.bin", dir / "dst.bin", TRUE));
-    EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_FILE_EXISTS));
-    EXPECT_EQ(testsupport::ReadFileBytes(dir / "dst.bin"), "old");
-    EXPECT_TRUE(prompt.Seen().empty());
-}
-
-TEST(CopyFileCreatingPath, MissingSourceFailsWithoutABox) {
-    ScratchDir dir("hB_copy_nosource");
-    ScriptedPrompt prompt;
-    ::SetLastError(0);
-    EXPECT_FALSE(CopyFileCreatingPath(dir / "absent.bin", dir / "dst.bin", FALSE));
-    EXPECT_EQ(::GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
-    EXPECT_TRUE(prompt.Seen().empty());
-}
-
-TEST(CopyFileCreatingPath, SecondFailureIsShownAndItsErrorKept) {
-    // The first copy fails for the missing folder; once the folder exists the
-    // second fails for the missing source. That second failure alone is
-    // shown, with the system's text for it.
-    ScratchDir dir("hB_copy_second");
-    ScriptedPrompt prompt;
-    prompt.OnBox([](const ScriptedPrompt::Shown&) { ::SetLastError(ERROR_INVALID_FUNCTION); });
-    ::SetLastError(0);
-    EXPECT_FALSE(CopyFileCreatingPath(dir / "nosrc\\absent.bin", dir / "made\\dst.bin", FALSE));
-    const DWORD after = ::GetLastError();
-    EXPECT_TRUE(Exists(dir / "made"));
-    auto boxes = prompt.Boxes();
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].style, 0x30u);
-    // The missing source folder: path not found, both in the box and after it
-    // (the box itself changed the last error).
-    EXPECT_EQ(after, static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
-    EXPECT_EQ(boxes[0].text, GetSystemErrorText(ERROR_PATH_NOT_FOUND));
 }
 
 TEST(GetSystemErrorText, SystemTextOrEmptyAndLastErrorKept) {

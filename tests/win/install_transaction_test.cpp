@@ -7,7 +7,7 @@
 #include <map>
 #include <stdexcept>
 
-#include "engine/install_transaction.h"
+#include "engine/install/transaction.h"
 #include "tests/support/run_world.h"
 #include "tests/support/scripted_prompt.h"
 #include "util/fs.h"
@@ -456,7 +456,7 @@ TEST(Transaction, AnExceptionPutsEverythingBackAndIsPassedOn) {
     const TreeState before = Snapshot(w.product.path());
     CCopyThread t;
     ScriptedPrompt prompt;
-    ASSERT_EQ(t.CheckProduct(), 0);
+    ASSERT_EQ(t.CheckProduct(), worker::Check::Proceed);
     std::string work;
     ASSERT_EQ(t.ExtractPackage(work), TRUE);
     ASSERT_EQ(t.BuildFileList(work), TRUE);

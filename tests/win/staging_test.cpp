@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <functional>
 
-#include "engine/install_transaction.h"
+#include "engine/install/transaction.h"
 #include "tests/support/run_world.h"
 #include "tests/support/scripted_prompt.h"
 #include "util/file_facts.h"

@@ -162,7 +162,8 @@ TEST(FileList, WalksDepthFirstAndJoinsBeforeExpanding) {
     CCopyThread t;
     ASSERT_EQ(t.BuildFileList(w.program.path() + "\\"), TRUE);
     std::vector<std::pair<std::string, std::string>> got;
-    for (auto& item : t.m_files) got.emplace_back(item->m_strSource, item->m_strDest);
+    for (const plan::Component& c : t.m_components)
+        for (const plan::ListedFile& f : c.files) got.emplace_back(f.source, plan::DestinationOf(c.destination, f.relative));
     const std::string T = w.target.path();
     // The platform's search order within a folder; a subfolder's files come
     // where the subfolder was met.
@@ -199,15 +200,15 @@ TEST(FileList, MissingSourceFolderShowsItsBox) {
     ASSERT_EQ(prompt.Boxes().size(), 1u);
     EXPECT_EQ(prompt.Boxes()[0].text, FilesNotFoundText());
     EXPECT_EQ(prompt.Boxes()[0].style, 0x30u);
-    EXPECT_EQ(t.m_files.size(), 1u);  // what came before stays listed
+    ASSERT_EQ(t.m_components.size(), 1u);  // what came before stays listed
+    EXPECT_EQ(t.m_components[0].files.size(), 1u);
 }
 
 namespace {
+// One file as a component of its own, its destination's folder as the component's.
 void AddItem(CCopyThread& t, const std::string& src, const std::string& dest) {
-    auto item = std::make_unique<CCopyItem>();
-    item->m_strSource = src;
-    item->m_strDest = dest;
-    t.m_files.push_back(std::move(item));
+    const std::size_t cut = dest.rfind('\\');
+    t.m_components.push_back({dest.substr(0, cut), {{dest.substr(cut + 1), src, false}}});
     ++t.GetProgress()->nMax;
 }
 }  // namespace

@@ -15,6 +15,7 @@
 #include "tools/updpkg/names.h"
 #include "tools/updpkg/ordered_pool.h"
 #include "tools/updpkg/progress.h"
+#include "util/name_key.h"
 
 namespace updpkg {
 
@@ -147,14 +148,8 @@ void RefuseCaseCollisions(const std::vector<SourceFile>& files) {
                         "' are one name on Windows, where case does not count; rename one of them");
     };
     for (const SourceFile& f : files) {
-        // Folding keeps every character's length: a folder's key is the
-        // same leading part of the file's key.
         const std::string key = pkg::EntryNameKey(f.entryName);
-        std::size_t length = 0;
-        const std::vector<std::string> parts = SplitEntryName(f.entryName);
-        for (std::size_t i = 0; i + 1 < parts.size(); ++i) {
-            length += (i == 0 ? 0 : 1) + parts[i].size();
-            const std::string folder = key.substr(0, length);
+        for (const std::string& folder : names::FolderKeysOf(key)) {
             if (auto it = fileKeys.find(folder); it != fileKeys.end()) collide(it->second, f);
             folderKeys.emplace(folder, &f);
         }

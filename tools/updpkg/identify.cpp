@@ -1,6 +1,6 @@
 #include "tools/updpkg/identify.h"
 
-#include "checks/product_facts.h"
+#include "product/identity.h"
 #include "res/version_names.h"
 #include "tools/updpkg/fileio.h"
 #include "tools/updpkg/medium_files.h"
@@ -51,7 +51,7 @@ std::vector<std::string> KeyFileDoubts(const std::string& path) {
     std::vector<std::string> doubts;
     if (!IsPeLibrary(ReadWholeFile(path))) {
         doubts.push_back("'" + path + "' is no Windows library (DLL); the package key is the CRC-32 of the product's " +
-                         product::kLibraryName);
+                         product::kZomi7.libraryName);
     }
 #ifdef _WIN32
     const std::size_t slash = path.find_last_of("\\/:");
@@ -59,10 +59,10 @@ std::vector<std::string> KeyFileDoubts(const std::string& path) {
     const std::size_t slash = path.rfind('/');
 #endif
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    if (!SameAsciiName(name, product::kLibraryName)) {
-        doubts.push_back("'" + path + "' is not named " + product::kLibraryName +
+    if (!SameAsciiName(name, product::kZomi7.libraryName)) {
+        doubts.push_back("'" + path + "' is not named " + product::kZomi7.libraryName +
                          "; the package is keyed to its bytes, right only if it is a copy of the product's " +
-                         product::kLibraryName);
+                         product::kZomi7.libraryName);
     }
     return doubts;
 }

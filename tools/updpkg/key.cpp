@@ -1,24 +1,27 @@
 #include "tools/updpkg/key.h"
 
-#include <zlib.h>
-
-#include <memory>
-
+#include "engine/pkg/source.h"
+#include "product/package_key.h"
 #include "tools/updpkg/fileio.h"
 
 namespace updpkg {
 
+namespace {
+
+class FileSource : public pkg::ByteSource {
+public:
+    explicit FileSource(const std::string& path) : m_file(path) {}
+    std::size_t Read(void* buffer, std::size_t size) override { return m_file.Read(buffer, size); }
+
+private:
+    InputFile m_file;
+};
+
+}  // namespace
+
 uint32_t LibraryKey(const std::string& path) {
-    InputFile file(path);
-    constexpr std::size_t kPiece = 1 << 16;
-    std::unique_ptr<unsigned char[]> buffer(new unsigned char[kPiece]);
-    uLong crc = crc32(0, nullptr, 0);
-    for (;;) {
-        const std::size_t got = file.Read(buffer.get(), kPiece);
-        if (got == 0) break;
-        crc = crc32(crc, buffer.get(), static_cast<uInt>(got));
-    }
-    return static_cast<uint32_t>(crc);
+    FileSource library(path);
+    return product::PackageKey(library);
 }
 
 }  // namespace updpkg

@@ -6,7 +6,7 @@
 
 namespace updpkg {
 
-// zlib's crc32 over the whole file. Throws FileError when it cannot be read
+// product::PackageKey of the file. Throws FileError when it cannot be read
 // (SETUP.EXE would fall back to key 0 there; a vendor wants to know).
 uint32_t LibraryKey(const std::string& path);
 

@@ -6,9 +6,10 @@
 #include <map>
 #include <thread>
 
-#include "checks/product_facts.h"
+#include "product/identity.h"
 #include "res/texts.h"
 #include "engine/pkg/format.h"
+#include "engine/plan/plan.h"
 #include "tools/updpkg/build.h"
 #include "tools/updpkg/errors.h"
 #include "tools/updpkg/fileio.h"
@@ -16,6 +17,7 @@
 #include "tools/updpkg/key.h"
 #include "tools/updpkg/medium_files.h"
 #include "tools/updpkg/names.h"
+#include "tools/updpkg/product_view.h"
 #include "tools/updpkg/read.h"
 #include "tools/updpkg/setup_ini.h"
 #include "util/name_key.h"
@@ -25,18 +27,14 @@ namespace updpkg {
 
 namespace {
 
-const char kTargetDir[] = "<TARGETDIR>";
-const char kSystemDir[] = "<SYSTEMDIR>";
-
-std::string Upper(const std::string& s) { return names::Key(s); }
-
-// A destination written with "<TARGETDIR>" first: the rest of it below the
-// product's folder ("" for the folder itself).
-std::optional<std::string> BelowTarget(const std::string& expanded) {
-    if (expanded.compare(0, sizeof kTargetDir - 1, kTargetDir) != 0) return std::nullopt;
-    std::string rest = expanded.substr(sizeof kTargetDir - 1);
-    while (!rest.empty() && rest[0] == '\\') rest.erase(0, 1);
-    return rest;
+// A destination folder in the form SETUP.EXE compares it in, its full
+// path: a doubled backslash made one, none at the end (the macros kept).
+std::string DestinationForm(const std::string& expanded) {
+    std::string out;
+    for (const char c : expanded)
+        if (c != '\\' || out.empty() || out.back() != '\\') out += c;
+    if (out.size() > 3 && out.back() == '\\') out.pop_back();
+    return out;
 }
 
 struct ComponentFiles {
@@ -61,7 +59,10 @@ public:
         const std::optional<std::string> root = Files();
         CheckComponents(root);
         if (root && m_r.ini.package.empty()) CheckSignedCopies();
-        if (root) CheckExecutable();
+        if (root) {
+            BuildPlan();
+            CheckExecutable();
+        }
         // SETUP.EXE copies nothing after its SETUP.INI box.
         if (m_r.outcome == "would update" && m_r.faults.empty()) PlanCopies();
         m_r.status = m_r.problems.empty() ? 0 : 1;
@@ -150,13 +151,13 @@ private:
         } else if (!m_in.product.empty()) {
             // SETUP.EXE takes 0 for a library it cannot read.
             m_r.key = 0;
-            const auto lib = FindBelow(m_in.product, product::kLibraryName);
+            const auto lib = FindBelow(m_in.product, product::kZomi7.libraryName);
             try {
                 if (lib) m_r.key = LibraryKey(*lib);
             } catch (const FileError&) {
             }
             if (!lib || *m_r.key == 0) {
-                m_r.notes.push_back(std::string("the product has no readable ") + product::kLibraryName +
+                m_r.notes.push_back(std::string("the product has no readable ") + product::kZomi7.libraryName +
                                     ": SETUP.EXE reads the package with key 0");
             }
         }
@@ -252,31 +253,46 @@ private:
         }
     }
 
+    // What SETUP.EXE's stage 4 plans for these files and this product.
+    void BuildPlan() {
+        std::vector<plan::Component> components;
+        EachFile([&](const setupini::Component& c, const SourceFile& file) {
+            const std::string folder = DestinationForm(Expanded(c.dest));
+            if (components.empty() || &c != m_planned.back()) {
+                components.push_back({folder, {}});
+                m_planned.push_back(&c);
+            }
+            components.back().files.push_back({file.name, file.path, false});
+            m_folderOf.push_back(folder);
+            m_fromOf.push_back(JoinPath(c.source, file.name));
+        });
+        m_plan = plan::Build(components, {kTargetDir, product::kZomi7.exeName}, m_view);
+    }
+
     void CheckExecutable() {
         m_r.exeChecked = true;
         std::string path;
-        EachFile([&](const setupini::Component& c, const SourceFile& file) {
-            const auto below = BelowTarget(Expanded(JoinPath(c.dest, file.name)));
-            if (below && Upper(*below) == Upper(product::kExeName)) {
-                path = file.path;  // a later component replaces an earlier one's
-                m_r.exeFrom = JoinPath(c.source, file.name);
-            }
-        });
+        if (m_plan.productExe) {
+            const plan::File& exe = m_plan.files[*m_plan.productExe];
+            path = exe.source;
+            m_r.exeFrom = m_fromOf[*m_plan.productExe];
+        }
         if (path.empty()) {
-            Fail(std::string("the medium installs no ") + product::kExeName +
-                     " into <TARGETDIR>: the product stays below 7.5.2.0 and every run would update again",
+            Fail(std::string("the medium installs no ") + product::kZomi7.exeName +
+                     " into <TARGETDIR>: the product stays below " + product::kZomi7.version +
+                     " and every run would update again",
                  "");
             return;
         }
         m_r.exeVersion = ReadPeFileVersionOf(path);
         if (!m_r.exeVersion) {
-            Fail(std::string("the ") + product::kExeName +
+            Fail(std::string("the ") + product::kZomi7.exeName +
                      " the medium installs has no version resource: after the update SETUP.EXE no longer finds "
                      "the product",
                  "");
         } else if (product::NeedsUpdate(m_r.exeVersion->ms, m_r.exeVersion->ls)) {
-            Fail(std::string("the ") + product::kExeName + " the medium installs is " + m_r.exeVersion->Text() +
-                     ", below 7.5.2.0: every run would update again",
+            Fail(std::string("the ") + product::kZomi7.exeName + " the medium installs is " + m_r.exeVersion->Text() +
+                     ", below " + product::kZomi7.version + ": every run would update again",
                  "");
         }
     }
@@ -285,11 +301,11 @@ private:
     void ReadProduct() {
         m_r.withProduct = true;
         m_r.productFolder = m_in.product;
-        const auto exe = FindBelow(m_in.product, product::kExeName);
+        const auto exe = FindBelow(m_in.product, product::kZomi7.exeName);
         if (exe && !IsFolder(*exe)) m_r.installed = ReadPeFileVersionOf(*exe);
         if (!m_r.installed) {
             m_r.outcome = "no product";
-            Fail(std::string("the product folder holds no ") + product::kExeName +
+            Fail(std::string("the product folder holds no ") + product::kZomi7.exeName +
                      " with a version resource: SETUP.EXE would ask for the product's folder",
                  "");
             m_boxKnown = true;  // the folder dialog comes first
@@ -302,34 +318,22 @@ private:
         }
     }
 
+    // Every file the plan commits, in its order, with what stands there now.
     void PlanCopies() {
-        std::map<std::string, std::size_t> seen;  // the destination's name key: its copy
-        EachFile([&](const setupini::Component& c, const SourceFile& file) {
+        for (std::size_t i : m_plan.commits) {
+            const plan::File& f = m_plan.files[i];
             PlannedCopy copy;
-            const std::string folder = Expanded(c.dest);
-            const std::string dest = Expanded(JoinPath(c.dest, file.name));
-            const auto below = BelowTarget(dest);
-            if (below) {
-                const std::string prefix = BelowTarget(folder).value_or("");
-                copy.folder = prefix.empty() ? kTargetDir : std::string(kTargetDir) + "\\" + prefix;
-                copy.file = below->substr(prefix.empty() ? 0 : std::min(below->size(), prefix.size() + 1));
-                const auto there = FindBelow(m_in.product, *below);
-                copy.state = !there || IsFolder(*there) ? PlannedCopy::Add
-                             : SameBytes(file.path, *there) ? PlannedCopy::Same
-                                                            : PlannedCopy::Replace;
-            } else {
-                copy.folder = folder;
-                copy.file = file.name;
+            copy.folder = m_folderOf[i];
+            copy.from = m_fromOf[i];
+            copy.file = f.dest.substr(std::min(f.dest.size(), copy.folder.size() + 1));
+            if (BelowTarget(f.dest)) {
+                const auto there = m_view.Find(f.dest);
+                copy.state = !there || IsFolder(*there)        ? PlannedCopy::Add
+                             : SameBytes(f.source, *there) ? PlannedCopy::Same
+                                                           : PlannedCopy::Replace;
             }
-            const std::string id = Upper(JoinPath(copy.folder, copy.file));
-            const auto at = seen.find(id);
-            if (at != seen.end()) {
-                m_r.copies[at->second] = copy;
-            } else {
-                seen[id] = m_r.copies.size();
-                m_r.copies.push_back(copy);
-            }
-        });
+            m_r.copies.push_back(copy);
+        }
     }
 
     const CheckInput& m_in;
@@ -338,6 +342,11 @@ private:
     std::string m_package;
     std::optional<ScratchFolder> m_scratch;
     std::vector<ComponentFiles> m_files;  // of the components found, in order
+    ProductView m_view{m_in.product};
+    std::vector<const setupini::Component*> m_planned;  // the plan's components
+    std::vector<std::string> m_folderOf;  // the destination folder of each of the plan's files
+    std::vector<std::string> m_fromOf;    // and where the medium has it, below FILES
+    plan::Plan m_plan;
 };
 
 }  // namespace

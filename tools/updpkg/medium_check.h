@@ -34,6 +34,7 @@ struct PlannedCopy {
     std::string folder;  // the component's destination, expanded (<SYSTEMDIR> kept)
     std::string file;    // below folder
     State state = Elsewhere;
+    std::string from;    // where the medium has it, below FILES (the winner of several)
 };
 
 struct Problem {

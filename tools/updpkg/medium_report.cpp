@@ -230,7 +230,7 @@ std::string ReportJson(const CheckReport& r) {
         for (std::size_t i = 0; i < r.copies.size(); ++i) {
             const PlannedCopy& c = r.copies[i];
             j += std::string(i ? "," : "") + "{\"folder\":" + Json(DestFolder(r, c.folder)) + ",\"file\":" + Json(c.file) +
-                 ",\"state\":\"" + StateName(c.state) + "\"}";
+                 ",\"state\":\"" + StateName(c.state) + "\",\"from\":" + Json(c.from) + "}";
         }
         j += "]}";
     }

@@ -1,4 +1,4 @@
-#include "engine/stage_file.h"
+#include "engine/install/stage_file.h"
 
 #include <windows.h>
 #include <aclapi.h>

@@ -1,4 +1,4 @@
-#include "engine/folder_names.h"
+#include "engine/install/folder_names.h"
 
 #include "platform/filefind.h"
 #include "platform/wide.h"
@@ -17,12 +17,6 @@ std::string NameOf(const std::string& path) {
 
 }  // namespace
 
-std::string ParentFolder(const std::string& path) {
-    std::string folder = PathBeforeLastBackslash(path);
-    if (folder.size() == 2 && folder[1] == ':') folder += '\\';
-    return folder;
-}
-
 FolderNames::Listing& FolderNames::ListingOf(const std::string& folder) {
     const std::string key = names::Key(folder);
     auto it = m_folders.find(key);
@@ -37,21 +31,12 @@ FolderNames::Listing& FolderNames::ListingOf(const std::string& folder) {
     return listing;
 }
 
-DWORD FolderNames::Attributes(const std::string& path) {
-    const std::string folder = ParentFolder(path);
+uint32_t FolderNames::Attributes(const std::string& path) {
+    const std::string folder = plan::ParentFolder(path);
     if (folder.empty() || folder == path) return ::GetFileAttributesW(platform::Wide(path).c_str());  // a root
     const Listing& listing = ListingOf(folder);
     auto it = listing.find(NameOf(path));
     return it == listing.end() ? INVALID_FILE_ATTRIBUTES : it->second;
-}
-
-bool FolderNames::IsFolder(const std::string& path) {
-    const DWORD a = Attributes(path);
-    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-void FolderNames::Add(const std::string& path, DWORD attributes) {
-    ListingOf(ParentFolder(path))[NameOf(path)] = attributes;
 }
 
 }  // namespace install

@@ -2,28 +2,23 @@
 // The names in the destination folders, one listing a folder, so that
 // planning a thousand files does not ask the file system a thousand times
 // about names that are not there (where the file system folds case itself,
-// as under Wine, each such question searches the whole folder).
+// as under Wine, each such question searches the whole folder). The view
+// of the destinations that SETUP.EXE's plan is made against.
 
 #include <windows.h>
 
 #include <map>
 #include <string>
 
+#include "engine/plan/plan.h"
+
 namespace install {
 
-// The folder above path; "C:\\" (not "C:", the drive's current folder) for a
-// name in a drive's root.
-std::string ParentFolder(const std::string& path);
-
-class FolderNames {
+class FolderNames : public plan::DestinationView {
 public:
     // The attributes of the file or folder at path as its folder's listing
     // showed them, INVALID_FILE_ATTRIBUTES when there is none (or no folder).
-    DWORD Attributes(const std::string& path);
-    bool Exists(const std::string& path) { return Attributes(path) != INVALID_FILE_ATTRIBUTES; }
-    bool IsFolder(const std::string& path);
-    // A name this run has made since its folder was listed.
-    void Add(const std::string& path, DWORD attributes);
+    uint32_t Attributes(const std::string& path) override;
 
 private:
     using Listing = std::map<std::string, DWORD>;  // name's key (names::Key) -> attributes
