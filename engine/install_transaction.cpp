@@ -48,7 +48,7 @@ constexpr char kJournalName[] = "KVUPDATE.JNL";
 constexpr char kJournalCopySuffix[] = ".new";
 constexpr unsigned kClosingPauseMs = 1000;
 // A journal is a few hundred bytes per file; anything near this is not ours.
-constexpr ULONGLONG kJournalLimit = 64ull << 20;
+constexpr ULONGLONG kJournalLimit = journal::kMaxBytes;
 constexpr DWORD kClearedAttributes =
     FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
 constexpr UINT kRetryStyle = MB_ICONEXCLAMATION | MB_RETRYCANCEL;
