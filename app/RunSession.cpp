@@ -9,6 +9,7 @@
 #include "platform/prompt.h"
 #include "platform/timing.h"
 #include "platform/wide.h"
+#include "util/held_folders.h"
 #include "util/long_path.h"
 
 namespace {
@@ -19,6 +20,14 @@ constexpr unsigned kPollMs = 50;
 const char kVersion[] = "7.5.2.0";  // the version this update brings
 
 }  // namespace
+
+bool OpenLogFile(const std::string& path) {
+    const std::string full = FullPath(path);
+    CHeldFolders folders;
+    if (!folders.Hold(full.substr(0, full.rfind('\\') + 1))) return false;  // "C:\" for a file in a root
+    // Readable by others while it grows, so a watcher can follow it.
+    return platform::OpenLog(folders.CreateFileAsItself(full, FILE_SHARE_READ));
+}
 
 std::vector<std::string> ProcessArguments() {
     // The C runtime's parse of the wide command line (the program's entry
@@ -40,7 +49,7 @@ bool CRunSession::Begin() {
             options.mode == RunMode::Passive ? kPassiveBoxMs : 0);
         m_previousPrompt = platform::SetPrompt(m_prompt.get());
     }
-    if (!options.logFile.empty() && !platform::OpenLog(options.logFile)) {
+    if (!options.logFile.empty() && !OpenLogFile(options.logFile)) {
         m_facts.start = exitstatus::Start::LogFailed;
         return false;
     }
