@@ -10,6 +10,7 @@
 #include "platform/timing.h"
 #include "platform/wide.h"
 #include "product/identity.h"
+#include "util/held_folders.h"
 #include "util/long_path.h"
 
 namespace {
@@ -18,6 +19,14 @@ constexpr unsigned kPassiveBoxMs = 2000;  // how long /passive shows each box
 constexpr unsigned kPollMs = 50;
 
 }  // namespace
+
+bool OpenLogFile(const std::string& path) {
+    const std::string full = FullPath(path);
+    CHeldFolders folders;
+    if (!folders.Hold(full.substr(0, full.rfind('\\') + 1))) return false;  // "C:\" for a file in a root
+    // Readable by others while it grows, so a watcher can follow it.
+    return platform::OpenLog(folders.CreateFileAsItself(full, FILE_SHARE_READ));
+}
 
 std::vector<std::string> ProcessArguments() {
     // The C runtime's parse of the wide command line (the program's entry
@@ -39,7 +48,7 @@ bool CRunSession::Begin() {
             options.mode == RunMode::Passive ? kPassiveBoxMs : 0);
         m_previousPrompt = platform::SetPrompt(m_prompt.get());
     }
-    if (!options.logFile.empty() && !platform::OpenLog(options.logFile)) {
+    if (!options.logFile.empty() && !OpenLogFile(options.logFile)) {
         m_facts.start = exitstatus::Start::LogFailed;
         return false;
     }

@@ -39,5 +39,15 @@ private:
     platform::Prompt* m_previousPrompt = nullptr;
 };
 
+// Opens /log's file as the log. An elevated run writes it wherever the
+// administrator said, often into a folder the user may write (%TEMP%), so
+// it never writes through a link: a file that is a link or has a second
+// hard link, or a link among the folders of its path (the mount point of a
+// volume apart), is a log that cannot be created, and what the link points
+// to is left untouched. The same rule holds unelevated: SETUP.EXE asks to
+// be elevated, so any run that writes a log is one on Windows. false with
+// the last error set.
+bool OpenLogFile(const std::string& path);
+
 // The process's arguments after its name.
 std::vector<std::string> ProcessArguments();

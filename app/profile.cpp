@@ -46,8 +46,12 @@ std::size_t FindChar(const std::string& s, std::size_t begin, std::size_t end, c
     return found;
 }
 
-// A name with its letters in one case, for comparison: the ASCII letters
-// alone (the full-width ones of code page 932 stay as they are).
+// A text with the ASCII letters of its characters in one case, for
+// comparison (the full-width ones of code page 932 stay as they are). The
+// same length as the text, and, for the whole file, the same character by
+// character as each name folded alone: a name begins where a character
+// begins, since a line begins after a CR or LF, which no character holds
+// but as its last byte.
 std::string Folded(const std::string& s) {
     std::string out = s;
     for (std::size_t i = 0; i < out.size(); i += Width(out, i)) {
@@ -64,7 +68,8 @@ std::string TrimmedCopy(const std::string& s) {
 
 }  // namespace
 
-ProfileFile::ProfileFile(const std::string& bytes) {
+ProfileFile::ProfileFile(const std::string& input) : m_bytes(input), m_folded(Folded(input)) {
+    const std::string& bytes = m_bytes;
     m_sections.push_back(Section{});  // the lines before the first section
     std::size_t next = 0;
     while (next < bytes.size()) {
@@ -80,10 +85,11 @@ ProfileFile::ProfileFile(const std::string& bytes) {
                 Section s;
                 std::size_t nb = b + 1, ne = close;
                 Trim(bytes, nb, ne);
-                s.name = bytes.substr(nb, ne - nb);
+                s.name = Span{nb, ne - nb};
                 s.named = true;
-                if (!s.name.empty()) m_sectionIndex.emplace(Folded(s.name), m_sections.size());
-                m_sections.push_back(std::move(s));
+                s.firstKey = m_keys.size();
+                if (s.name.size) m_sectionIndex.emplace(FoldedText(s.name), m_sections.size());
+                m_sections.push_back(s);
                 continue;
             }
         }
@@ -92,26 +98,27 @@ ProfileFile::ProfileFile(const std::string& bytes) {
         if (eq != std::string::npos) {
             std::size_t nb = b, ne = eq;
             Trim(bytes, nb, ne);
-            k.name = bytes.substr(nb, ne - nb);
+            k.name = Span{nb, ne - nb};
             std::size_t vb = eq + 1, ve = e;
             Trim(bytes, vb, ve);
-            k.value = bytes.substr(vb, ve - vb);
+            k.value = Span{vb, ve - vb};
             k.hasValue = true;
         } else {
-            k.name = bytes.substr(b, e - b);
+            k.name = Span{b, e - b};
         }
-        AddKey(std::move(k));
+        AddKey(k);
     }
 }
 
-void ProfileFile::AddKey(Key k) {
+void ProfileFile::AddKey(const Key& k) {
     Section& s = m_sections.back();
-    if (!k.name.empty()) s.keyIndex.emplace(Folded(k.name), s.keys.size());
-    s.keys.push_back(std::move(k));
+    if (k.name.size) m_keyIndex.emplace(KeyRef{m_sections.size() - 1, FoldedText(k.name)}, m_keys.size());
+    m_keys.push_back(k);
+    ++s.keyCount;
 }
 
 const ProfileFile::Section* ProfileFile::FindSection(const std::string& name, bool trim) const {
-    const std::string wanted = Folded(trim ? TrimmedCopy(name) : name);
+    const std::string wanted = setupini::Folded(trim ? TrimmedCopy(name) : name);
     if (wanted.empty()) return &m_sections.front();  // the lines before the first section
     const auto at = m_sectionIndex.find(wanted);
     return at == m_sectionIndex.end() ? nullptr : &m_sections[at->second];
@@ -120,23 +127,26 @@ const ProfileFile::Section* ProfileFile::FindSection(const std::string& name, bo
 std::string ProfileFile::Get(const std::string& section, const std::string& key) const {
     const Section* s = FindSection(section, true);
     if (!s) return "";
-    const auto at = s->keyIndex.find(Folded(TrimmedCopy(key)));
-    if (at == s->keyIndex.end()) return "";
-    const Key& k = s->keys[at->second];
+    const std::string wanted = setupini::Folded(TrimmedCopy(key));
+    const auto at = m_keyIndex.find(KeyRef{static_cast<std::size_t>(s - m_sections.data()), wanted});
+    if (at == m_keyIndex.end()) return "";
+    const Key& k = m_keys[at->second];
     if (!k.hasValue) return "";
-    const std::string& v = k.value;
-    if (v.size() >= 2 && (v[0] == '"' || v[0] == '\'') && v.back() == v[0]) return v.substr(1, v.size() - 2);
-    return v;
+    const std::string_view v = Text(k.value);
+    if (v.size() >= 2 && (v[0] == '"' || v[0] == '\'') && v.back() == v[0]) return std::string(v.substr(1, v.size() - 2));
+    return std::string(v);
 }
 
 std::string ProfileFile::KeyList(const std::string& section) const {
     std::string list;
     if (const Section* s = FindSection(section, false)) {
-        for (const Key& k : s->keys) {
-            if (!k.hasValue || k.name[0] == ';') continue;
-            list += k.name;
+        for (std::size_t i = s->firstKey; i < s->firstKey + s->keyCount; ++i) {
+            const Key& k = m_keys[i];
+            const std::string_view name = Text(k.name);
+            if (!k.hasValue || (!name.empty() && name[0] == ';')) continue;
+            list += name;
             list += '\0';
-            if (k.name.empty()) break;  // the list ends here for its reader
+            if (name.empty()) break;  // the list ends here for its reader
         }
     }
     list += '\0';

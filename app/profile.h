@@ -4,7 +4,9 @@
 // checked against the medium's signature, and updpkg says what SETUP.EXE
 // will see.
 
+#include <cstddef>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -38,6 +40,8 @@ namespace setupini {
 class ProfileFile {
 public:
     explicit ProfileFile(const std::string& bytes);
+    ProfileFile(const ProfileFile&) = delete;  // its indexes look into its own text
+    ProfileFile& operator=(const ProfileFile&) = delete;
 
     // The value of key in section, whole; "" when either is missing.
     std::string Get(const std::string& section, const std::string& key) const;
@@ -47,26 +51,52 @@ public:
     std::string KeyList(const std::string& section) const;
 
 private:
+    // Where a name or a value lies in the file's bytes: a file's names and
+    // values are never copied, so that reading one costs a small multiple
+    // of its size whatever its shape (a SETUP.INI of a million "a=" lines,
+    // or of a million sections).
+    struct Span {
+        std::size_t at = 0;
+        std::size_t size = 0;
+    };
     struct Key {
-        std::string name;
-        std::string value;
+        Span name;
+        Span value;
         bool hasValue = false;
+    };
+    // A section's keys are the run of m_keys from firstKey.
+    struct Section {
+        Span name;
+        bool named = false;
+        std::size_t firstKey = 0;
+        std::size_t keyCount = 0;
     };
     // Names are folded once, when the file is read: a SETUP.INI of tens of
     // thousands of components is looked up key by key, and a scan of the
-    // section for each made that quadratic. Each index holds the first of a
-    // folded name (the one the reader finds); empty names are never found.
-    using Index = std::unordered_map<std::string, std::size_t>;
-    struct Section {
-        std::string name;
-        bool named = false;
-        std::vector<Key> keys;
-        Index keyIndex;  // folded name: its first key
+    // section for each made that quadratic. The folded names are views into
+    // one folded copy of the file; each index holds the first of a folded
+    // name (the one the reader finds), and empty names are never found.
+    struct KeyRef {
+        std::size_t section;
+        std::string_view folded;
+        bool operator==(const KeyRef&) const = default;
     };
-    void AddKey(Key k);
+    struct KeyRefHash {
+        std::size_t operator()(const KeyRef& k) const noexcept {
+            return std::hash<std::string_view>()(k.folded) * 31 + k.section;
+        }
+    };
+    std::string_view Text(Span s) const { return std::string_view(m_bytes).substr(s.at, s.size); }
+    std::string_view FoldedText(Span s) const { return std::string_view(m_folded).substr(s.at, s.size); }
+    void AddKey(const Key& k);
     const Section* FindSection(const std::string& name, bool trim) const;
+
+    std::string m_bytes;
+    std::string m_folded;  // m_bytes with the ASCII letters of its characters in one case
     std::vector<Section> m_sections;
-    Index m_sectionIndex;  // folded name: its first named section
+    std::vector<Key> m_keys;
+    std::unordered_map<std::string_view, std::size_t> m_sectionIndex;  // folded name: its first named section
+    std::unordered_map<KeyRef, std::size_t, KeyRefHash> m_keyIndex;    // its first key
 };
 
 // The description SETUP.EXE takes from these bytes (code page 932).

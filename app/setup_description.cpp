@@ -1,6 +1,7 @@
 #include "app/setup_description.h"
 
 #include <list>
+#include <string_view>
 
 #include "engine/pkg/entry_name.h"
 #include "platform/mbcs.h"
@@ -49,6 +50,28 @@ std::string NameFault(const std::string& name) {
     return "'" + name + "' is no name Windows writes as it stands (" + what + ")";
 }
 
+// Calls part(name) for each part of text between separators, trailing empty
+// one included, until it returns false; false then. A part at a time: a
+// value of a million separators makes no list of a million names.
+template <class Part>
+bool EachPart(std::string_view text, char separator, Part part) {
+    for (std::size_t start = 0;;) {
+        const std::size_t end = text.find(separator, start);
+        if (!part(text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start)))
+            return false;
+        if (end == std::string_view::npos) return true;
+        start = end + 1;
+    }
+}
+
+// How many parts SplitString makes of a value at its commas (a trailing
+// empty one is not counted), without making them.
+std::size_t CommaParts(std::string_view text) {
+    std::size_t commas = 0;
+    for (char c : text) commas += c == ',';
+    return commas + (text.empty() || text.back() == ',' ? 0 : 1);
+}
+
 }  // namespace
 
 std::string DestinationFault(const std::string& dest) {
@@ -67,26 +90,25 @@ std::string DestinationFault(const std::string& dest) {
         if (!drive) return "the destination begins with neither <TARGETDIR>, <SYSTEMDIR> nor a drive (X:\\)";
         folders = 3;
     }
-    std::list<std::string> parts;
-    SplitString(dest.substr(folders), '\\', parts);
-    for (const std::string& part : parts) {
-        if (part.empty()) continue;  // a doubled backslash: Windows reads one
-        const std::string fault = NameFault(part);
-        if (!fault.empty()) return "destination folder " + fault;
-    }
-    return "";
+    std::string fault;
+    EachPart(std::string_view(dest).substr(folders), '\\', [&fault](std::string_view part) {
+        if (part.empty()) return true;  // a doubled backslash: Windows reads one
+        fault = NameFault(std::string(part));
+        return fault.empty();
+    });
+    return fault.empty() ? "" : "destination folder " + fault;
 }
 
 std::string SourceFault(const std::string& source) {
     if (source.empty() || EndsWithBackslash(source)) return "the source is empty or ends in a backslash";
-    std::list<std::string> parts;
-    SplitString(source, '\\', parts);
-    for (const std::string& part : parts) {
-        if (part.empty()) return "the source begins with a backslash or holds a doubled one";
-        const std::string fault = NameFault(part);
-        if (!fault.empty()) return "source folder " + fault;
-    }
-    return "";
+    std::string fault;
+    EachPart(source, '\\', [&fault](std::string_view part) {
+        fault = part.empty() ? "the source begins with a backslash or holds a doubled one"
+                             : NameFault(std::string(part));
+        if (!part.empty() && !fault.empty()) fault = "source folder " + fault;
+        return fault.empty();
+    });
+    return fault;
 }
 
 std::string PackageFault(const std::string& package) {
@@ -110,21 +132,24 @@ Description ReadDescription(const ProfileRead& read) {
     const std::string packageFault = value("PRODUCT", "PACKAGE", d.package) ? PackageFault(d.package) : kNotCp932;
     if (!packageFault.empty()) AddFault(d, "[PRODUCT] PACKAGE", packageFault);
 
-    std::list<std::string> names;
-    SplitString(read("COMPONENTS", nullptr), '\0', names);
-    for (const std::string& name : names) {
-        std::list<std::string> parts;
+    // The key list is walked in place: the names end at the first empty one.
+    const std::string names = read("COMPONENTS", nullptr);
+    EachPart(names, '\0', [&](std::string_view nameView) {
+        if (nameView.empty()) return false;
+        const std::string name(nameView);
         std::string key, text;
         if (!mbcs::Cp932ToUtf8(name, key) || !value("COMPONENTS", name, text)) {
             AddFault(d, "[COMPONENTS] " + ShownName(name), kNotCp932);
-            continue;
+            return true;
         }
-        const int count = SplitString(text, ',', parts);
+        const std::size_t count = CommaParts(text);
         if (count != 3) {
             AddFault(d, "[COMPONENTS] " + key,
                      "the value has " + std::to_string(count) + " part(s), not three: source, destination, number");
-            continue;
+            return true;
         }
+        std::list<std::string> parts;
+        SplitString(text, ',', parts);
         auto it = parts.begin();
         Component c;
         c.key = key;
@@ -135,7 +160,8 @@ Description ReadDescription(const ProfileRead& read) {
         if (fault.empty()) fault = DestinationFault(c.dest);
         if (fault.empty()) d.components.push_back(std::move(c));
         else AddFault(d, "[COMPONENTS] " + key, fault);
-    }
+        return true;
+    });
     return d;
 }
 

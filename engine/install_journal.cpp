@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string_view>
 
 #include "platform/utf.h"
 #include "util/name_key.h"
@@ -16,18 +17,41 @@ constexpr char kEnd[] = "END";
 constexpr char kStagedSuffix[] = ".~kvs";
 constexpr char kBackupSuffix[] = ".~kvb";
 
-std::vector<std::string> SplitFields(const std::string& line) {
-    std::vector<std::string> fields;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t tab = line.find('\t', start);  // a tab is never a second byte
-        fields.push_back(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start));
-        if (tab == std::string::npos) return fields;
+// The most fields a record has (C: the kind, three paths, attributes).
+constexpr std::size_t kMaxFields = 5;
+// How much of a refused line its reason quotes.
+constexpr std::size_t kQuoted = 200;
+
+// A line cut at its tabs into at most kMaxFields fields; count is one more
+// than that when there are more (the rest is not looked at).
+struct Fields {
+    std::string_view at[kMaxFields];
+    std::size_t count = 0;
+};
+
+Fields SplitFields(std::string_view line) {
+    Fields f;
+    for (std::size_t start = 0;;) {
+        if (f.count == kMaxFields) {
+            ++f.count;
+            return f;
+        }
+        const std::size_t tab = line.find('\t', start);  // a tab is never a byte of a longer character
+        f.at[f.count++] = line.substr(start, tab == std::string_view::npos ? std::string_view::npos : tab - start);
+        if (tab == std::string_view::npos) return f;
         start = tab + 1;
     }
 }
 
-bool ParseHex32(const std::string& s, std::uint32_t& value) {
+// The start of a refused line, for its reason: never a character cut in two.
+std::string Quoted(std::string_view line) {
+    if (line.size() <= kQuoted) return std::string(line);
+    std::size_t n = kQuoted;
+    while (n > 0 && (static_cast<unsigned char>(line[n]) & 0xC0) == 0x80) --n;
+    return std::string(line.substr(0, n)) + "...";
+}
+
+bool ParseHex32(std::string_view s, std::uint32_t& value) {
     if (s.size() != 8) return false;
     value = 0;
     for (char c : s) {
@@ -41,7 +65,7 @@ bool ParseHex32(const std::string& s, std::uint32_t& value) {
     return true;
 }
 
-bool ParseCount(const std::string& s, std::size_t& value) {
+bool ParseCount(std::string_view s, std::size_t& value) {
     if (s.empty() || s.size() > 9) return false;
     value = 0;
     for (char c : s) {
@@ -115,16 +139,31 @@ std::string Serialize(const Journal& journal) {
 
 bool Parse(const std::string& text, Journal& journal, std::string& why) {
     journal.records.clear();
-    std::size_t pos = 0;
-    bool header = false;
-    while (pos < text.size()) {
-        const std::size_t eol = text.find("\r\n", pos);
-        if (eol == std::string::npos) {
-            why = "a line without its CRLF ending";
+    if (text.size() > kMaxBytes) {
+        why = "larger than " + std::to_string(kMaxBytes) + " bytes";
+        return false;
+    }
+    const std::string_view all(text);
+    // The records are counted before any is made: no more than the lines.
+    std::size_t lines = 0;
+    for (std::size_t at = all.find("\r\n"); at != std::string_view::npos; at = all.find("\r\n", at + 2))
+        if (++lines > kMaxRecords + 2) {  // with the header and the END line
+            why = "more than " + std::to_string(kMaxRecords) + " records";
             return false;
         }
-        const std::string line = text.substr(pos, eol - pos);
-        pos = eol + 2;
+    journal.records.reserve(lines > 1 ? lines - 1 : 0);  // every line but the header, at most
+    std::size_t pos = 0;
+    bool header = false;
+    while (pos < all.size()) {
+        // A line is looked for no further than the longest a record has.
+        const std::size_t eol = all.substr(pos, kMaxLine + 2).find("\r\n");
+        if (eol == std::string_view::npos) {
+            why = all.size() - pos > kMaxLine + 1 ? "a line longer than " + std::to_string(kMaxLine) + " bytes"
+                                                   : "a line without its CRLF ending";
+            return false;
+        }
+        const std::string_view line = all.substr(pos, eol);
+        pos += eol + 2;
         if (!header) {
             if (line != kHeader) {
                 why = "no journal header";
@@ -133,10 +172,11 @@ bool Parse(const std::string& text, Journal& journal, std::string& why) {
             header = true;
             continue;
         }
-        const std::vector<std::string> f = SplitFields(line);
-        if (f[0] == kEnd) {
+        const Fields f = SplitFields(line);
+        const std::string_view kind = f.at[0];
+        if (kind == kEnd) {
             std::size_t count = 0;
-            if (f.size() != 2 || !ParseCount(f[1], count)) {
+            if (f.count != 2 || !ParseCount(f.at[1], count)) {
                 why = "a malformed END line";
                 return false;
             }
@@ -145,29 +185,29 @@ bool Parse(const std::string& text, Journal& journal, std::string& why) {
                       std::to_string(journal.records.size());
                 return false;
             }
-            if (pos != text.size()) {
+            if (pos != all.size()) {
                 why = "text after the END line";
                 return false;
             }
             return true;
         }
         Record r;
-        if (f[0] == "D" && f.size() == 2) {
+        if (kind == "D" && f.count == 2) {
             r.kind = Record::Folder;
-            r.path = f[1];
-        } else if (f[0] == "S" && f.size() == 3) {
+            r.path = f.at[1];
+        } else if (kind == "S" && f.count == 3) {
             r.kind = Record::Staged;
-            r.path = f[1];
-            r.dest = f[2];
-        } else if (f[0] == "C" && f.size() == 5 && ParseHex32(f[4], r.attributes)) {
+            r.path = f.at[1];
+            r.dest = f.at[2];
+        } else if (kind == "C" && f.count == 5 && ParseHex32(f.at[4], r.attributes)) {
             r.kind = Record::Commit;
-            r.path = f[1];
-            r.dest = f[2];
-            r.backup = f[3];
-        } else if (f[0] == "K" && f.size() == 1) {
+            r.path = f.at[1];
+            r.dest = f.at[2];
+            r.backup = f.at[3];
+        } else if (kind == "K" && f.count == 1) {
             r.kind = Record::Committed;
         } else {
-            why = "an unknown or malformed record: " + line;
+            why = "an unknown or malformed record: " + Quoted(line);
             return false;
         }
         journal.records.push_back(std::move(r));

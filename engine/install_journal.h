@@ -3,6 +3,7 @@
 // that a cancelled, failed or interrupted run can be undone. Portable: the
 // text form, its parser and the checks a journal found on disk must pass.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -40,9 +41,25 @@ struct Journal {
 // Nothing may follow the END line.
 std::string Serialize(const Journal& journal);
 
+// What a journal may hold, so that reading one costs no more than the text
+// itself (a journal lies where others may have written it): a larger file
+// is not read, a longer line or more records refuse it before anything is
+// made of them.
+constexpr std::size_t kMaxBytes = 64u << 20;
+// A path of 32767 UTF-16 units (the system's longest) is at most three
+// bytes of UTF-8 for each; the longest record holds three and its
+// attributes.
+constexpr std::size_t kMaxPathBytes = 32767 * 3;
+constexpr std::size_t kMaxLine = 2 + 3 * (kMaxPathBytes + 1) + 8;
+// Two records for each file and one for each folder the update makes: half
+// a million files, more than a journal of real paths within kMaxBytes holds.
+constexpr std::size_t kMaxRecords = 1u << 20;
+
 // Parses the text form. false, with why set, for anything else: a missing
 // header or END line, an unknown record, a wrong field count, a count that
-// does not match.
+// does not match, a text beyond the bounds above. Its cost is one pass over
+// the text and the records it holds; a refused line is quoted in why only
+// in part.
 bool Parse(const std::string& text, Journal& journal, std::string& why);
 
 // The names a staged copy and a backup of dest get: beside it, in the same

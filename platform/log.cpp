@@ -7,7 +7,6 @@
 #include "platform/handle.h"
 #include "platform/last_error.h"
 #include "platform/log_format.h"
-#include "platform/wide.h"
 
 namespace platform {
 
@@ -24,10 +23,7 @@ bool WriteAll(HANDLE file, const std::string& bytes) {
 
 }  // namespace
 
-bool OpenLog(const std::string& path) {
-    // Readable by others while it grows, so a watcher can follow it.
-    Handle file(::CreateFileW(Wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
+bool OpenLog(Handle file) {
     if (!file) return false;
     if (!WriteAll(file.get(), logfmt::kByteOrderMark)) return false;
     std::lock_guard<std::mutex> hold(g_lock);

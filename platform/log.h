@@ -5,11 +5,14 @@
 
 #include <string>
 
+#include "platform/handle.h"
+
 namespace platform {
 
-// Creates (replaces) the log file. False when it cannot be created (the
-// last error says why).
-bool OpenLog(const std::string& path);
+// Takes file, opened for writing and empty, as the log (the caller opens
+// it: where and how is its business, see OpenLogFile in app/RunSession.h).
+// False when the first bytes cannot be written (the last error says why).
+bool OpenLog(Handle file);
 void CloseLog();
 bool LogIsOpen();
 

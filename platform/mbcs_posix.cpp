@@ -21,24 +21,34 @@ public:
 
     // False when the text holds a character without a form in the target
     // (or is not valid in the source encoding).
+    // Straight into out, grown as needed: a few calls for the whole text
+    // (the sanitizers look at a call's whole input each time).
     bool Convert(const std::string& text, std::string& out) {
         out.clear();
         if (!Usable()) return false;
         iconv(m_cd, nullptr, nullptr, nullptr, nullptr);  // a fresh shift state
         char* in = const_cast<char*>(text.data());
         std::size_t inLeft = text.size();
-        char buffer[256];
-        while (inLeft > 0) {
-            char* dst = buffer;
-            std::size_t dstLeft = sizeof buffer;
-            const std::size_t r = iconv(m_cd, &in, &inLeft, &dst, &dstLeft);
-            out.append(buffer, static_cast<std::size_t>(dst - buffer));
-            if (r == static_cast<std::size_t>(-1) && errno != E2BIG) return false;
+        out.resize(text.size() + 16);
+        std::size_t used = 0;
+        for (bool ended = false; !ended;) {
+            char* dst = out.data() + used;
+            std::size_t dstLeft = out.size() - used;
+            // After the last input, once more without any, to end the shift state.
+            const bool last = inLeft == 0;
+            const std::size_t r =
+                last ? iconv(m_cd, nullptr, nullptr, &dst, &dstLeft) : iconv(m_cd, &in, &inLeft, &dst, &dstLeft);
+            used = static_cast<std::size_t>(dst - out.data());
+            if (r != static_cast<std::size_t>(-1)) {
+                ended = last;
+            } else if (errno == E2BIG) {
+                out.resize(out.size() * 2);
+            } else {
+                out.resize(used);  // what was converted before the fault
+                return false;
+            }
         }
-        char* dst = buffer;
-        std::size_t dstLeft = sizeof buffer;
-        if (iconv(m_cd, nullptr, nullptr, &dst, &dstLeft) == static_cast<std::size_t>(-1)) return false;
-        out.append(buffer, static_cast<std::size_t>(dst - buffer));
+        out.resize(used);
         return true;
     }
 

@@ -15,7 +15,7 @@ namespace {
 
 constexpr char kJournalCopySuffix[] = ".new";
 // A journal is a few hundred bytes per file; anything near this is not ours.
-constexpr ULONGLONG kJournalLimit = 64ull << 20;
+constexpr ULONGLONG kJournalLimit = journal::kMaxBytes;
 
 // An elevated run trusts a journal only when an elevated run made it. With
 // Windows' default settings an elevated process gives what it creates to the

@@ -479,7 +479,9 @@ TEST(MediumEndToEnd, CheckPredictsTheFilesSetupInstalls) {
         for (const auto& [name, bytes] : predicted) EXPECT_EQ(after[name], bytes) << name;
         for (const auto& [name, bytes] : after) {
             const auto was = before.find(name);
-            if (was == before.end() || was->second != bytes) EXPECT_EQ(predicted.count(name), 1u) << name;
+            if (was == before.end() || was->second != bytes) {
+                EXPECT_EQ(predicted.count(name), 1u) << name;
+            }
         }
     }
 }

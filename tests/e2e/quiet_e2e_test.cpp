@@ -2,6 +2,7 @@
 // /log, /dir and the exit status that tells the outcome.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <set>
 
 #include "tests/support/e2e_world.h"
@@ -202,6 +203,31 @@ TEST(Unattended, QuietFailuresTellWhy) {
             EXPECT_TRUE(HasPrefix(lines, "| 使い方: SETUP.EXE [/quiet | /passive]"));
         }
     }
+}
+
+TEST(Unattended, QuietLogThroughALinkIsRefusedAndItsTargetUntouched) {
+    // Links made on the host side (fixtures/make_folder_links.sh), which
+    // Wine shows as reparse points: a file link, a folder link on the way,
+    // a second name of a file. SETUP.EXE must not open any of them as its
+    // log, so what they point to keeps its bytes and its time.
+    const char* links = std::getenv("UPD_LINK_FIXTURE");
+    ASSERT_NE(links, nullptr) << "run through ctest, which lays the links out";
+    const std::string dir = links;
+    E2eWorld w;
+    for (auto [log, target] : {std::pair{"keeplink.txt", "victim\\keep.txt"}, {"worklink\\keep.txt", "victim\\keep.txt"},
+                               {"twice.txt", "victim\\twice.bat"}}) {
+        SCOPED_TRACE(log);
+        WIN32_FILE_ATTRIBUTE_DATA before{}, after{};
+        ASSERT_TRUE(GetFileAttributesExW(platform::Wide(dir + "\\" + target).c_str(), GetFileExInfoStandard, &before));
+        const std::string bytes = ReadFileBytes(dir + "\\" + target);
+        Outcome o = RunUnattended(w.medium / "SETUP.EXE", "/quiet /log \"" + dir + "\\" + log + "\"");
+        ASSERT_TRUE(o.ended);
+        EXPECT_EQ(o.status, 1622u);
+        ASSERT_TRUE(GetFileAttributesExW(platform::Wide(dir + "\\" + target).c_str(), GetFileExInfoStandard, &after));
+        EXPECT_EQ(ReadFileBytes(dir + "\\" + target), bytes);
+        EXPECT_EQ(CompareFileTime(&before.ftLastWriteTime, &after.ftLastWriteTime), 0);
+    }
+    EXPECT_EQ(ReadFileBytes(w.product / "readme.txt"), "old readme");
 }
 
 TEST(Unattended, QuietRefusesSetupIniPlacesAndWritesNothing) {

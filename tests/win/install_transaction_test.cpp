@@ -7,7 +7,9 @@
 #include <map>
 #include <stdexcept>
 
+#include "engine/install_journal.h"
 #include "engine/install/transaction.h"
+#include "tests/support/reader_inputs.h"
 #include "tests/support/run_world.h"
 #include "tests/support/scripted_prompt.h"
 #include "util/fs.h"
@@ -407,6 +409,8 @@ TEST(Transaction, AJournalThatCannotBeTrustedIsRefused) {
          "KVJOURNAL\t2\r\nC\tC:\\windows\\win.ini.~kvs0\tC:\\windows\\win.ini\t\t00000020\r\nEND\t1\r\n"},
         {"a backup from elsewhere",
          "KVJOURNAL\t2\r\nC\t%P\\readme.txt.~kvs0\t%P\\readme.txt\tC:\\users\\x.~kvb0\t00000020\r\nEND\t1\r\n"},
+        // One string per tab was 3 GiB: std::bad_alloc, and no box at all.
+        {"a record of tabs to the size limit", testsupport::JournalOfTabs(journal::kMaxBytes)},
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -1,6 +1,7 @@
 // Answers without a person, and every box in the log with its answer.
 #include <gtest/gtest.h>
 
+#include "app/RunSession.h"
 #include "platform/log.h"
 #include "platform/prompt.h"
 #include "platform/timing.h"
@@ -49,7 +50,7 @@ TEST(UnattendedPrompt, AnswersEveryKindOfBoxWithoutAWindow) {
 
 TEST(UnattendedPrompt, BoxesAndAnswersInTheLog) {
     testsupport::ScratchDir dir("upd_prompt_log");
-    ASSERT_TRUE(platform::OpenLog(dir / "u.log"));
+    ASSERT_TRUE(OpenLogFile(dir / "u.log"));
     platform::ResetPersonCancelled();
     {
         ScriptedPrompt person;
@@ -104,7 +105,7 @@ TEST(UnattendedPrompt, BoxesAndAnswersInTheLog) {
 
 TEST(UnattendedPrompt, ALogThatCannotBeCreated) {
     testsupport::ScratchDir dir("upd_prompt_nolog");
-    EXPECT_FALSE(platform::OpenLog(dir / "missing\\u.log"));
+    EXPECT_FALSE(OpenLogFile(dir / "missing\\u.log"));
     EXPECT_FALSE(platform::LogIsOpen());
     platform::Log("goes nowhere");  // and does not fail
 }

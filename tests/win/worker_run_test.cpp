@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/ExitStatus.h"
+#include "app/RunSession.h"
 #include "platform/log.h"
 #include "platform/unattended_prompt.h"
 #include "tests/support/run_world.h"
@@ -189,7 +190,7 @@ TEST(WorkerRun, UnattendedRetriesALockedFileThenRollsBack) {
     HANDLE locked = CreateFileW(platform::Wide(w.product / "new.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(locked, INVALID_HANDLE_VALUE);
     testsupport::ScratchDir logs("upd_w_logs");
-    ASSERT_TRUE(platform::OpenLog(logs / "u.log"));
+    ASSERT_TRUE(OpenLogFile(logs / "u.log"));
     platform::ResetPersonCancelled();
 
     // A hundredth of real time, so the counts below do not hang on the
