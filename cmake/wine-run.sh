@@ -71,6 +71,10 @@ mkdir -p "$(dirname "$WINEPREFIX")"
   fi
 ) 9>"$WINEPREFIX.lock"
 
+# $UPD_DRIVE_S: a Unix folder given drive letter S: (a mounted file system
+# reached as Windows reaches a volume, at a drive's root).
+if [ -n "${UPD_DRIVE_S:-}" ]; then ln -sfn "$UPD_DRIVE_S" "$WINEPREFIX/dosdevices/s:"; fi
+
 if [ -z "${DISPLAY:-}" ] && command -v xvfb-run >/dev/null; then
   exec xvfb-run -a -s "-screen 0 1024x768x24" "$winecmd" "$prog" "$@"
 fi

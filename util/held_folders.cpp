@@ -110,42 +110,73 @@ bool IsPlainFolder(HANDLE h, const std::wstring& path) {
 
 }  // namespace
 
+// Each folder path runs through, below its root, outermost first: its
+// path and where its name ends. A doubled or trailing backslash names no
+// folder.
+namespace {
+template <typename Visit>
+bool ForEachFolder(const std::string& path, std::size_t root, Visit visit) {
+    for (std::size_t start = root; start < path.size();) {
+        std::size_t end = path.find('\\', start);
+        if (end == std::string::npos) end = path.size();
+        if (end > start && !visit(path.substr(0, end))) return false;
+        start = end + 1;
+    }
+    return true;
+}
+}  // namespace
+
 BOOL CHeldFolders::Hold(const std::string& folder) {
-    Release();
+    m_link.clear();
     const std::size_t root = RootLength(folder);
     if (root == 0) {
         ::SetLastError(ERROR_BAD_PATHNAME);
         return FALSE;
     }
-    for (std::size_t start = root; start < folder.size();) {
-        std::size_t end = folder.find('\\', start);
-        if (end == std::string::npos) end = folder.size();
-        if (end > start) {  // a doubled or trailing backslash names no folder
-            const std::string path = folder.substr(0, end);
-            const std::wstring wide = ExtendedPath(path);
-            // Listing access, so that the handle's sharing counts: without
-            // it Windows lets anyone rename the folder while it is held.
-            platform::Handle h(::CreateFileW(wide.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-                                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                             FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-            if (!h) return FALSE;
-            if (!IsPlainFolder(h.get(), wide)) {
-                m_link = path;
-                ::SetLastError(ERROR_CANT_ACCESS_FILE);
-                return FALSE;
-            }
-            m_held.push_back(std::move(h));
-            m_paths.push_back(wide);
+    const bool held = ForEachFolder(folder, root, [this](const std::string& path) {
+        std::string key = names::Key(path);
+        if (m_held.count(key)) return true;
+        const std::wstring wide = ExtendedPath(path);
+        // Listing access, so that the handle's sharing counts: without
+        // it Windows lets anyone rename the folder while it is held.
+        platform::Handle h(::CreateFileW(wide.c_str(), FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                         FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+        if (!h) return false;
+        if (!IsPlainFolder(h.get(), wide)) {
+            m_link = path;
+            ::SetLastError(ERROR_CANT_ACCESS_FILE);
+            return false;
         }
-        start = end + 1;
-    }
-    return TRUE;
+        m_held.emplace(std::move(key), Held{std::move(h), wide});
+        return true;
+    });
+    return held ? TRUE : FALSE;
 }
 
+bool CHeldFolders::Holds(const std::string& folder) const { return m_held.count(names::Key(folder)) != 0; }
+
 bool CHeldFolders::StillWithoutLinks() const {
-    for (std::size_t i = 0; i < m_held.size(); ++i)
-        if (!IsPlainFolder(m_held[i].get(), m_paths[i])) return false;
+    for (const auto& [key, held] : m_held)
+        if (!IsPlainFolder(held.handle.get(), held.path)) return false;
     return true;
+}
+
+bool CHeldFolders::StillWithoutLinks(const std::string& path) {
+    const std::size_t slash = path.rfind('\\');
+    const std::size_t root = RootLength(path);
+    if (root == 0 || slash == std::string::npos) return false;
+    const std::string folder = path.substr(0, slash);
+    if (slash + 1 > root && !Holds(folder)) {
+        m_link = folder;
+        return false;
+    }
+    return ForEachFolder(folder, root, [this](const std::string& each) {
+        const auto it = m_held.find(names::Key(each));
+        if (it != m_held.end() && IsPlainFolder(it->second.handle.get(), it->second.path)) return true;
+        m_link = each;
+        return false;
+    });
 }
 
 platform::Handle CHeldFolders::CreateFileAsItself(const std::string& path, DWORD share) const {
@@ -186,8 +217,12 @@ platform::Handle CHeldFolders::CreateFileAsItself(const std::string& path, DWORD
     return file;
 }
 
+void CHeldFolders::LetGo(const std::string& folder) {
+    for (auto it = m_held.begin(); it != m_held.end();)
+        it = names::IsAtOrBelow(it->first, folder) ? m_held.erase(it) : std::next(it);
+}
+
 void CHeldFolders::Release() {
     m_held.clear();
-    m_paths.clear();
     m_link.clear();
 }

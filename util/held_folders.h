@@ -7,8 +7,8 @@
 
 #include <windows.h>
 
+#include <map>
 #include <string>
-#include <vector>
 
 #include "platform/handle.h"
 
@@ -20,18 +20,24 @@ public:
 
     // Opens every folder of folder (a full path: "C:\a\b", "\\server\share\a",
     // also in their "\\?\" forms) below its root, outermost first, without
-    // following a reparse point, and holds each without delete sharing. A
-    // link on the way (a junction, a symbolic link, any reparse point but
+    // following a reparse point, and holds each without delete sharing,
+    // beside what is held already (a folder held once is not opened again).
+    // A link on the way (a junction, a symbolic link, any reparse point but
     // the mount point of a volume, which only administrators can make)
     // refuses the folder: FALSE with ERROR_CANT_ACCESS_FILE, and LinkFolder
     // names it. Any other failure keeps the failing call's error (a missing
-    // folder; ERROR_BAD_PATHNAME for a path without a root). What was held
-    // before is let go first.
+    // folder; ERROR_BAD_PATHNAME for a path without a root).
     BOOL Hold(const std::string& folder);
+
+    // Whether folder is held.
+    bool Holds(const std::string& folder) const;
 
     // Whether every held folder is still a folder and no link, looked at
     // through the handles.
     bool StillWithoutLinks() const;
+    // The same for the held folders path runs through, which must reach
+    // down to path's own folder; LinkFolder names one that fails.
+    bool StillWithoutLinks(const std::string& path);
 
     // The file at path (in the last folder held) opened for writing as
     // CREATE_ALWAYS would, but as itself: made new where nothing is there,
@@ -44,10 +50,15 @@ public:
     platform::Handle CreateFileAsItself(const std::string& path, DWORD share) const;
 
     const std::string& LinkFolder() const { return m_link; }
+    // Lets folder go (to remove it), and every held folder below it.
+    void LetGo(const std::string& folder);
     void Release();
 
 private:
-    std::vector<platform::Handle> m_held;
-    std::vector<std::wstring> m_paths;  // each held folder's extended path
+    struct Held {
+        platform::Handle handle;
+        std::wstring path;  // the folder's extended path
+    };
+    std::map<std::string, Held> m_held;  // by the folder's key
     std::string m_link;
 };

@@ -1,6 +1,7 @@
 #include "engine/install/retry.h"
 
 #include "platform/prompt.h"
+#include "res/texts.h"
 #include "util/syserr.h"
 
 namespace install {
@@ -24,6 +25,10 @@ bool RetryingSystem(const std::function<DWORD()>& attempt) {
         why = GetSystemErrorText(err);
         return Try::Failed;
     });
+}
+
+void RefuseLink(const std::string& path) {
+    platform::AppMessageBox(std::string(texts::kDestinationLink) + path, MB_ICONSTOP | MB_OK);
 }
 
 }  // namespace install

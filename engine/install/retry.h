@@ -23,4 +23,8 @@ bool Retrying(const std::function<Try(std::string& why)>& attempt);
 // shown as its text.
 bool RetryingSystem(const std::function<DWORD()>& attempt);
 
+// The box for a link met where the update writes (Destinations::Link):
+// it names the folder or file; the update stops.
+void RefuseLink(const std::string& path);
+
 }  // namespace install

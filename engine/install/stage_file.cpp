@@ -75,7 +75,9 @@ bool CopyFromHandle(HANDLE source, const FileFacts& facts, const std::string& st
                     signedmedium::Tally& tally) {
     const DWORD attributes = facts.attributes & kKeptAttributes;
     out.reset(::CreateFileW(platform::Wide(staged).c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                                       (attributes ? attributes : FILE_ATTRIBUTE_NORMAL) | FILE_FLAG_SEQUENTIAL_SCAN,
+                                       // A link planted at the free name is a file that exists, not a way elsewhere.
+                                       (attributes ? attributes : FILE_ATTRIBUTE_NORMAL) | FILE_FLAG_SEQUENTIAL_SCAN |
+                                           FILE_FLAG_OPEN_REPARSE_POINT,
                                        nullptr));
     if (!out) return false;
     std::vector<unsigned char> block(kCopyBlock);

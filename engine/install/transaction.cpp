@@ -17,6 +17,8 @@
 // disk by the next run (RecoverInterrupted).
 #include "engine/install/transaction.h"
 
+#include <functional>
+
 #include "app/MediumTrust.h"
 #include "engine/install/destinations.h"
 #include "engine/install/folder_names.h"
@@ -54,7 +56,7 @@ public:
             platform::Pause(kClosingPauseMs);
             return TRUE;
         }
-        if (!CheckRoom(m_plan, m_names) || !Unblock()) return FALSE;
+        if (!CheckRoom(m_plan, m_names) || !Unblock() || !HoldDestinations()) return FALSE;
         m_held.resize(m_plan.files.size());
         for (const journal::Record& r : m_plan.stagingRecords) m_journal.Add(r);
         if (!m_journal.WriteAsking()) return RollBack();
@@ -98,9 +100,38 @@ private:
         });
     }
 
+    // A Retry/Cancel box for a failing step, but a link met in a
+    // destination stops the update at once: trying again cannot help.
+    bool RetryingAt(const std::function<DWORD()>& attempt) {
+        return Retrying([&](std::string& why) {
+            const DWORD err = attempt();
+            if (!err) return Try::Done;
+            if (err == ERROR_CANT_ACCESS_FILE && !m_at.Link().empty()) {
+                RefuseLink(m_at.Link());
+                return Try::Stop;
+            }
+            why = GetSystemErrorText(err);
+            return Try::Failed;
+        });
+    }
+
+    // Every folder the files go to, from its volume's root down, held as
+    // itself until the transaction ends, and no destination file a link:
+    // before anything is written.
+    bool HoldDestinations() {
+        return RetryingAt([&] {
+            for (const plan::File& f : m_plan.files) {
+                const std::string folder = plan::ParentFolder(f.dest);
+                if (!m_at.Holds(folder) && !m_at.Hold(folder)) return ::GetLastError();
+                if (m_at.IsLink(f.dest)) return DWORD{ERROR_CANT_ACCESS_FILE};
+            }
+            return DWORD{0};
+        });
+    }
+
     bool CreateFolders() {
         for (const std::string& folder : m_plan.folders)
-            if (!RetryingSystem([&] { return m_at.CreateFolder(folder) ? 0 : ::GetLastError(); })) return false;
+            if (!RetryingAt([&] { return m_at.CreateFolder(folder) ? 0 : ::GetLastError(); })) return false;
         return true;
     }
 
@@ -109,6 +140,10 @@ private:
             const plan::File& f = m_plan.files[i];
             const bool staged = Retrying([&](std::string& why) {
                 m_progress.CurrentFile(f.dest);
+                if (!m_at.MayChange(f.staged, true)) {
+                    RefuseLink(m_at.Link());
+                    return Try::Stop;
+                }
                 const StageResult result =
                     StageFile(f.source, f.staged, m_checks.placed, f.move, m_held[i], why, m_checks.signedFiles);
                 if (result == StageResult::Done) return Try::Done;
@@ -167,7 +202,7 @@ private:
             const journal::Record& r = m_plan.commitRecords[k];
             platform::Handle& staged = m_held[m_plan.commits[k]];
             bool first = true;
-            const bool committed = RetryingSystem([&] {
+            const bool committed = RetryingAt([&] {
                 m_progress.CurrentFile(r.dest);
                 const DWORD err = CommitOne(r, staged, first);
                 first = false;

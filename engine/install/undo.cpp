@@ -3,6 +3,7 @@
 
 #include "engine/install/journal_file.h"
 #include "engine/install/retry.h"
+#include "engine/plan/plan.h"
 #include "platform/log.h"
 #include "platform/prompt.h"
 #include "res/texts.h"
@@ -77,12 +78,34 @@ bool Undo(Destinations& at, const journal::Journal& j, UndoFailure& failure) {
     return true;
 }
 
+// The folders the records name, held as the transaction holds them (a
+// recovery holds them here first; a roll-back holds them already).
+bool HoldFolders(Destinations& at, const journal::Journal& j, UndoFailure& failure) {
+    for (const journal::Record& r : j.records) {
+        for (const std::string* path : {&r.path, &r.dest, &r.backup}) {
+            if (path->empty()) continue;
+            const std::string folder = plan::ParentFolder(*path);
+            if (!at.Holds(folder) && !at.Hold(folder)) {
+                failure.path = folder;
+                failure.error = ::GetLastError();
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 bool UndoAsking(Destinations& at, const journal::Journal& j) {
     return Retrying([&](std::string& why) {
         UndoFailure failure;
-        if (Undo(at, j, failure)) return Try::Done;
+        if (HoldFolders(at, j, failure) && Undo(at, j, failure)) return Try::Done;
+        if (failure.error == ERROR_CANT_ACCESS_FILE && !at.Link().empty()) {
+            // Nothing is put back through a link: the journal stays.
+            RefuseLink(at.Link());
+            return Try::Stop;
+        }
         why = std::string(texts::kRestoreFailed) + failure.path + "\n" + GetSystemErrorText(failure.error);
         return Try::Failed;
     });

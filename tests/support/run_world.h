@@ -58,4 +58,13 @@ inline Finished RunWorker() {
     return f;
 }
 
+// The small file system the test runner mounts (see tests/win/CMakeLists),
+// reached as drive S: as Windows mounts a volume (Wine would show the Unix
+// mount point itself as a link, which the update refuses). Empty when the
+// machine could not mount one.
+inline std::string SmallVolume() {
+    const char* mounted = std::getenv("UPD_SMALL_VOLUME");
+    return mounted && Exists(std::string(mounted) + "\\.mounted") ? mounted : "";
+}
+
 }  // namespace testsupport

@@ -289,10 +289,10 @@ TEST(Transaction, ComponentsSharingASourceEachGetEveryFile) {
 TEST(Transaction, RealSmallVolumeIsSeenBeforeAnythingIsWritten) {
     // A small file system mounted by the test runner (see CMakeLists), when
     // the machine allows mounting; the product's HELP folder lives there.
-    const char* mounted = std::getenv("UPD_SMALL_VOLUME");
-    if (!mounted || !Exists(std::string(mounted) + "\\.mounted")) GTEST_SKIP() << "no small volume mounted";
+    const std::string mounted = testsupport::SmallVolume();
+    if (mounted.empty()) GTEST_SKIP() << "no small volume mounted";
     ProductWorld w;
-    const std::string help = std::string(mounted) + "\\help";
+    const std::string help = mounted + "\\help";
     testsupport::RemoveTree(help);
     ASSERT_TRUE(testsupport::MakeDir(help));
     w.app.m_info.m_components.pop_back();

@@ -152,9 +152,9 @@ TEST(Staging, OnlyFilesCopiedToAnotherVolumeNeedRoomThere) {
 TEST(Staging, ADestinationOnAnotherVolumeGetsCopies) {
     // The small file system the test runner mounts (see CMakeLists), where
     // the machine allows it: a rename cannot reach it from the work folder.
-    const char* mounted = std::getenv("UPD_SMALL_VOLUME");
-    if (!mounted || !Exists(std::string(mounted) + "\\.mounted")) GTEST_SKIP() << "no small volume mounted";
-    const std::string help = std::string(mounted) + "\\help";
+    const std::string mounted = testsupport::SmallVolume();
+    if (mounted.empty()) GTEST_SKIP() << "no small volume mounted";
+    const std::string help = mounted + "\\help";
     testsupport::RemoveTree(help);
     RunWorld w;
     w.PutStandardPackage();
