@@ -4,8 +4,10 @@
 
 #include <cstdlib>
 #include <set>
+#include <tuple>
 
 #include "tests/support/e2e_world.h"
+#include "util/name_key.h"
 
 using namespace testsupport;
 
@@ -228,6 +230,30 @@ TEST(Unattended, QuietLogThroughALinkIsRefusedAndItsTargetUntouched) {
         EXPECT_EQ(CompareFileTime(&before.ftLastWriteTime, &after.ftLastWriteTime), 0);
     }
     EXPECT_EQ(ReadFileBytes(w.product / "readme.txt"), "old readme");
+}
+
+TEST(Unattended, QuietRefusesLinksInTheDestinationsAndWritesNothingThroughThem) {
+    // An ordinary user made the product's BIN a link to the system folder,
+    // or its HELP one to a folder in the Windows folder, before the run.
+    const char* links = std::getenv("UPD_LINK_FIXTURE");
+    ASSERT_NE(links, nullptr) << "run through ctest, which lays the links out";
+    for (auto [product, folder, file] : {std::tuple{"prod_bin", "BIN", "表示.dll"}, {"prod_help", "HELP", "使い方.txt"}}) {
+        SCOPED_TRACE(folder);
+        E2eWorld w;
+        w.PutPackage();
+        const std::string dir = std::string(links) + "\\" + product, planted = dir + "\\" + folder;
+        for (const char* name : {"Zomi7.EXE", "kvp2lib.dll", "readme.txt"})
+            ASSERT_TRUE(testsupport::CopyTo(w.product / name, dir + "\\" + name));
+        Outcome o = RunUnattended(w.medium / "SETUP.EXE", "/quiet /log u.log /dir \"" + dir + "\"");
+        ASSERT_TRUE(o.ended);
+        EXPECT_EQ(o.status, 1603u);
+        EXPECT_FALSE(Exists(planted + "\\" + file));
+        const std::string log = ReadFileBytes(w.medium / "u.log");
+        EXPECT_NE(log.find("box 0x10: アップデート先にリンクがあるため、アップデートできません。"), std::string::npos) << log;
+        EXPECT_NE(names::Key(log).find(names::Key(planted)), std::string::npos);  // whichever spelling came first
+        EXPECT_EQ(ReadFileBytes(dir + "\\readme.txt"), "old readme");
+        EXPECT_FALSE(Exists(dir + "\\bin\\tool.dat"));
+    }
 }
 
 TEST(Unattended, QuietRefusesSetupIniPlacesAndWritesNothing) {

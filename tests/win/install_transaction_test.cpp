@@ -9,6 +9,7 @@
 
 #include "engine/install_journal.h"
 #include "engine/install/transaction.h"
+#include "engine/install/undo.h"
 #include "tests/support/reader_inputs.h"
 #include "tests/support/run_world.h"
 #include "tests/support/scripted_prompt.h"
@@ -431,6 +432,24 @@ TEST(Transaction, AJournalThatCannotBeTrustedIsRefused) {
         EXPECT_EQ(prompt.Boxes()[0].style, 0x10u);
         EXPECT_EQ(Snapshot(w.product.path()), before);  // nothing acted on, journal kept
     }
+}
+
+TEST(Transaction, RecoveryPutsNothingBackThroughALink) {
+    // A journal of this program whose file now lies behind a folder link
+    // (worklink -> victim, made on the host): undone by name, the file at
+    // the link's end would go. The link is named; the journal stays.
+    const char* links = std::getenv("UPD_LINK_FIXTURE");
+    ASSERT_NE(links, nullptr) << "run through ctest, which lays the links out";
+    const std::string dir = links, kept = dir + "\\worklink\\keep.txt";
+    testsupport::WriteFileBytes(install::JournalPath(dir),
+                                "KVJOURNAL\t2\r\nC\t" + kept + ".~kvs0\t" + kept + "\t\t00000020\r\nEND\t1\r\n");
+    ScriptedPrompt prompt;
+    EXPECT_EQ(install::RecoverInterrupted(dir, {dir}), install::Recovery::Failed);
+    ASSERT_EQ(prompt.Boxes().size(), 1u);
+    EXPECT_EQ(prompt.Boxes()[0].text, "アップデート先にリンクがあるため、アップデートできません。\n" + dir + "\\worklink");
+    EXPECT_EQ(ReadFileBytes(dir + "\\victim\\keep.txt"), "keep\n");
+    EXPECT_TRUE(Exists(install::JournalPath(dir)));
+    install::RemoveJournal(install::JournalPath(dir));
 }
 
 TEST(Transaction, ACommittedJournalOnlyLosesItsBackups) {

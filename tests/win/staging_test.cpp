@@ -218,3 +218,28 @@ TEST(Staging, MovedFilesAreTheUnpackedOnesWithTheAccessOfTheirNewFolder) {
     }
     LocalFree(sd);
 }
+
+TEST(Staging, NoDestinationFolderCanBeSwappedWhileTheUpdateRuns) {
+    // Between the file list and the commit an ordinary user renames a
+    // destination folder (the one the update made, or the install folder
+    // above it) to put a link in its place: the update holds them, so the
+    // rename fails and the files still go where they were planned.
+    RunWorld w;
+    w.PutStandardPackage();
+    ScriptedPrompt prompt;
+    std::vector<std::pair<std::string, DWORD>> renames;
+    {
+        StepHookScope hook([&] {
+            for (const std::string& folder : {w.product / "lib", w.product.path()}) {
+                const BOOL moved = MoveFileExW(platform::Wide(folder).c_str(), platform::Wide(folder + "_away").c_str(), 0);
+                renames.emplace_back(folder, moved ? 0 : GetLastError());
+                if (moved) MoveFileExW(platform::Wide(folder + "_away").c_str(), platform::Wide(folder).c_str(), 0);
+            }
+        });
+        EXPECT_EQ(RunWorker().code, 0u);
+    }
+    ASSERT_EQ(renames.size(), 2u);
+    for (const auto& [folder, error] : renames) EXPECT_NE(error, 0u) << folder << " was renamed";
+    EXPECT_TRUE(prompt.Seen().empty());
+    w.ExpectInstalled();
+}
