@@ -126,6 +126,20 @@ bool ForEachFolder(const std::string& path, std::size_t root, Visit visit) {
 }
 }  // namespace
 
+bool IsLinkAt(const std::string& path) {
+    const std::wstring wide = ExtendedPath(path);
+    if (NameShowsLink(wide)) return true;
+    platform::Handle h(::CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                     nullptr));
+    if (!h) return false;
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!::GetFileInformationByHandle(h.get(), &info)) return true;  // not known to be plain
+    if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return !IsPlainFolder(h.get(), wide);
+    return (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || info.nNumberOfLinks != 1 ||
+           !HandleNamesPath(h.get(), path);
+}
+
 BOOL CHeldFolders::Hold(const std::string& folder) {
     m_link.clear();
     const std::size_t root = RootLength(folder);

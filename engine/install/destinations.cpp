@@ -26,8 +26,7 @@ bool Destinations::Hold(const std::string& folder) {
 }
 
 bool Destinations::IsLink(const std::string& path) {
-    const DWORD a = Attributes(path);
-    if (a == INVALID_FILE_ATTRIBUTES || !(a & FILE_ATTRIBUTE_REPARSE_POINT)) return false;
+    if (!IsLinkAt(path)) return false;
     m_link = path;
     return true;
 }
@@ -59,11 +58,12 @@ bool Destinations::SetAttributes(const std::string& path, DWORD attributes) {
 }
 
 bool Destinations::Delete(const std::string& path) {
-    // A link goes as itself; only a file's own attributes are cleared.
-    if (!MayChange(path)) return false;
+    // Not every system deletes a link as itself (Wine deletes what a link
+    // to a file points to): a link planted at a name the update deletes
+    // stays.
+    if (!MayChange(path, true)) return false;
     const DWORD a = Attributes(path);
-    if (a != INVALID_FILE_ATTRIBUTES && (a & kClearedAttributes) && !(a & FILE_ATTRIBUTE_REPARSE_POINT))
-        SetAttributes(path, a & ~kClearedAttributes);
+    if (a != INVALID_FILE_ATTRIBUTES && (a & kClearedAttributes)) SetAttributes(path, a & ~kClearedAttributes);
     return ::DeleteFileW(platform::Wide(path).c_str()) != FALSE;
 }
 

@@ -6,7 +6,7 @@
 // open without delete sharing, so that none can be renamed or replaced by
 // a link until the object goes), and a change is made only in a held
 // folder that still passes, and never through a link at the file's own
-// name (a link there is renamed or deleted as itself). Each call is false with the last error set on failure; a link met
+// name (a link there is only ever renamed as itself). Each call is false with the last error set on failure; a link met
 // anywhere gives ERROR_CANT_ACCESS_FILE and Link() names where.
 
 #include <windows.h>
@@ -24,7 +24,8 @@ public:
     bool Hold(const std::string& folder);
     bool Holds(const std::string& folder) const { return m_folders.Holds(folder); }
     // Whether path itself is a link of any kind (a file's symbolic link, a
-    // junction); Link() then names it.
+    // junction) or a file with a second name (IsLinkAt); Link() then names
+    // it.
     bool IsLink(const std::string& path);
     // The folder or file where a link was met; empty while none was.
     const std::string& Link() const { return m_link; }

@@ -234,24 +234,31 @@ TEST(Unattended, QuietLogThroughALinkIsRefusedAndItsTargetUntouched) {
 
 TEST(Unattended, QuietRefusesLinksInTheDestinationsAndWritesNothingThroughThem) {
     // An ordinary user made the product's BIN a link to the system folder,
-    // or its HELP one to a folder in the Windows folder, before the run.
+    // its HELP one to a folder in the Windows folder, or its readme.txt one
+    // to a file of someone else's, before the run.
     const char* links = std::getenv("UPD_LINK_FIXTURE");
     ASSERT_NE(links, nullptr) << "run through ctest, which lays the links out";
-    for (auto [product, folder, file] : {std::tuple{"prod_bin", "BIN", "表示.dll"}, {"prod_help", "HELP", "使い方.txt"}}) {
-        SCOPED_TRACE(folder);
+    struct {
+        const char *product, *link, *through, *bytes;  // what lies at through, below the fixture
+    } cases[] = {{"prod_bin", "BIN", "prod_bin\\BIN\\表示.dll", "<missing>"},
+                 {"prod_help", "HELP", "prod_help\\HELP\\使い方.txt", "<missing>"},
+                 {"prod_file", "readme.txt", "victim\\keep.txt", "keep\n"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.link);
         E2eWorld w;
         w.PutPackage();
-        const std::string dir = std::string(links) + "\\" + product, planted = dir + "\\" + folder;
+        const std::string dir = std::string(links) + "\\" + c.product, planted = dir + "\\" + c.link;
         for (const char* name : {"Zomi7.EXE", "kvp2lib.dll", "readme.txt"})
-            ASSERT_TRUE(testsupport::CopyTo(w.product / name, dir + "\\" + name));
+            if (!Exists(dir + "\\" + name)) {
+                ASSERT_TRUE(testsupport::CopyTo(w.product / name, dir + "\\" + name));
+            }
         Outcome o = RunUnattended(w.medium / "SETUP.EXE", "/quiet /log u.log /dir \"" + dir + "\"");
         ASSERT_TRUE(o.ended);
         EXPECT_EQ(o.status, 1603u);
-        EXPECT_FALSE(Exists(planted + "\\" + file));
+        EXPECT_EQ(ReadFileBytes(std::string(links) + "\\" + c.through), c.bytes);
         const std::string log = ReadFileBytes(w.medium / "u.log");
         EXPECT_NE(log.find("box 0x10: アップデート先にリンクがあるため、アップデートできません。"), std::string::npos) << log;
         EXPECT_NE(names::Key(log).find(names::Key(planted)), std::string::npos);  // whichever spelling came first
-        EXPECT_EQ(ReadFileBytes(dir + "\\readme.txt"), "old readme");
         EXPECT_FALSE(Exists(dir + "\\bin\\tool.dat"));
     }
 }
