@@ -83,20 +83,37 @@ bool IsVolumeMountPoint(HANDLE h) {
     return tail == L"}" || tail == L"}\\";
 }
 
-// Whether the file open as h is the one at path as far as its name tells:
-// the name the system keeps for the handle (below its volume's root) and
-// path below its root end alike, the shorter one whole. Wine shows a link
-// to a file nowhere but there: a handle opened through one keeps the
-// target's name. On Windows a mount point, a drive letter given to a
-// folder or a share makes one name longer than the other, never different.
-bool HandleNamesPath(HANDLE h, const std::string& path) {
+// The name the system keeps for an open file or folder, below its volume's
+// root ("\\a\\b.txt"); empty when it cannot tell.
+std::string HandleName(HANDLE h) {
     std::vector<unsigned char> buffer(sizeof(FILE_NAME_INFO) + 32768 * sizeof(wchar_t));
     auto* info = reinterpret_cast<FILE_NAME_INFO*>(buffer.data());
-    if (!::GetFileInformationByHandleEx(h, FileNameInfo, info, static_cast<DWORD>(buffer.size()))) return false;
-    const std::string held = names::Key(platform::Narrow(std::wstring_view(info->FileName, info->FileNameLength / sizeof(wchar_t))));
-    const std::string wanted = names::Key("\\" + path.substr(RootLength(path)));
-    const std::size_t n = std::min(held.size(), wanted.size());
-    return n > 0 && held.compare(held.size() - n, n, wanted, wanted.size() - n, n) == 0;
+    if (!::GetFileInformationByHandleEx(h, FileNameInfo, info, static_cast<DWORD>(buffer.size()))) return {};
+    return platform::Narrow(std::wstring_view(info->FileName, info->FileNameLength / sizeof(wchar_t)));
+}
+
+// Whether the file open as h is the one at path as far as its name tells:
+// the handle's name is that of path's folder, opened now, and path's own
+// name. Wine shows a link to a file nowhere but there: a handle opened
+// through one keeps the target's name. Both names come from the one
+// volume, so a mount point or a share on the way changes neither; the
+// file's own name may be cut short (Wine cuts a name at 255 bytes of
+// UTF-8), never changed.
+bool HandleNamesPath(HANDLE h, const std::string& path) {
+    const std::size_t slash = path.rfind('\\');
+    if (slash == std::string::npos) return false;
+    const std::string folderPath = slash < RootLength(path) ? path.substr(0, slash + 1) : path.substr(0, slash);
+    platform::Handle folder(::CreateFileW(ExtendedPath(folderPath).c_str(), FILE_READ_ATTRIBUTES,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                          FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!folder) return false;
+    std::string held = names::Key(HandleName(h)), inFolder = names::Key(HandleName(folder.get()));
+    const std::size_t split = held.rfind('\\');
+    if (held.empty() || split == std::string::npos || split + 1 == held.size()) return false;
+    while (!inFolder.empty() && inFolder.back() == '\\') inFolder.pop_back();  // the root's "\\"
+    const std::string name = held.substr(split + 1);
+    return held.compare(0, split, inFolder) == 0 && split == inFolder.size() &&
+           names::Key(path.substr(slash + 1)).rfind(name, 0) == 0;
 }
 
 // A folder and no link, but for a volume's mount point.
