@@ -2,12 +2,15 @@
 // failed or killed installation leaves the product as it was, and the next
 // run completes it.
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <sddl.h>
 
 #include <cstdlib>
 #include <map>
 #include <stdexcept>
 
 #include "engine/install_journal.h"
+#include "engine/install/journal_file.h"
 #include "engine/install/transaction.h"
 #include "tests/support/reader_inputs.h"
 #include "tests/support/run_world.h"
@@ -108,6 +111,14 @@ std::string SystemText(DWORD code) {
     FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0x0400, sys, 512,
                    nullptr);
     return platform::Narrow(sys);
+}
+
+// A journal's text where the product's next run looks for it.
+void PlantJournal(const std::string& product, const std::string& text) {
+    install::JournalFolderHold folder;
+    std::string why;
+    ASSERT_EQ(folder.Hold(true, why), install::JournalFolderHold::State::Held) << why;
+    testsupport::WriteFileBytes(install::JournalPath(product), text);
 }
 
 // The step at which the crash child ends itself, from its environment.
@@ -417,7 +428,7 @@ TEST(Transaction, AJournalThatCannotBeTrustedIsRefused) {
         ProductWorld w;
         std::string text = c.text;
         for (size_t at; (at = text.find("%P")) != std::string::npos;) text.replace(at, 2, w.product.path());
-        testsupport::WriteFileBytes(install::JournalPath(w.product.path()), text);
+        PlantJournal(w.product.path(), text);
         const TreeState before = Snapshot(w.product.path());
         ScriptedPrompt prompt;
         Finished f = RunWorker();
@@ -433,6 +444,51 @@ TEST(Transaction, AJournalThatCannotBeTrustedIsRefused) {
     }
 }
 
+TEST(Transaction, AJournalFolderNotAsTheProgramMadeItIsNeitherReadNorUsed) {
+    ProductWorld w;
+    // Made by someone else first: everybody may write in it.
+    PSECURITY_DESCRIPTOR open = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;OICI;FA;;;WD)", SDDL_REVISION_1, &open, nullptr));
+    SECURITY_ATTRIBUTES sa{sizeof sa, open, FALSE};
+    ASSERT_TRUE(CreateDirectoryW(platform::Wide(install::JournalFolder()).c_str(), &sa));
+    LocalFree(open);
+    const std::string journal = install::JournalPath(w.product.path());
+    const std::string readme = w.product / "readme.txt";
+    testsupport::WriteFileBytes(journal, "KVJOURNAL\t2\r\nC\t" + readme + ".~kvs0\t" + readme + "\t\t00000020\r\nEND\t1\r\n");
+    const TreeState before = Snapshot(w.product.path());
+    struct {
+        bool journalThere;
+        std::string box;
+    } cases[] = {
+        {true, "前回中断されたアップデートの記録を読み取れないため、元の状態に戻せません。\n" + journal + "\n"},
+        {false, "アップデートの記録を保存するフォルダーが、このプログラムの作成したものと異なるため、アップデートできません。\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.journalThere);
+        if (!c.journalThere) {
+            ASSERT_TRUE(DeleteFileW(platform::Wide(journal).c_str()));
+        }
+        ScriptedPrompt prompt;
+        Finished f = RunWorker();
+        EXPECT_EQ(f.code, 0xFFFFFFFFu);
+        ASSERT_EQ(prompt.Boxes().size(), 1u);
+        EXPECT_EQ(prompt.Boxes()[0].text.substr(0, c.box.size()), c.box);
+        EXPECT_NE(prompt.Boxes()[0].text.find(install::JournalFolder() + ": "), std::string::npos);  // and what is wrong
+        EXPECT_EQ(prompt.Boxes()[0].style, 0x10u);
+        EXPECT_EQ(Snapshot(w.product.path()), before);
+        EXPECT_EQ(Exists(journal), c.journalThere);  // neither removed nor written
+    }
+}
+
+TEST(Transaction, OneJournalPerInstallFolderWhateverItsSpelling) {
+    const std::string one = install::JournalPath("C:\\Program Files\\Zomi7");
+    EXPECT_EQ(one.rfind(install::JournalFolder() + "\\", 0), 0u) << one;
+    for (const char* same : {"c:\\PROGRAM FILES\\zomi7", "C:/Program Files/Zomi7/", "C:\\Program Files\\x\\..\\Zomi7"})
+        EXPECT_EQ(install::JournalPath(same), one) << same;
+    for (const char* other : {"C:\\Program Files\\Zomi8", "D:\\Program Files\\Zomi7", "C:\\Program Files"})
+        EXPECT_NE(install::JournalPath(other), one) << other;
+}
+
 TEST(Transaction, ACommittedJournalOnlyLosesItsBackups) {
     // Killed after the commit, while the backups were being deleted: the
     // update is complete, so nothing is put back and nothing is said.
@@ -442,7 +498,7 @@ TEST(Transaction, ACommittedJournalOnlyLosesItsBackups) {
     testsupport::WriteFileBytes(readme, "new readme");
     const std::string text = "KVJOURNAL\t2\r\nS\t" + readme + ".~kvs0\t" + readme + "\r\nC\t" + readme +
                              ".~kvs0\t" + readme + "\t" + readme + ".~kvb0\t00000020\r\nK\r\nEND\t3\r\n";
-    testsupport::WriteFileBytes(install::JournalPath(w.product.path()), text);
+    PlantJournal(w.product.path(), text);
     ScriptedPrompt prompt;
     EXPECT_EQ(RunWorker().code, 0u);
     EXPECT_TRUE(prompt.Seen().empty());
