@@ -84,6 +84,37 @@ std::string Dump(const std::vector<std::string>& lines) {
     return s;
 }
 
+// A folder link made on the host side (a Unix link, which Wine shows as a
+// reparse point), as any user may make one; removed again the same way, so
+// that no clean-up walks through it.
+struct HostLink {
+    std::string unixLink;
+    static std::string UnixName(const std::string& path) {
+        using ToUnix = char*(__cdecl*)(LPCWSTR);
+        auto toUnix = reinterpret_cast<ToUnix>(reinterpret_cast<void (*)()>(
+            GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+        char* name = toUnix ? toUnix(platform::Wide(path).c_str()) : nullptr;
+        const std::string out = name ? name : "";
+        if (name) HeapFree(GetProcessHeap(), 0, name);
+        return out;
+    }
+    static void Host(const std::string& command, const std::string& waitFor, bool there) {
+        std::wstring line = platform::Wide("start.exe /wait /unix " + command);
+        STARTUPINFOW si{};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi{};
+        if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return;
+        WaitForSingleObject(pi.hProcess, 20000);
+        CloseHandle(pi.hProcess);
+        CloseHandle(pi.hThread);
+        for (int i = 0; i < 500 && Exists(waitFor) != there; ++i) Sleep(10);  // start may not wait
+    }
+    HostLink(const std::string& target, const std::string& link) : unixLink(link) {
+        Host("/bin/ln -s \"" + UnixName(target) + "\" \"" + UnixName(link) + "\"", link, true);
+    }
+    ~HostLink() { Host("/bin/rm -f \"" + UnixName(unixLink) + "\"", unixLink, false); }
+};
+
 }  // namespace
 
 TEST(Unattended, QuietSuccessThenAlreadyCurrentWithTheirLogs) {
@@ -373,4 +404,47 @@ TEST(Unattended, PassiveRunsToTheEndWithTheWizardShown) {
     EXPECT_TRUE(boxSeen);
     EXPECT_TRUE(finishSeen);
     EXPECT_EQ(ReadFileBytes(w.product / "readme.txt"), "old readme");
+}
+
+TEST(Unattended, AJournalInTheInstallFolderIsNeverActedOn) {
+    // Where an ordinary user may write, a journal there once made the
+    // elevated run delete any file: one of the system folder (a <SYSTEMDIR>
+    // component makes it one of the update's folders) and one reached
+    // through a folder link in the product. Neither is read any more.
+    E2eWorld w("installed\\Zomi7.EXE", "upd_e2e_medium_ソ", "upd_e2e_product_jnl");
+    WriteFileBytes(w.medium / "SETUP.INI",
+                   Sjis("[PRODUCT]\r\nPRODUCT_NAME=" + kProduct + "\r\nPRODUCT_VERSION=7.5.2.0\r\nPACKAGE=UPDATE.PKG\r\n"
+                        "[COMPONENTS]\r\nAPP=APP,<TARGETDIR>,1\r\nSYS=SYS,<SYSTEMDIR>,2\r\n"));
+    w.WritePackage(E2eWorld::Package(w.Key(), {{"APP\\readme.txt", "new readme"}, {"SYS\\upd_jnl_new.dat", "new"}}),
+                   "UPDATE.PKG");
+    wchar_t system[MAX_PATH];
+    ASSERT_GT(GetSystemDirectoryW(system, MAX_PATH), 0u);
+    const std::string victim = platform::Narrow(system) + "\\upd_jnl_victim.dll";
+    ASSERT_TRUE(WriteFileBytes(victim, "a system file"));
+    ASSERT_TRUE(SetFileAttributesW(platform::Wide(victim).c_str(), FILE_ATTRIBUTE_READONLY));
+    HostLink link(platform::Narrow(system), w.product / "lnk");
+    ASSERT_TRUE(Exists(w.product / "lnk\\upd_jnl_victim.dll"));
+    for (const std::string& dest : {victim, w.product / "lnk\\upd_jnl_victim.dll"}) {
+        SCOPED_TRACE(dest);
+        const std::string journal =
+            "KVJOURNAL\t2\r\nC\t" + dest + ".~kvs0\t" + dest + "\t\t00000021\r\nEND\t1\r\n";
+        WriteFileBytes(w.product / "KVUPDATE.JNL", journal);
+        ASSERT_TRUE(CopyTo(Sample("installed\\Zomi7.EXE"), w.product / "Zomi7.EXE"));
+        Outcome o = RunUnattended(w.medium / "SETUP.EXE", "/quiet /log j.log");
+        ASSERT_TRUE(o.ended);
+        EXPECT_EQ(o.status, 0u);  // updated, as if no journal were there
+        EXPECT_EQ(ReadFileBytes(w.product / "readme.txt"), "new readme");
+        EXPECT_EQ(ReadFileBytes(victim), "a system file");
+        EXPECT_EQ(GetFileAttributesW(platform::Wide(victim).c_str()) & ~FILE_ATTRIBUTE_ARCHIVE,
+                  DWORD{FILE_ATTRIBUTE_READONLY});
+        EXPECT_EQ(ReadFileBytes(w.product / "KVUPDATE.JNL"), journal);  // nor removed
+        const auto lines = LogLines(w.medium / "j.log");
+        EXPECT_FALSE(HasPrefix(lines, "box ")) << Dump(lines);  // no recovery box
+        int ignored = 0;
+        for (const auto& l : lines) ignored += l.rfind("journal in the install folder ignored: " + w.product / "KVUPDATE.JNL", 0) == 0;
+        EXPECT_EQ(ignored, 1) << Dump(lines);
+    }
+    SetFileAttributesW(platform::Wide(victim).c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(platform::Wide(victim).c_str());
+    DeleteFileW((std::wstring(system) + L"\\upd_jnl_new.dat").c_str());
 }
