@@ -64,9 +64,7 @@ inline void RemoveTree(const std::string& dir) {
             const std::string name = platform::Narrow(fd.cFileName);
             if (name == "." || name == "..") continue;
             const std::wstring p = Wide(dir + "\\" + name);
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {  // a link goes, never what it leads to
-                if (!::RemoveDirectoryW(p.c_str())) ::DeleteFileW(p.c_str());
-            } else if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !(fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
                 RemoveTree(dir + "\\" + name);
             } else {
                 ::SetFileAttributesW(p.c_str(), FILE_ATTRIBUTE_NORMAL);
