@@ -14,8 +14,10 @@ namespace install {
 
 // The folder of the install journals: the product's folder below the
 // machine's common application data (FOLDERID_ProgramData, as the shell
-// gives it, never from the environment, which is the user's). "" when the
-// shell cannot say.
+// gives it, never %ProgramData% from the environment, which an elevated
+// run inherits from the user). "" when the shell cannot say. What makes a
+// journal there trusted is the folder's owner and access list, checked on
+// the handle used (JournalFolderHold), not where the folder lies.
 std::string JournalFolder();
 
 // The journal's path for an install folder: the one place that decides it.
