@@ -21,7 +21,9 @@ struct Identity {
     uint32_t versionMS, versionLS;  // the same, as the fixed version block's two words
     const char* mutexName;    // one SETUP.EXE at a time, across sessions
     const char* workFolder;   // in the user's temporary folder
-    const char* journalName;  // the install journal's file name
+    const char* journalName;  // a journal's name in the install folder, where none is ever acted on
+    const char* journalFolder;  // below the machine's common application data: the install journals
+    const char* journalSuffix;  // of each journal's name there (the rest: a hash of its install folder)
 };
 
 inline constexpr Identity kZomi7{
@@ -36,6 +38,8 @@ inline constexpr Identity kZomi7{
     "Global\\Zomi7.UpdateWizard.SETUP",
     "KVUPDATE",
     "KVUPDATE.JNL",
+    "KVUPDATE",
+    ".JNL",
 };
 
 // Whether a file version (the fixed version block's two words) is older

@@ -1,5 +1,8 @@
 #include "util/private_folder.h"
 
+#include <aclapi.h>
+
+#include <cstring>
 #include <vector>
 
 #include "util/long_path.h"
@@ -29,16 +32,32 @@ Bytes WellKnownSid(WELL_KNOWN_SID_TYPE type) {
     return sid;
 }
 
+Bytes SidBytes(PSID sid) {
+    const BYTE* first = static_cast<const BYTE*>(sid);
+    return Bytes(first, first + ::GetLengthSid(sid));
+}
+
+// The process's user, as a SID's bytes; empty on failure.
+Bytes UserSid() {
+    Bytes user = TokenInfo(TokenUser);
+    if (user.empty()) return {};
+    return SidBytes(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid);
+}
+
+// Wine's ntdll names itself; its file systems keep no security descriptors.
+bool SystemKeepsNoAcls() {
+    const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+    return ntdll && ::GetProcAddress(ntdll, "wine_get_version");
+}
+
 // The principals that get the folder: SYSTEM and Administrators for an
 // elevated process (its files then belong to no single user), else the
 // user alone.
 std::vector<Bytes> Owners() {
     if (IsProcessElevated()) return {WellKnownSid(WinLocalSystemSid), WellKnownSid(WinBuiltinAdministratorsSid)};
-    Bytes user = TokenInfo(TokenUser);
+    Bytes user = UserSid();
     if (user.empty()) return {};
-    PSID sid = reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid;
-    const BYTE* first = static_cast<const BYTE*>(sid);
-    return {Bytes(first, first + ::GetLengthSid(sid))};
+    return {user};
 }
 
 // An ACL that grants each SID full control, inherited by files and folders.
@@ -59,6 +78,20 @@ Bytes FullControlAcl(const std::vector<Bytes>& sids) {
     return acl;
 }
 
+// Whether two ACLs hold the same entries in the same order (their sizes may
+// differ: a stored ACL need not keep the room it was made with).
+bool SameEntries(const ACL* a, const ACL* b) {
+    if (!a || !b || a->AceCount != b->AceCount) return false;
+    for (WORD i = 0; i < a->AceCount; ++i) {
+        void* x = nullptr;
+        void* y = nullptr;
+        if (!::GetAce(const_cast<PACL>(a), i, &x) || !::GetAce(const_cast<PACL>(b), i, &y)) return false;
+        const WORD size = static_cast<const ACE_HEADER*>(x)->AceSize;
+        if (size != static_cast<const ACE_HEADER*>(y)->AceSize || std::memcmp(x, y, size) != 0) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool IsProcessElevated() {
@@ -69,6 +102,45 @@ bool IsProcessElevated() {
 
 std::vector<unsigned char> PrivateFolderAcl() { return FullControlAcl(Owners()); }
 
+bool IsPrivateFolder(HANDLE folder, std::string& why) {
+    PSID owner = nullptr;
+    PACL dacl = nullptr;
+    platform::LocalMemory<void> sd;  // owner and dacl point into it
+    const DWORD error = ::GetSecurityInfo(folder, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                                          &owner, nullptr, &dacl, nullptr, sd.out());
+    if (error != ERROR_SUCCESS) {
+        ::SetLastError(error);
+        why = "its owner and access list cannot be read";
+        return false;
+    }
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    if (!::GetSecurityDescriptorControl(sd.get(), &control, &revision)) control = 0;
+    const bool wine = SystemKeepsNoAcls();
+    const Bytes user = UserSid();
+    bool ownerIsOurs = false;
+    Bytes expected;
+    if (wine) {
+        ownerIsOurs = owner && !user.empty() && ::EqualSid(owner, const_cast<BYTE*>(user.data()));
+        expected = FullControlAcl({WellKnownSid(WinLocalSystemSid), user});
+    } else {
+        ownerIsOurs = owner && (IsProcessElevated() ? ::IsWellKnownSid(owner, WinBuiltinAdministratorsSid) ||
+                                                          ::IsWellKnownSid(owner, WinLocalSystemSid)
+                                                    : !user.empty() && ::EqualSid(owner, const_cast<BYTE*>(user.data())));
+        expected = PrivateFolderAcl();
+    }
+    if (!ownerIsOurs) {
+        why = "it has another owner";
+        return false;
+    }
+    if (expected.empty() || !SameEntries(dacl, reinterpret_cast<const ACL*>(expected.data())) ||
+        (!wine && !(control & SE_DACL_PROTECTED))) {
+        why = "its access list is not the one it was made with";
+        return false;
+    }
+    return true;
+}
+
 BOOL CPrivateFolder::Create(const std::string& path) {
     m_folder.reset();
     Bytes acl = PrivateFolderAcl();
@@ -76,10 +148,12 @@ BOOL CPrivateFolder::Create(const std::string& path) {
         if (::GetLastError() == ERROR_SUCCESS) ::SetLastError(ERROR_INVALID_SID);
         return FALSE;
     }
+    Bytes administrators = WellKnownSid(WinBuiltinAdministratorsSid);
     SECURITY_DESCRIPTOR sd;
     if (!::InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION) ||
         !::SetSecurityDescriptorDacl(&sd, TRUE, reinterpret_cast<PACL>(acl.data()), FALSE) ||
-        !::SetSecurityDescriptorControl(&sd, SE_DACL_PROTECTED, SE_DACL_PROTECTED))
+        !::SetSecurityDescriptorControl(&sd, SE_DACL_PROTECTED, SE_DACL_PROTECTED) ||
+        (IsProcessElevated() && !::SetSecurityDescriptorOwner(&sd, administrators.data(), FALSE)))
         return FALSE;
     SECURITY_ATTRIBUTES sa{sizeof sa, &sd, FALSE};
     const std::wstring wide = ExtendedPath(path);

@@ -1,12 +1,18 @@
 #include "engine/install/journal_file.h"
 
-#include <aclapi.h>
+#include <shlobj.h>
 
 #include "engine/install/retry.h"
-#include "platform/handle.h"
+#include "platform/log.h"
+#include "platform/prompt.h"
 #include "platform/wide.h"
 #include "product/identity.h"
+#include "res/texts.h"
+#include "util/crypto.h"
+#include "util/long_path.h"
+#include "util/name_key.h"
 #include "util/path.h"
+#include "util/private_folder.h"
 #include "util/syserr.h"
 
 namespace install {
@@ -17,48 +23,110 @@ constexpr char kJournalCopySuffix[] = ".new";
 // A journal is a few hundred bytes per file; anything near this is not ours.
 constexpr ULONGLONG kJournalLimit = journal::kMaxBytes;
 
-// An elevated run trusts a journal only when an elevated run made it. With
-// Windows' default settings an elevated process gives what it creates to the
-// administrators, while a file planted by the user's unelevated programs
-// belongs to the user. Where elevated files do not get that owner (a policy
-// that makes the creator the owner; Wine, which gives every file the user),
-// the owner cannot tell the two apart and the user is accepted too: the
-// journal's paths are still checked before anything in it is acted on.
-bool OwnerIsTrusted(const std::string& path) {
-    HANDLE raw = nullptr;
-    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &raw)) return false;
-    platform::Handle token(raw);
-    TOKEN_ELEVATION elevation{};
-    DWORD size = 0;
-    if (!::GetTokenInformation(token.get(), TokenElevation, &elevation, sizeof elevation, &size))
-        return false;
-    if (!elevation.TokenIsElevated) return true;  // nothing to gain by planting one
-    unsigned char ownerBuffer[sizeof(TOKEN_OWNER) + SECURITY_MAX_SID_SIZE];
-    unsigned char userBuffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
-    if (!::GetTokenInformation(token.get(), TokenOwner, ownerBuffer, sizeof ownerBuffer, &size) ||
-        !::GetTokenInformation(token.get(), TokenUser, userBuffer, sizeof userBuffer, &size))
-        return false;
-    const PSID defaultOwner = reinterpret_cast<TOKEN_OWNER*>(ownerBuffer)->Owner;
-    const PSID user = reinterpret_cast<TOKEN_USER*>(userBuffer)->User.Sid;
-    const bool ownerSetApart = ::IsWellKnownSid(defaultOwner, WinBuiltinAdministratorsSid) ||
-                               ::IsWellKnownSid(defaultOwner, WinLocalSystemSid);
+// FOLDERID_ProgramData ({62AB5D82-FDC1-4DC3-A9DD-070D1D495D97}), spelt out
+// here so that no GUID library is linked for one value.
+constexpr KNOWNFOLDERID kProgramData = {0x62AB5D82, 0xFDC1, 0x4DC3, {0xA9, 0xDD, 0x07, 0x0D, 0x1D, 0x49, 0x5D, 0x97}};
 
-    PSID owner = nullptr;
-    platform::LocalMemory<void> sd;  // owner points into it
-    if (::GetNamedSecurityInfoW(platform::Wide(path).c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner,
-                                nullptr, nullptr, nullptr, sd.out()) != ERROR_SUCCESS)
-        return false;
-    const bool trusted = owner && (::EqualSid(owner, defaultOwner) ||
-                                   ::IsWellKnownSid(owner, WinBuiltinAdministratorsSid) ||
-                                   ::IsWellKnownSid(owner, WinLocalSystemSid) ||
-                                   (!ownerSetApart && ::EqualSid(owner, user)));
-    return trusted;
+// Whether JournalFolder() is there and the program's own (a journal is
+// removed only from there: never through a link or a folder someone else
+// made).
+bool JournalFolderIsOurs() {
+    JournalFolderHold folder;
+    std::string why;
+    return folder.Hold(false, why) == JournalFolderHold::State::Held;
 }
 
 }  // namespace
 
+std::string JournalFolder() {
+    PWSTR raw = nullptr;
+    const HRESULT result = ::SHGetKnownFolderPath(kProgramData, 0, nullptr, &raw);
+    const std::string common = SUCCEEDED(result) && raw ? platform::Narrow(raw) : std::string();
+    ::CoTaskMemFree(raw);
+    if (common.empty()) return {};
+    return JoinPath(common, product::kZomi7.journalFolder);
+}
+
 std::string JournalPath(const std::string& installFolder) {
-    return JoinPath(installFolder, product::kZomi7.journalName);
+    const std::string folder = JournalFolder();
+    if (folder.empty()) return {};
+    std::string full = FullPath(installFolder);
+    while (full.size() > 3 && full.back() == '\\') full.pop_back();  // "C:\x\" is "C:\x"
+    const std::string key = names::Key(full);
+    try {
+        return JoinPath(folder, crypto::ToHex(crypto::Sha256Of(key.data(), key.size())) + product::kZomi7.journalSuffix);
+    } catch (const crypto::Error&) {
+        return {};
+    }
+}
+
+void IgnoreJournalInInstallFolder(const std::string& installFolder) {
+    static bool logged = false;
+    if (logged) return;
+    const std::string old = JoinPath(installFolder, product::kZomi7.journalName);
+    for (const std::string& path : {old, old + kJournalCopySuffix}) {
+        if (::GetFileAttributesW(platform::Wide(path).c_str()) == INVALID_FILE_ATTRIBUTES) continue;
+        platform::Log("journal in the install folder ignored: " + path +
+                      " (only a journal in the program's own folder is acted on)");
+        logged = true;
+        return;
+    }
+}
+
+// The folder is made with the work folder's protected access list, and
+// trusted as long as it keeps it. One that is there but is not as the
+// program made it (a user may make the folder first: the common
+// application data folder lets users create folders) is neither used nor
+// removed nor made again: removing or emptying a folder that someone else
+// owns would itself be an action of the elevated run decided by that user,
+// and what is in it may be theirs. An administrator removes it.
+JournalFolderHold::State JournalFolderHold::Hold(bool create, std::string& why) {
+    m_folder.reset();
+    const std::string folder = JournalFolder();
+    if (folder.empty()) {
+        why = "the common application data folder is unknown";
+        ::SetLastError(ERROR_PATH_NOT_FOUND);
+        return State::Failed;
+    }
+    if (create) {
+        CPrivateFolder made;
+        if (made.Create(folder)) {
+            made.Release();
+        } else if (::GetLastError() != ERROR_ALREADY_EXISTS) {
+            const DWORD error = ::GetLastError();
+            why = GetSystemErrorText(error);
+            ::SetLastError(error);
+            return State::Failed;
+        }
+    }
+    const std::wstring wide = ExtendedPath(folder);
+    platform::Handle h(::CreateFileW(wide.c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                     nullptr));
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!h || !::GetFileInformationByHandle(h.get(), &info)) {
+        const DWORD error = ::GetLastError();
+        if (!create && (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)) return State::Absent;
+        why = GetSystemErrorText(error);
+        ::SetLastError(error);
+        return State::Failed;
+    }
+    if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+        (::GetFileAttributesW(wide.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        why = folder + ": a link, not the program's folder";
+        return State::Untrusted;
+    }
+    if (!(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        why = folder + ": not a folder";
+        return State::Untrusted;
+    }
+    std::string wrong;
+    if (!IsPrivateFolder(h.get(), wrong)) {
+        why = folder + ": " + wrong;
+        return State::Untrusted;
+    }
+    m_folder = std::move(h);
+    return State::Held;
 }
 
 // The journal, replaced as a whole: written and flushed beside itself, then
@@ -66,6 +134,7 @@ std::string JournalPath(const std::string& installFolder) {
 // never a part. The copy is made new (never opened through whatever stands
 // at its name).
 DWORD WriteJournal(const std::string& path, const journal::Journal& j) {
+    if (path.empty()) return ERROR_PATH_NOT_FOUND;
     const std::string copy = path + kJournalCopySuffix;
     if (!::DeleteFileW(platform::Wide(copy).c_str()) && ::GetLastError() != ERROR_FILE_NOT_FOUND)
         return ::GetLastError();
@@ -115,23 +184,35 @@ bool ReadJournal(const std::string& path, journal::Journal& j, std::string& why)
         why = GetSystemErrorText(::GetLastError());
         return false;
     }
-    if (!OwnerIsTrusted(path)) {
-        why = "not written by an elevated run";
-        return false;
-    }
     return journal::Parse(text, j, why);
 }
 
 void RemoveJournal(const std::string& path) {
+    if (path.empty() || !JournalFolderIsOurs()) return;
     ::DeleteFileW(platform::Wide(path).c_str());
     RemoveJournalCopy(path);
 }
 
 void RemoveJournalCopy(const std::string& path) {
+    if (path.empty() || !JournalFolderIsOurs()) return;
     ::DeleteFileW(platform::Wide(path + kJournalCopySuffix).c_str());
 }
 
 bool JournalWriter::WriteAsking() {
+    if (!m_folder.held()) {
+        const bool held = Retrying([&](std::string& why) {
+            switch (m_folder.Hold(true, why)) {
+            case JournalFolderHold::State::Held:
+                return Try::Done;
+            case JournalFolderHold::State::Untrusted:
+                platform::AppMessageBox(std::string(texts::kJournalFolderUntrusted) + why, MB_ICONSTOP | MB_OK);
+                return Try::Stop;
+            default:
+                return Try::Failed;  // the system's reason, in why
+            }
+        });
+        if (!held) return false;
+    }
     if (!RetryingSystem([&] { return WriteJournal(m_path, m_journal); })) return false;
     m_written = m_journal.records.size();
     return true;

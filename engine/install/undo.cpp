@@ -112,8 +112,20 @@ bool UndoAsking(Destinations& at, const journal::Journal& j) {
 }
 
 Recovery RecoverInterrupted(const std::string& installFolder, const std::vector<std::string>& roots) {
+    IgnoreJournalInInstallFolder(installFolder);
     const std::string path = JournalPath(installFolder);
     Destinations at;
+    // Held until the journal is removed, so that it stays the folder judged.
+    JournalFolderHold folder;
+    std::string why;
+    const JournalFolderHold::State state = folder.Hold(false, why);
+    if (state == JournalFolderHold::State::Absent) return Recovery::None;
+    if (state != JournalFolderHold::State::Held) {
+        // Nothing in a folder that is not the program's own is acted on.
+        if (path.empty() || !at.Exists(path)) return Recovery::None;
+        platform::AppMessageBox(std::string(texts::kJournalUnreadable) + path + "\n" + why, MB_ICONSTOP | MB_OK);
+        return Recovery::Failed;
+    }
     if (!at.Exists(path)) {
         // A copy alone is a journal whose first writing was cut short:
         // nothing had been made yet.
@@ -121,7 +133,6 @@ Recovery RecoverInterrupted(const std::string& installFolder, const std::vector<
         return Recovery::None;
     }
     journal::Journal j;
-    std::string why;
     if (!ReadJournal(path, j, why) || !journal::Validate(j, roots, FullPath, why)) {
         platform::AppMessageBox(std::string(texts::kJournalUnreadable) + path + "\n" + why,
                                 MB_ICONSTOP | MB_OK);

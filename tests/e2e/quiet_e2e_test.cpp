@@ -2,10 +2,14 @@
 // /log, /dir and the exit status that tells the outcome.
 #include <gtest/gtest.h>
 
+#include <process.h>
+
+#include <algorithm>
 #include <cstdlib>
 #include <set>
 #include <tuple>
 
+#include "platform/system_library.h"
 #include "tests/support/e2e_world.h"
 #include "util/name_key.h"
 
@@ -84,6 +88,19 @@ std::string Dump(const std::vector<std::string>& lines) {
     std::string s;
     for (auto& l : lines) s += l + "\n";
     return s;
+}
+
+std::string UnixName(const std::string& path) {
+    auto toUnix = reinterpret_cast<char*(__cdecl*)(LPCWSTR)>(reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    const char* name = toUnix ? toUnix(platform::Wide(path).c_str()) : nullptr;
+    return name ? name : "";
+}
+
+// Runs a program on the host through Wine's start (paths without blanks): a Unix link made or
+// removed, as any user may make one, which Wine shows as a reparse point.
+void OnHost(const wchar_t* tool, const wchar_t* flags, const std::string& a, const std::string& b, bool there) {
+    _wspawnlp(_P_WAIT, L"start.exe", L"start.exe", L"/unix", tool, flags, platform::Wide(UnixName(a)).c_str(), platform::Wide(UnixName(b)).c_str(), nullptr);
+    for (int i = 0; i < 1000 && Exists(b.empty() ? a : b) != there; ++i) Sleep(10);  // start does not wait
 }
 
 }  // namespace
@@ -406,4 +423,38 @@ TEST(Unattended, PassiveRunsToTheEndWithTheWizardShown) {
     EXPECT_TRUE(boxSeen);
     EXPECT_TRUE(finishSeen);
     EXPECT_EQ(ReadFileBytes(w.product / "readme.txt"), "old readme");
+}
+
+TEST(Unattended, AJournalInTheInstallFolderIsNeverActedOn) {
+    // Where an ordinary user may write, a journal there once made the
+    // elevated run delete any file: one of the system folder (a <SYSTEMDIR>
+    // component makes it one of the update's folders) and one reached
+    // through a folder link in the product. Neither is read any more.
+    E2eWorld w("installed\\Zomi7.EXE", "upd_e2e_medium_ソ", "upd_e2e_product_jnl");
+    WriteFileBytes(w.medium / "SETUP.INI",
+                   Sjis("[PRODUCT]\r\nPRODUCT_NAME=" + kProduct + "\r\nPRODUCT_VERSION=7.5.2.0\r\nPACKAGE=UPDATE.PKG\r\n"
+                        "[COMPONENTS]\r\nAPP=APP,<TARGETDIR>,1\r\nSYS=SYS,<SYSTEMDIR>,2\r\n"));
+    w.WritePackage(E2eWorld::Package(w.Key(), {{"APP\\readme.txt", "new readme"}, {"SYS\\upd_jnl_new.dat", "new"}}),
+                   "UPDATE.PKG");
+    const std::string system = platform::SystemFolder(), victim = system + "\\upd_jnl_victim.dll";
+    ASSERT_TRUE(WriteFileBytes(victim, "a system file"));
+    ASSERT_TRUE(SetFileAttributesW(platform::Wide(victim).c_str(), FILE_ATTRIBUTE_READONLY));
+    OnHost(L"/bin/ln", L"-sfn", system, w.product / "lnk", true);
+    for (const std::string& dest : {victim, w.product / "lnk\\upd_jnl_victim.dll"}) {
+        SCOPED_TRACE(dest);
+        ASSERT_TRUE(Exists(dest));
+        const std::string journal = "KVJOURNAL\t2\r\nC\t" + dest + ".~kvs0\t" + dest + "\t\t00000021\r\nEND\t1\r\n";
+        WriteFileBytes(w.product / "KVUPDATE.JNL", journal);
+        ASSERT_TRUE(CopyTo(Sample("installed\\Zomi7.EXE"), w.product / "Zomi7.EXE"));
+        Outcome o = RunUnattended(w.medium / "SETUP.EXE", "/quiet /log j.log");
+        EXPECT_EQ(o.status, 0u);  // updated, as if no journal were there
+        EXPECT_EQ(ReadFileBytes(victim), "a system file");
+        EXPECT_EQ(ReadFileBytes(w.product / "KVUPDATE.JNL"), journal);  // nor removed
+        const auto lines = LogLines(w.medium / "j.log");
+        EXPECT_FALSE(HasPrefix(lines, "box ")) << Dump(lines);  // no recovery box
+        EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [&](auto& l) { return l.rfind("journal in the install folder ignored: " + w.product / "KVUPDATE.JNL", 0) == 0; }), 1);
+    }
+    OnHost(L"/bin/rm", L"-f", w.product / "lnk", "", false);
+    SetFileAttributesW(platform::Wide(victim).c_str(), FILE_ATTRIBUTE_NORMAL);
+    for (const std::string& f : {victim, system + "\\upd_jnl_new.dat"}) DeleteFileW(platform::Wide(f).c_str());
 }

@@ -55,7 +55,7 @@ inline bool Exists(const std::string& path) {
     return ::GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-// Deletes a folder tree (test clean-up; no link handling needed here).
+// Deletes a folder tree (test clean-up), never what a link in it leads to.
 inline void RemoveTree(const std::string& dir) {
     WIN32_FIND_DATAW fd;
     platform::FindHandle h(::FindFirstFileW(Wide(dir + "\\*").c_str(), &fd));
@@ -64,7 +64,7 @@ inline void RemoveTree(const std::string& dir) {
             const std::string name = platform::Narrow(fd.cFileName);
             if (name == "." || name == "..") continue;
             const std::wstring p = Wide(dir + "\\" + name);
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !(fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
                 RemoveTree(dir + "\\" + name);
             } else {
                 ::SetFileAttributesW(p.c_str(), FILE_ATTRIBUTE_NORMAL);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/SetupApp.h"
+#include "engine/install/journal_file.h"
 #include "platform/handle.h"
 #include "platform/system_library.h"
 #include "platform/timing.h"
@@ -47,6 +48,7 @@ public:
         SetAppForTest(nullptr);
         platform::SetPauseDivisor(1);
         RemoveWorkFolder();
+        RemoveTree(install::JournalFolder());  // no journal of one test is found by the next
     }
 
     void PutPackage(const std::vector<unsigned char>& bytes, const std::string& name = "UPDATE.PKG") {

@@ -2,12 +2,15 @@
 // failed or killed installation leaves the product as it was, and the next
 // run completes it.
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <sddl.h>
 
 #include <cstdlib>
 #include <map>
 #include <stdexcept>
 
 #include "engine/install_journal.h"
+#include "engine/install/journal_file.h"
 #include "engine/install/transaction.h"
 #include "engine/install/undo.h"
 #include "tests/support/reader_inputs.h"
@@ -109,6 +112,13 @@ std::string SystemText(DWORD code) {
     FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0x0400, sys, 512,
                    nullptr);
     return platform::Narrow(sys);
+}
+
+void PlantJournal(const std::string& product, const std::string& text) {  // where the next run looks
+    install::JournalFolderHold folder;
+    std::string why;
+    ASSERT_EQ(folder.Hold(true, why), install::JournalFolderHold::State::Held) << why;
+    testsupport::WriteFileBytes(install::JournalPath(product), text);
 }
 
 // The step at which the crash child ends itself, from its environment.
@@ -418,7 +428,7 @@ TEST(Transaction, AJournalThatCannotBeTrustedIsRefused) {
         ProductWorld w;
         std::string text = c.text;
         for (size_t at; (at = text.find("%P")) != std::string::npos;) text.replace(at, 2, w.product.path());
-        testsupport::WriteFileBytes(install::JournalPath(w.product.path()), text);
+        PlantJournal(w.product.path(), text);
         const TreeState before = Snapshot(w.product.path());
         ScriptedPrompt prompt;
         Finished f = RunWorker();
@@ -441,15 +451,44 @@ TEST(Transaction, RecoveryPutsNothingBackThroughALink) {
     const char* links = std::getenv("UPD_LINK_FIXTURE");
     ASSERT_NE(links, nullptr) << "run through ctest, which lays the links out";
     const std::string dir = links, kept = dir + "\\worklink\\keep.txt";
-    testsupport::WriteFileBytes(install::JournalPath(dir),
-                                "KVJOURNAL\t2\r\nC\t" + kept + ".~kvs0\t" + kept + "\t\t00000020\r\nEND\t1\r\n");
+    PlantJournal(dir, "KVJOURNAL\t2\r\nC\t" + kept + ".~kvs0\t" + kept + "\t\t00000020\r\nEND\t1\r\n");
     ScriptedPrompt prompt;
     EXPECT_EQ(install::RecoverInterrupted(dir, {dir}), install::Recovery::Failed);
     ASSERT_EQ(prompt.Boxes().size(), 1u);
     EXPECT_EQ(prompt.Boxes()[0].text, "アップデート先にリンクがあるため、アップデートできません。\n" + dir + "\\worklink");
     EXPECT_EQ(ReadFileBytes(dir + "\\victim\\keep.txt"), "keep\n");
     EXPECT_TRUE(Exists(install::JournalPath(dir)));
-    install::RemoveJournal(install::JournalPath(dir));
+    testsupport::RemoveTree(install::JournalFolder());
+}
+
+TEST(Transaction, AJournalFolderNotAsTheProgramMadeItIsNeitherReadNorUsed) {
+    ProductWorld w;  // the folder made first by someone else, with an ACL that lets everybody write
+    PSECURITY_DESCRIPTOR open = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;OICI;FA;;;WD)", SDDL_REVISION_1, &open, nullptr));
+    SECURITY_ATTRIBUTES sa{sizeof sa, open, FALSE};
+    ASSERT_TRUE(CreateDirectoryW(platform::Wide(install::JournalFolder()).c_str(), &sa));
+    const std::string journal = install::JournalPath(w.product.path()), readme = w.product / "readme.txt";
+    testsupport::WriteFileBytes(journal, "KVJOURNAL\t2\r\nC\t" + readme + ".~kvs0\t" + readme + "\t\t00000020\r\nEND\t1\r\n");
+    const TreeState before = Snapshot(w.product.path());
+    for (const std::string& box : {"前回中断されたアップデートの記録を読み取れないため、元の状態に戻せません。\n" + journal + "\n",
+                                   std::string("アップデートの記録を保存するフォルダーが、このプログラムの作成したものと異なるため、アップデートできません。\n")}) {
+        ScriptedPrompt prompt;
+        EXPECT_EQ(RunWorker().code, 0xFFFFFFFFu);
+        ASSERT_EQ(prompt.Boxes().size(), 1u);
+        EXPECT_EQ(prompt.Boxes()[0].text.substr(0, box.size()), box);
+        EXPECT_NE(prompt.Boxes()[0].text.find(install::JournalFolder() + ": "), std::string::npos);  // and what is wrong
+        EXPECT_EQ(prompt.Boxes()[0].style, 0x10u);
+        EXPECT_EQ(Snapshot(w.product.path()), before);
+        EXPECT_EQ(DeleteFileW(platform::Wide(journal).c_str()) != FALSE, box.starts_with("前回"));  // neither removed nor written
+    }
+}
+
+TEST(Transaction, OneJournalPerInstallFolderWhateverItsSpelling) {
+    const std::string one = install::JournalPath("C:\\Program Files\\Zomi7");
+    for (const char* same : {"c:\\PROGRAM FILES\\zomi7", "C:/Program Files/Zomi7/", "C:\\Program Files\\x\\..\\Zomi7"})
+        EXPECT_EQ(install::JournalPath(same), one) << same;
+    for (const char* other : {"C:\\Program Files\\Zomi8", "D:\\Program Files\\Zomi7", "C:\\Program Files"})
+        EXPECT_NE(install::JournalPath(other), one) << other;
 }
 
 TEST(Transaction, ACommittedJournalOnlyLosesItsBackups) {
@@ -461,7 +500,7 @@ TEST(Transaction, ACommittedJournalOnlyLosesItsBackups) {
     testsupport::WriteFileBytes(readme, "new readme");
     const std::string text = "KVJOURNAL\t2\r\nS\t" + readme + ".~kvs0\t" + readme + "\r\nC\t" + readme +
                              ".~kvs0\t" + readme + "\t" + readme + ".~kvb0\t00000020\r\nK\r\nEND\t3\r\n";
-    testsupport::WriteFileBytes(install::JournalPath(w.product.path()), text);
+    PlantJournal(w.product.path(), text);
     ScriptedPrompt prompt;
     EXPECT_EQ(RunWorker().code, 0u);
     EXPECT_TRUE(prompt.Seen().empty());

@@ -101,7 +101,7 @@ TEST(Staging, ASourceChangedAfterTheListIsRefusedAndTheProductStaysAsItWas) {
         EXPECT_FALSE(Exists(w.product / "new.txt"));
         EXPECT_FALSE(Exists(w.product / "lib"));
         EXPECT_FALSE(Exists(w.product / "HELP"));
-        EXPECT_FALSE(Exists(w.product / "KVUPDATE.JNL"));
+        EXPECT_FALSE(Exists(install::JournalPath(w.product.path())));
         EXPECT_EQ(ReadFileBytes(w.product / "Zomi7.EXE"), exeBefore);
         EXPECT_FALSE(Exists(WorkerWorld::WorkFolder()));
     }
