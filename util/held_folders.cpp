@@ -202,12 +202,20 @@ bool CHeldFolders::StillWithoutLinks(const std::string& path) {
         m_link = folder;
         return false;
     }
-    return ForEachFolder(folder, root, [this](const std::string& each) {
-        const auto it = m_held.find(names::Key(each));
-        if (it != m_held.end() && IsPlainFolder(it->second.handle.get(), it->second.path)) return true;
+    // Held, each folder on the way can be neither renamed nor replaced:
+    // looking at them all again on every change would only cost time. The
+    // path's own folder is looked at once more through its handle.
+    const bool held = ForEachFolder(folder, root, [this](const std::string& each) {
+        if (m_held.count(names::Key(each))) return true;
         m_link = each;
         return false;
     });
+    if (!held) return false;
+    if (slash + 1 <= root) return true;  // in a volume's root
+    const Held& own = m_held.at(names::Key(folder));
+    if (IsPlainFolder(own.handle.get(), own.path)) return true;
+    m_link = folder;
+    return false;
 }
 
 platform::Handle CHeldFolders::CreateFileAsItself(const std::string& path, DWORD share) const {

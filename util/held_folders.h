@@ -41,8 +41,8 @@ public:
     // Whether every held folder is still a folder and no link, looked at
     // through the handles.
     bool StillWithoutLinks() const;
-    // The same for the held folders path runs through, which must reach
-    // down to path's own folder; LinkFolder names one that fails.
+    // Whether every folder path runs through is held, down to path's own
+    // folder, and that one still passes; LinkFolder names one that fails.
     bool StillWithoutLinks(const std::string& path);
 
     // The file at path (in the last folder held) opened for writing as
