@@ -2,12 +2,9 @@
 // /log, /dir and the exit status that tells the outcome.
 #include <gtest/gtest.h>
 
-#include <process.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <set>
-#include <tuple>
 
 #include "platform/system_library.h"
 #include "tests/support/e2e_world.h"
@@ -90,17 +87,10 @@ std::string Dump(const std::vector<std::string>& lines) {
     return s;
 }
 
-std::string UnixName(const std::string& path) {
-    auto toUnix = reinterpret_cast<char*(__cdecl*)(LPCWSTR)>(reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
-    const char* name = toUnix ? toUnix(platform::Wide(path).c_str()) : nullptr;
-    return name ? name : "";
-}
-
-// Runs a program on the host through Wine's start (paths without blanks): a Unix link made or
-// removed, as any user may make one, which Wine shows as a reparse point.
-void OnHost(const wchar_t* tool, const wchar_t* flags, const std::string& a, const std::string& b, bool there) {
-    _wspawnlp(_P_WAIT, L"start.exe", L"start.exe", L"/unix", tool, flags, platform::Wide(UnixName(a)).c_str(), platform::Wide(UnixName(b)).c_str(), nullptr);
-    for (int i = 0; i < 1000 && Exists(b.empty() ? a : b) != there; ++i) Sleep(10);  // start does not wait
+FILETIME WriteTime(const std::string& path) {  // zero when nothing is there
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    GetFileAttributesExW(platform::Wide(path).c_str(), GetFileExInfoStandard, &data);
+    return data.ftLastWriteTime;
 }
 
 }  // namespace
@@ -224,59 +214,43 @@ TEST(Unattended, QuietFailuresTellWhy) {
     }
 }
 
-TEST(Unattended, QuietLogThroughALinkIsRefusedAndItsTargetUntouched) {
-    // Links made on the host side (fixtures/make_folder_links.sh), which
-    // Wine shows as reparse points: a file link, a folder link on the way,
-    // a second name of a file. SETUP.EXE must not open any of them as its
-    // log, so what they point to keeps its bytes and its time.
-    const char* links = std::getenv("UPD_LINK_FIXTURE");
-    ASSERT_NE(links, nullptr) << "run through ctest, which lays the links out";
-    const std::string dir = links;
-    E2eWorld w;
-    for (auto [log, target] : {std::pair{"keeplink.txt", "victim\\keep.txt"}, {"worklink\\keep.txt", "victim\\keep.txt"},
-                               {"twice.txt", "victim\\twice.bat"}}) {
-        SCOPED_TRACE(log);
-        WIN32_FILE_ATTRIBUTE_DATA before{}, after{};
-        ASSERT_TRUE(GetFileAttributesExW(platform::Wide(dir + "\\" + target).c_str(), GetFileExInfoStandard, &before));
-        const std::string bytes = ReadFileBytes(dir + "\\" + target);
-        Outcome o = RunUnattended(w.medium / "SETUP.EXE", "/quiet /log \"" + dir + "\\" + log + "\"");
-        ASSERT_TRUE(o.ended);
-        EXPECT_EQ(o.status, 1622u);
-        ASSERT_TRUE(GetFileAttributesExW(platform::Wide(dir + "\\" + target).c_str(), GetFileExInfoStandard, &after));
-        EXPECT_EQ(ReadFileBytes(dir + "\\" + target), bytes);
-        EXPECT_EQ(CompareFileTime(&before.ftLastWriteTime, &after.ftLastWriteTime), 0);
-    }
-    EXPECT_EQ(ReadFileBytes(w.product / "readme.txt"), "old readme");
-}
-
-TEST(Unattended, QuietRefusesLinksInTheDestinationsAndWritesNothingThroughThem) {
-    // An ordinary user made the product's BIN a link to the system folder,
-    // its HELP one to a folder in the Windows folder, or its readme.txt one
-    // to a file of someone else's, before the run.
+TEST(Unattended, QuietWritesNothingThroughALink) {
+    // Links an ordinary user made (on the host: fixtures/make_folder_links.sh,
+    // which Wine shows as reparse points). /log through a file link, a folder
+    // link or a second name of a file: 1622. The product's BIN a link to the
+    // system folder, its HELP one to a folder in the Windows folder, its
+    // readme.txt one to another's file: 1603. What the link leads to keeps
+    // its bytes and time, or stays missing.
     const char* links = std::getenv("UPD_LINK_FIXTURE");
     ASSERT_NE(links, nullptr) << "run through ctest, which lays the links out";
     struct {
-        const char *product, *link, *through, *bytes;  // what lies at through, below the fixture
-    } cases[] = {{"prod_bin", "BIN", "prod_bin\\BIN\\表示.dll", "<missing>"},
-                 {"prod_help", "HELP", "prod_help\\HELP\\使い方.txt", "<missing>"},
-                 {"prod_file", "readme.txt", "victim\\keep.txt", "keep\n"}};
+        const char *log, *product, *link, *through;  // below the fixture; "" for the world's
+        DWORD status;
+    } cases[] = {{"keeplink.txt", "", "", "victim\\keep.txt", 1622}, {"worklink\\keep.txt", "", "", "victim\\keep.txt", 1622},
+                 {"twice.txt", "", "", "victim\\twice.bat", 1622}, {"", "prod_bin", "BIN", "prod_bin\\BIN\\表示.dll", 1603},
+                 {"", "prod_help", "HELP", "prod_help\\HELP\\使い方.txt", 1603},
+                 {"", "prod_file", "readme.txt", "victim\\keep.txt", 1603}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.link);
+        SCOPED_TRACE(std::string(c.log) + c.link);
         E2eWorld w;
         w.PutPackage();
-        const std::string dir = std::string(links) + "\\" + c.product, planted = dir + "\\" + c.link;
+        const std::string dir = *c.product ? std::string(links) + "\\" + c.product : w.product.path();
         for (const char* name : {"Zomi7.EXE", "kvp2lib.dll", "readme.txt"})
-            if (!Exists(dir + "\\" + name)) {
-                ASSERT_TRUE(testsupport::CopyTo(w.product / name, dir + "\\" + name));
-            }
-        Outcome o = RunUnattended(w.medium / "SETUP.EXE", "/quiet /log u.log /dir \"" + dir + "\"");
+            if (!Exists(dir + "\\" + name)) { EXPECT_TRUE(testsupport::CopyTo(w.product / name, dir + "\\" + name)); }
+        const std::string through = std::string(links) + "\\" + c.through, bytes = ReadFileBytes(through);
+        const FILETIME before = WriteTime(through);
+        const std::string log = *c.log ? std::string(links) + "\\" + c.log : w.medium / "u.log";
+        Outcome o = RunUnattended(w.medium / "SETUP.EXE", "/quiet /log \"" + log + "\" /dir \"" + dir + "\"");
         ASSERT_TRUE(o.ended);
-        EXPECT_EQ(o.status, 1603u);
-        EXPECT_EQ(ReadFileBytes(std::string(links) + "\\" + c.through), c.bytes);
-        const std::string log = ReadFileBytes(w.medium / "u.log");
-        EXPECT_NE(log.find("box 0x10: アップデート先にリンクがあるため、アップデートできません。"), std::string::npos) << log;
-        EXPECT_NE(names::Key(log).find(names::Key(planted)), std::string::npos);  // whichever spelling came first
+        EXPECT_EQ(o.status, c.status);
+        const FILETIME after = WriteTime(through);
+        EXPECT_EQ(ReadFileBytes(through), bytes);
+        EXPECT_EQ(CompareFileTime(&before, &after), 0);
         EXPECT_FALSE(Exists(dir + "\\bin\\tool.dat"));
+        if (!*c.link) continue;
+        const std::string text = ReadFileBytes(log);
+        EXPECT_NE(text.find("box 0x10: アップデート先にリンクがあるため、アップデートできません。"), std::string::npos) << text;
+        EXPECT_NE(names::Key(text).find(names::Key(dir + "\\" + c.link)), std::string::npos);  // whichever spelling came first
     }
 }
 
@@ -429,7 +403,7 @@ TEST(Unattended, AJournalInTheInstallFolderIsNeverActedOn) {
     // Where an ordinary user may write, a journal there once made the
     // elevated run delete any file: one of the system folder (a <SYSTEMDIR>
     // component makes it one of the update's folders) and one reached
-    // through a folder link in the product. Neither is read any more.
+    // through a folder link. Neither is read any more.
     E2eWorld w("installed\\Zomi7.EXE", "upd_e2e_medium_ソ", "upd_e2e_product_jnl");
     WriteFileBytes(w.medium / "SETUP.INI",
                    Sjis("[PRODUCT]\r\nPRODUCT_NAME=" + kProduct + "\r\nPRODUCT_VERSION=7.5.2.0\r\nPACKAGE=UPDATE.PKG\r\n"
@@ -439,8 +413,9 @@ TEST(Unattended, AJournalInTheInstallFolderIsNeverActedOn) {
     const std::string system = platform::SystemFolder(), victim = system + "\\upd_jnl_victim.dll";
     ASSERT_TRUE(WriteFileBytes(victim, "a system file"));
     ASSERT_TRUE(SetFileAttributesW(platform::Wide(victim).c_str(), FILE_ATTRIBUTE_READONLY));
-    OnHost(L"/bin/ln", L"-sfn", system, w.product / "lnk", true);
-    for (const std::string& dest : {victim, w.product / "lnk\\upd_jnl_victim.dll"}) {
+    const char* links = std::getenv("UPD_LINK_FIXTURE");  // prod_bin\BIN: a host link to the system folder
+    ASSERT_NE(links, nullptr) << "run through ctest, which lays the links out";
+    for (const std::string& dest : {victim, std::string(links) + "\\prod_bin\\BIN\\upd_jnl_victim.dll"}) {
         SCOPED_TRACE(dest);
         ASSERT_TRUE(Exists(dest));
         const std::string journal = "KVJOURNAL\t2\r\nC\t" + dest + ".~kvs0\t" + dest + "\t\t00000021\r\nEND\t1\r\n";
@@ -454,7 +429,6 @@ TEST(Unattended, AJournalInTheInstallFolderIsNeverActedOn) {
         EXPECT_FALSE(HasPrefix(lines, "box ")) << Dump(lines);  // no recovery box
         EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [&](auto& l) { return l.rfind("journal in the install folder ignored: " + w.product / "KVUPDATE.JNL", 0) == 0; }), 1);
     }
-    OnHost(L"/bin/rm", L"-f", w.product / "lnk", "", false);
     SetFileAttributesW(platform::Wide(victim).c_str(), FILE_ATTRIBUTE_NORMAL);
     for (const std::string& f : {victim, system + "\\upd_jnl_new.dat"}) DeleteFileW(platform::Wide(f).c_str());
 }
