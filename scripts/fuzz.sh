@@ -27,8 +27,16 @@ run() {  # run TARGET SECONDS SEEDER...: the seeder is given the corpus folder
   local corpus=build/fuzz/corpus-$1
   mkdir -p "$corpus"
   "${@:3}" "$corpus"
-  "$bin/$1" -max_total_time="$2" -max_len=200000 -rss_limit_mb=1024 \
-    -print_final_stats=1 -artifact_prefix="build/fuzz/artifacts/$1-" "$corpus"
+  # libFuzzer's progress goes to a log of its own; its last lines are shown,
+  # and more of it when it found something.
+  local log=build/fuzz/$1.log
+  if ! "$bin/$1" -max_total_time="$2" -max_len=200000 -rss_limit_mb=1024 \
+       -print_final_stats=1 -artifact_prefix="build/fuzz/artifacts/$1-" "$corpus" > "$log" 2>&1; then
+    tail -n 60 "$log" >&2
+    echo "$1: failed (the whole output: $log)" >&2
+    return 1
+  fi
+  grep -E '^(Done|stat::)' "$log" | sed "s/^/$1: /"
 }
 text_seeds() {  # text_seeds journal|ini CORPUS: small inputs of both shapes, and the sample SETUP.INI
   for shape in split whole; do "$bin/fuzz_inputs" "$1" "$shape" 65536 "$2/$shape"; done

@@ -38,6 +38,8 @@ trap cleanup EXIT
 
 jobs=$(nproc)
 status=0
+# What failed, said again last, where the end of a long log shows it.
+failed=() failed_logs=()
 win32_built=no
 for p in "${presets[@]}"; do
   echo "== $p"
@@ -45,7 +47,7 @@ for p in "${presets[@]}"; do
     # Briefly: 30 s for the package reader, less for the others
     # (scripts/fuzz.sh alone runs longer).
     start=$(date +%s)
-    if [ -x scripts/fuzz.sh ]; then ./scripts/fuzz.sh 30 || status=1; fi
+    if [ -x scripts/fuzz.sh ]; then ./scripts/fuzz.sh 30 || { status=1; failed+=("fuzz"); }; fi
     echo "fuzz: $(( $(date +%s) - start )) s"
     continue
   fi
@@ -55,7 +57,7 @@ for p in "${presets[@]}"; do
     first=()
     [ "$win32_built" = yes ] && first=(--with build/win32/bin)
     start=$(date +%s)
-    ./scripts/repro-check.sh "${first[@]}" || status=1
+    ./scripts/repro-check.sh "${first[@]}" || { status=1; failed+=("release: the two builds differ"); }
     echo "release: $(( $(date +%s) - start )) s"
     continue
   fi
@@ -63,7 +65,17 @@ for p in "${presets[@]}"; do
   cmake --preset "$p" >/dev/null
   cmake --build --preset "$p" -j"$jobs"
   [ "$p" = win32 ] && win32_built=yes
-  ctest --preset "$p" -j"$jobs" || status=1
+  if ! ctest --preset "$p" -j"$jobs" --output-on-failure; then
+    status=1
+    list=build/$p/Testing/Temporary/LastTestsFailed.log
+    failed+=("$p: $(cut -d: -f2 "$list" 2>/dev/null | tr '\n' ' ' || true)")
+    failed_logs+=("build/$p/Testing/Temporary/LastTest.log")
+  fi
   echo "$p: $(( $(date +%s) - start )) s"
 done
+# The failed assertions again, briefly (the whole output is above).
+for log in "${failed_logs[@]}"; do
+  grep -A6 -E ': Failure$|^\[  FAILED  \] [A-Za-z]' "$log" 2>/dev/null | tail -80 || true
+done
+for f in "${failed[@]}"; do echo "FAILED $f"; done
 exit $status
