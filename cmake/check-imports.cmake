@@ -44,8 +44,10 @@ foreach(line IN LISTS lines)
   endif()
 endforeach()
 if(foreign)
-  list(JOIN foreign ", " foreign)
-  message(FATAL_ERROR "${EXE} imports DLLs that may be taken from beside it: ${foreign}")
+  # One name a line, indented: message() keeps such lines as they are,
+  # however long the program's path makes the text above them.
+  list(JOIN foreign "\n  " foreign)
+  message(FATAL_ERROR "${EXE} imports DLLs that may be taken from beside it:\n  ${foreign}")
 endif()
 
 # objdump 2.40 shows the data directories but not what the load
@@ -142,8 +144,10 @@ if(size GREATER 0)
   endforeach()
 endif()
 if(foreign)
-  list(JOIN foreign ", " foreign)
-  message(FATAL_ERROR "${EXE} delay-loads DLLs that are no system DLLs: ${foreign}")
+  # One name a line, indented: message() keeps such lines as they are,
+  # however long the program's path makes the text above them.
+  list(JOIN foreign "\n  " foreign)
+  message(FATAL_ERROR "${EXE} delay-loads DLLs that are no system DLLs:\n  ${foreign}")
 endif()
 
 # The load configuration: Size first, DependentLoadFlags at byte 0x36
