@@ -80,8 +80,11 @@ endforeach()
 add_custom_target(upd_delay_import_libs DEPENDS ${delay_libs})
 
 add_library(upd_system_dlls INTERFACE)
+# Two conditions rather than one $<IF>: the paths may hold commas, which
+# only a condition's content takes as they are.
+set(strict "$<BOOL:$<TARGET_PROPERTY:UPD_STRICT_DLL_LOADING>>")
 target_link_libraries(upd_system_dlls INTERFACE
-  "$<IF:$<BOOL:$<TARGET_PROPERTY:UPD_STRICT_DLL_LOADING>>,${delay_libs},${UPD_DELAYED_DLLS}>"
+  "$<${strict}:${delay_libs}>" "$<$<NOT:${strict}>:${UPD_DELAYED_DLLS}>"
   kernel32)
 
 # Makes target one of the strict programs: delay-load libraries in the place
