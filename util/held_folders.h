@@ -11,12 +11,8 @@
 #include <string>
 
 #include "platform/handle.h"
+#include "util/link_at.h"
 
-// Whether what stands at path is a link of any kind (a symbolic link to a
-// file or folder, a junction; not a volume's mount point) or a file with a
-// second name: anything through which a change made at path would reach
-// something else. false when nothing is there.
-bool IsLinkAt(const std::string& path);
 
 class CHeldFolders {
 public:

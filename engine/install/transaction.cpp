@@ -120,12 +120,13 @@ private:
     // before anything is written.
     bool HoldDestinations() {
         return RetryingAt([&] {
-            for (const plan::File& f : m_plan.files) {
-                const std::string folder = plan::ParentFolder(f.dest);
-                if (!m_at.Holds(folder) && !m_at.Hold(folder)) return ::GetLastError();
-                if (m_at.IsLink(f.dest)) return DWORD{ERROR_CANT_ACCESS_FILE};
-            }
-            return DWORD{0};
+            DWORD error = 0;
+            plan::ForEachLinkCheck(m_plan, [&](const std::string& path, bool folder) {
+                if (folder ? m_at.Holds(path) || m_at.Hold(path) : !m_at.IsLink(path)) return true;
+                error = folder ? ::GetLastError() : DWORD{ERROR_CANT_ACCESS_FILE};
+                return false;
+            });
+            return error;
         });
     }
 

@@ -90,6 +90,17 @@ std::string DestinationOf(const std::string& folder, const std::string& relative
 // a name in a drive's root.
 std::string ParentFolder(const std::string& path);
 
+// What the update looks at for links before it stages anything, in its
+// order: each file's folder (held from the volume's root down, as far as
+// it exists), then the file's own name. visit(path, isFolder) is false to
+// stop there; false then. updpkg's check predicts from the same walk.
+template <class Visit>
+bool ForEachLinkCheck(const Plan& plan, Visit visit) {
+    for (const File& f : plan.files)
+        if (!visit(ParentFolder(f.dest), true) || !visit(f.dest, false)) return false;
+    return true;
+}
+
 // How many numbers a staged or backup name tries before it gives up.
 inline constexpr unsigned kNameTries = 1000;
 

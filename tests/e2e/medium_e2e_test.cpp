@@ -12,6 +12,7 @@
 #include "product/identity.h"
 #include "res/texts.h"
 #include "tests/support/app_paths.h"
+#include "tests/support/e2e_world.h"
 #include "tests/support/fixture_paths.h"
 #include "tests/support/test_util.h"
 #include "tests/support/update_world.h"
@@ -22,42 +23,13 @@
 
 using testsupport::BinDir;
 using testsupport::ReadFileBytes;
+using testsupport::RunUpdpkg;
 using testsupport::Sample;
 using testsupport::Sjis;
 using testsupport::UpdateWorld;
 using testsupport::WriteFileBytes;
 
 namespace {
-
-// Runs updpkg.exe with the arguments (each quoted) and returns its exit
-// status; its standard output lands in *out.
-DWORD Updpkg(const std::vector<std::string>& args, std::string* out, const std::string& scratch) {
-    std::string cmd = "\"" + BinDir() + "updpkg.exe\"";
-    for (const std::string& a : args) cmd += " \"" + a + "\"";
-    const std::string outPath = scratch + "\\updpkg.out";
-    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
-    HANDLE h = CreateFileW(platform::Wide(outPath).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr);
-    EXPECT_NE(h, INVALID_HANDLE_VALUE);
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdOutput = h;
-    si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-    PROCESS_INFORMATION pi{};
-    DWORD code = 255;
-    std::wstring wide = platform::Wide(cmd);
-    if (CreateProcessW(nullptr, wide.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
-        WaitForSingleObject(pi.hProcess, 60000);
-        GetExitCodeProcess(pi.hProcess, &code);
-        CloseHandle(pi.hProcess);
-        CloseHandle(pi.hThread);
-    } else {
-        ADD_FAILURE() << "cannot start " << cmd;
-    }
-    CloseHandle(h);
-    if (out) *out = ReadFileBytes(outPath);
-    return code;
-}
 
 // The JSON string that follows the first "key": in json; "null" for a null.
 std::string JsonText(const std::string& json, const std::string& key, std::size_t from = 0) {
@@ -160,7 +132,7 @@ public:
         std::vector<std::string> args = {"medium", "--ini", work / "SETUP.INI", "--setup", BinDir() + "SETUP.EXE",
                                          "--key-file", product / "kvp2lib.dll", "--force", "-o", medium, work / files};
         if (!signKey.empty()) args.insert(args.end() - 1, {"--sign-key", signKey});
-        return Updpkg(args, nullptr, work.path());
+        return RunUpdpkg(args, nullptr, work.path());
     }
     // SETUP.EXE /quiet: its exit status (0xFFFF when it did not end) and
     // its log.
@@ -172,7 +144,7 @@ public:
     }
     std::string Check() {
         std::string json;
-        const DWORD code = Updpkg({"check", medium, "--product", product.path(), "--json"}, &json, work.path());
+        const DWORD code = RunUpdpkg({"check", medium, "--product", product.path(), "--json"}, &json, work.path());
         EXPECT_EQ(std::to_string(code), JsonText(json, "status")) << json;
         return json;
     }
@@ -306,7 +278,7 @@ TEST(MediumEndToEnd, DiffInstallsWhatTheFullUpdateInstalls) {
     WriteFileBytes(newTree + "\\readme.txt", "Zomi7 7.5.2.0\r\n");
     WriteFileBytes(newTree + "\\HELP\\使い方.txt", "使い方\r\n");
     std::string out;
-    ASSERT_EQ(Updpkg({"diff", oldTree, newTree, "--ini", v.work / "SETUP.INI", "-o", v.work / "SMALL"}, &out,
+    ASSERT_EQ(RunUpdpkg({"diff", oldTree, newTree, "--ini", v.work / "SETUP.INI", "-o", v.work / "SMALL"}, &out,
                      v.work.path()),
               0u);
     EXPECT_FALSE(testsupport::Exists(v.work / "SMALL\\APP\\kvp2lib.dll"));
@@ -365,7 +337,7 @@ TEST(MediumEndToEnd, SignedMediumInstallsOnlyWhatItsVendorSigned) {
         SCOPED_TRACE(c.name);
         Vendor v;
         const std::string key = v.work / "vendor.key", other = v.work / "other.key";
-        ASSERT_EQ(Updpkg({"keygen", "-o", key}, nullptr, v.work.path()), 0u);
+        ASSERT_EQ(RunUpdpkg({"keygen", "-o", key}, nullptr, v.work.path()), 0u);
         if (c.filesMedium) WriteFileBytes(v.work / "SETUP.INI", Ini().replace(Ini().find("PACKAGE="), 22, ""));
         ASSERT_EQ(v.BuildMedium("FILES", c.attack == Unsigned ? "" : key), 0u);
         DWORD header = 0, sum = 1;  // the image's checksum stays true once the key is in
@@ -378,7 +350,7 @@ TEST(MediumEndToEnd, SignedMediumInstallsOnlyWhatItsVendorSigned) {
         WriteFileBytes(v.work / "FILES\\APP\\evil.dll", "attacker");
         WriteFileBytes(v.work / "FILES\\SYS\\evil.dll", "attacker");
         auto repack = [&] {
-            EXPECT_EQ(Updpkg({"build", "--key-file", v.product / "kvp2lib.dll", "-o", v.medium + "\\ZOMI7UPD.PKG",
+            EXPECT_EQ(RunUpdpkg({"build", "--key-file", v.product / "kvp2lib.dll", "-o", v.medium + "\\ZOMI7UPD.PKG",
                               v.work / "FILES"}, nullptr, v.work.path()), 0u);
         };
         switch (c.attack) {
@@ -395,9 +367,9 @@ TEST(MediumEndToEnd, SignedMediumInstallsOnlyWhatItsVendorSigned) {
             }
             case NoSig: DeleteFileW(platform::Wide(v.medium + "\\SETUP.SIG").c_str()); break;
             case OtherKey: {
-                ASSERT_EQ(Updpkg({"keygen", "-o", other}, nullptr, v.work.path()), 0u);
+                ASSERT_EQ(RunUpdpkg({"keygen", "-o", other}, nullptr, v.work.path()), 0u);
                 const std::string copy = v.work / "copy";
-                EXPECT_EQ(Updpkg({"medium", "--ini", v.medium + "\\SETUP.INI", "--setup", BinDir() + "SETUP.EXE",
+                EXPECT_EQ(RunUpdpkg({"medium", "--ini", v.medium + "\\SETUP.INI", "--setup", BinDir() + "SETUP.EXE",
                                   "--key-file", v.product / "kvp2lib.dll", "--sign-key", other, "-o", copy,
                                   v.work / "FILES"}, nullptr, v.work.path()), 0u);
                 for (const char* f : {"\\SETUP.SIG", "\\ZOMI7UPD.PKG"})  // the attacker's, beside the vendor's SETUP.EXE

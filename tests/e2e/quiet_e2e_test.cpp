@@ -251,6 +251,10 @@ TEST(Unattended, QuietWritesNothingThroughALink) {
         const std::string text = ReadFileBytes(log);
         EXPECT_NE(text.find("box 0x10: アップデート先にリンクがあるため、アップデートできません。"), std::string::npos) << text;
         EXPECT_NE(names::Key(text).find(names::Key(dir + "\\" + c.link)), std::string::npos);  // whichever spelling came first
+        // And updpkg.exe's check of this medium and product folder predicts it.
+        std::string check;
+        EXPECT_EQ(RunUpdpkg({"check", w.medium.path(), "--product", dir}, &check, w.medium.path()), 1u);
+        EXPECT_NE(names::Key(check).find(names::Key(std::string("link at <TARGETDIR>\\") + c.link)), std::string::npos) << check;
     }
 }
 

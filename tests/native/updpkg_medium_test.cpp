@@ -267,6 +267,47 @@ TEST_F(MediumTest, SoundMediumAndThePlannedCopies) {
     EXPECT_FALSE(blind.components[0].found.has_value());
 }
 
+TEST_F(MediumTest, ALinkWhereTheUpdateWritesIsPredictedAsSetupRefusesIt) {
+    // A folder link, a file link and a second name of a file where the
+    // update writes: SETUP.EXE's link box, naming it. A link in a folder
+    // the update does not touch changes nothing.
+#ifdef _WIN32
+    GTEST_SKIP() << "Wine makes no links: the end-to-end link table checks updpkg.exe with links made on the host";
+#endif
+    ASSERT_EQ(Medium(), 0);
+    Write(root / "elsewhere/FAQ.TXT", "faq");
+    Write(root / "victim.txt", "someone else's");
+    const struct {
+        void (*make)(const fs::path& product, const fs::path& root);
+        const char* link;  // "" for none
+    } cases[] = {
+        {[](const fs::path& p, const fs::path& r) { fs::remove_all(p / "HELP"), fs::create_directory_symlink(r / "elsewhere", p / "HELP"); },
+         "<TARGETDIR>\\HELP"},
+        {[](const fs::path& p, const fs::path& r) { fs::remove(p / "readme.txt"), fs::create_symlink(r / "victim.txt", p / "readme.txt"); },
+         "<TARGETDIR>\\readme.txt"},
+        {[](const fs::path& p, const fs::path& r) { fs::remove(p / "readme.txt"), fs::create_hard_link(r / "victim.txt", p / "readme.txt"); },
+         "<TARGETDIR>\\readme.txt"},
+        {[](const fs::path& p, const fs::path& r) { fs::create_directory_symlink(r / "elsewhere", p / "DOCS"); }, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.link);
+        fs::remove_all(root / "product");
+        Write(root / "product/Zomi7.EXE", Exe(0x70005, 0x10000));
+        Write(root / "product/kvp2lib.dll", "the product's library");
+        Write(root / "product/readme.txt", "old readme");
+        Write(root / "product/HELP/FAQ.TXT", "faq");
+        c.make(root / "product", root);
+        const CheckReport r = Check();
+        EXPECT_EQ(r.status, *c.link ? 1 : 0);
+        EXPECT_EQ(r.firstBox, *c.link ? texts::kDestinationLink + std::string(c.link) : "");
+        if (*c.link) {
+            ASSERT_EQ(r.problems.size(), 1u);
+            EXPECT_NE(r.problems[0].what.find(c.link), std::string::npos) << r.problems[0].what;
+        }
+    }
+    EXPECT_EQ(Read(root / "victim.txt"), "someone else's");
+}
+
 TEST_F(MediumTest, EachFailurePredictedWithSetupsMessage) {
     ASSERT_EQ(Medium(), 0);
     // Another build of the library: the package fails its entry checks.

@@ -18,6 +18,36 @@
 
 namespace testsupport {
 
+// Runs updpkg.exe with the arguments (each quoted) and returns its exit
+// status; its standard output lands in *out.
+inline DWORD RunUpdpkg(const std::vector<std::string>& args, std::string* out, const std::string& scratch) {
+    std::string cmd = "\"" + BinDir() + "updpkg.exe\"";
+    for (const std::string& a : args) cmd += " \"" + a + "\"";
+    const std::string outPath = scratch + "\\updpkg.out";
+    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+    HANDLE h = CreateFileW(platform::Wide(outPath).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0, nullptr);
+    EXPECT_NE(h, INVALID_HANDLE_VALUE);
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = h;
+    si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    PROCESS_INFORMATION pi{};
+    DWORD code = 255;
+    std::wstring wide = platform::Wide(cmd);
+    if (CreateProcessW(nullptr, wide.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) {
+        WaitForSingleObject(pi.hProcess, 60000);
+        GetExitCodeProcess(pi.hProcess, &code);
+        CloseHandle(pi.hProcess);
+        CloseHandle(pi.hThread);
+    } else {
+        ADD_FAILURE() << "cannot start " << cmd;
+    }
+    CloseHandle(h);
+    if (out) *out = ReadFileBytes(outPath);
+    return code;
+}
+
 inline const std::string kProduct = "ゾミ表";  // 表 is 95 5C in SETUP.INI's code page 932
 
 class E2eWorld : public UpdateWorld {

@@ -63,6 +63,7 @@ public:
             BuildPlan();
             CheckExecutable();
         }
+        if (root && m_r.outcome == "would update") CheckLinks();
         // SETUP.EXE copies nothing after its SETUP.INI box.
         if (m_r.outcome == "would update" && m_r.faults.empty()) PlanCopies();
         m_r.status = m_r.problems.empty() ? 0 : 1;
@@ -295,6 +296,20 @@ private:
                      ", below " + product::kZomi7.version + ": every run would update again",
                  "");
         }
+    }
+
+    // Before it stages anything SETUP.EXE holds each destination folder and
+    // looks at each file's own name: a link there stops the update (1603).
+    void CheckLinks() {
+        plan::ForEachLinkCheck(m_plan, [&](const std::string& path, bool) {
+            const std::optional<std::string> link = m_view.LinkOnTheWay(path);
+            if (link) {
+                Fail("the product folder has a link at " + *link +
+                         ": SETUP.EXE updates nothing through a link and ends (exit 1603)",
+                     std::string(texts::kDestinationLink) + *link);
+            }
+            return !link;
+        });
     }
 
     // The worker's check stage, before it reads the package.

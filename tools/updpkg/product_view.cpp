@@ -1,6 +1,7 @@
 #include "tools/updpkg/product_view.h"
 
 #include "tools/updpkg/fileio.h"
+#include "util/link_at.h"
 #include "util/name_key.h"
 
 namespace updpkg {
@@ -22,11 +23,12 @@ const ProductView::Listing& ProductView::ListingOf(const std::string& folder) {
     return listing;
 }
 
-std::optional<ProductView::Entry> ProductView::Lookup(const std::string& path) {
+template <class Visit>
+std::optional<ProductView::Entry> ProductView::Walk(const std::string& path, Visit visit) {
     const std::optional<std::string> below = BelowTarget(path);
     if (!below || m_product.empty()) return std::nullopt;
     Entry at{{}, m_product, true};
-    std::string part;
+    std::string part, shown = kTargetDir;
     for (std::size_t i = 0; i <= below->size(); ++i) {
         if (i < below->size() && (*below)[i] != '\\') {
             part += (*below)[i];
@@ -40,9 +42,24 @@ std::optional<ProductView::Entry> ProductView::Lookup(const std::string& path) {
         at = found->second.front();
         for (const Entry& e : found->second)  // a name spelled exactly wins
             if (e.name == part) at = e;
+        shown += "\\" + part;
+        if (!visit(at, shown)) return std::nullopt;
         part.clear();
     }
     return at;
+}
+
+std::optional<ProductView::Entry> ProductView::Lookup(const std::string& path) {
+    return Walk(path, [](const Entry&, const std::string&) { return true; });
+}
+
+std::optional<std::string> ProductView::LinkOnTheWay(const std::string& path) {
+    std::optional<std::string> link;
+    Walk(path, [&](const Entry& e, const std::string& shown) {
+        if (IsLinkAt(e.path)) link = shown;
+        return !link;
+    });
+    return link;
 }
 
 uint32_t ProductView::Attributes(const std::string& path) {

@@ -26,6 +26,11 @@ public:
     uint32_t Attributes(const std::string& path) override;
     // The system's path of what stands at a destination below <TARGETDIR>.
     std::optional<std::string> Find(const std::string& path);
+    // The first link (IsLinkAt) on the way from the product's folder down
+    // to path, itself included, as far as the way exists: its destination
+    // form ("<TARGETDIR>\BIN"); nothing where there is none, or path does
+    // not lie below <TARGETDIR>.
+    std::optional<std::string> LinkOnTheWay(const std::string& path);
 
 private:
     struct Entry {
@@ -35,6 +40,11 @@ private:
     // By the name's key: more than one where the file system tells case apart.
     using Listing = std::map<std::string, std::vector<Entry>>;
     const Listing& ListingOf(const std::string& folder);
+    // From the product's folder down to path: visit(entry, its destination
+    // form) for each part of the way that exists, outermost first, while
+    // visit is true; what stands at path when the whole way was walked.
+    template <class Visit>
+    std::optional<Entry> Walk(const std::string& path, Visit visit);
     std::optional<Entry> Lookup(const std::string& path);
 
     std::string m_product;
