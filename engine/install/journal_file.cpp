@@ -9,6 +9,7 @@
 #include "product/identity.h"
 #include "res/texts.h"
 #include "util/crypto.h"
+#include "util/link_at_win.h"
 #include "util/long_path.h"
 #include "util/name_key.h"
 #include "util/path.h"
@@ -111,8 +112,7 @@ JournalFolderHold::State JournalFolderHold::Hold(bool create, std::string& why) 
         ::SetLastError(error);
         return State::Failed;
     }
-    if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
-        (::GetFileAttributesW(wide.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || linkat::NameShowsLink(wide)) {
         why = folder + ": a link, not the program's folder";
         return State::Untrusted;
     }
@@ -156,7 +156,8 @@ DWORD WriteJournal(const std::string& path, const journal::Journal& j) {
 
 // Reads the journal. Its own reason in why on failure.
 bool ReadJournal(const std::string& path, journal::Journal& j, std::string& why) {
-    platform::Handle h(::CreateFileW(platform::Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    const std::wstring wide = platform::Wide(path);
+    platform::Handle h(::CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                      FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!h) {
         why = GetSystemErrorText(::GetLastError());
@@ -167,8 +168,7 @@ bool ReadJournal(const std::string& path, journal::Journal& j, std::string& why)
         why = GetSystemErrorText(::GetLastError());
         return false;
     }
-    if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
-        (::GetFileAttributesW(platform::Wide(path).c_str()) & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || linkat::NameShowsLink(wide)) {
         why = "a link, not a journal";
         return false;
     }
@@ -190,7 +190,7 @@ bool ReadJournal(const std::string& path, journal::Journal& j, std::string& why)
 void RemoveJournal(const std::string& path) {
     if (path.empty() || !JournalFolderIsOurs()) return;
     ::DeleteFileW(platform::Wide(path).c_str());
-    RemoveJournalCopy(path);
+    ::DeleteFileW(platform::Wide(path + kJournalCopySuffix).c_str());
 }
 
 void RemoveJournalCopy(const std::string& path) {

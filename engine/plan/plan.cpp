@@ -53,6 +53,16 @@ std::string ParentFolder(const std::string& path) {
     return folder;
 }
 
+bool ForEachLinkCheck(const Plan& plan, const std::function<bool(const std::string& path, bool isFolder)>& visit) {
+    std::set<std::string> folders;  // by key
+    for (const File& f : plan.files) {
+        const std::string folder = ParentFolder(f.dest);
+        if (folders.insert(names::Key(folder)).second && !visit(folder, true)) return false;
+        if (!visit(f.dest, false)) return false;
+    }
+    return true;
+}
+
 Plan Build(const std::vector<Component>& components, const Product& product, DestinationView& view) {
     // The update's own files go away afterwards: each is moved into place
     // for its last use, and copied for every use before it, when components

@@ -15,6 +15,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -92,14 +93,10 @@ std::string ParentFolder(const std::string& path);
 
 // What the update looks at for links before it stages anything, in its
 // order: each file's folder (held from the volume's root down, as far as
-// it exists), then the file's own name. visit(path, isFolder) is false to
-// stop there; false then. updpkg's check predicts from the same walk.
-template <class Visit>
-bool ForEachLinkCheck(const Plan& plan, Visit visit) {
-    for (const File& f : plan.files)
-        if (!visit(ParentFolder(f.dest), true) || !visit(f.dest, false)) return false;
-    return true;
-}
+// it exists), once, before the first file that goes there, and each file's
+// own name. visit(path, isFolder) is false to stop there; false then.
+// updpkg's check predicts from the same walk.
+bool ForEachLinkCheck(const Plan& plan, const std::function<bool(const std::string& path, bool isFolder)>& visit);
 
 // How many numbers a staged or backup name tries before it gives up.
 inline constexpr unsigned kNameTries = 1000;

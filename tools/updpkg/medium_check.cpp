@@ -257,11 +257,12 @@ private:
     // What SETUP.EXE's stage 4 plans for these files and this product.
     void BuildPlan() {
         std::vector<plan::Component> components;
+        const setupini::Component* last = nullptr;  // the component of components.back()
         EachFile([&](const setupini::Component& c, const SourceFile& file) {
             const std::string folder = DestinationForm(Expanded(c.dest));
-            if (components.empty() || &c != m_planned.back()) {
+            if (&c != last) {
                 components.push_back({folder, {}});
-                m_planned.push_back(&c);
+                last = &c;
             }
             components.back().files.push_back({file.name, file.path, false});
             m_folderOf.push_back(folder);
@@ -358,7 +359,6 @@ private:
     std::optional<ScratchFolder> m_scratch;
     std::vector<ComponentFiles> m_files;  // of the components found, in order
     ProductView m_view{m_in.product};
-    std::vector<const setupini::Component*> m_planned;  // the plan's components
     std::vector<std::string> m_folderOf;  // the destination folder of each of the plan's files
     std::vector<std::string> m_fromOf;    // and where the medium has it, below FILES
     plan::Plan m_plan;
