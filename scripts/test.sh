@@ -44,10 +44,10 @@ win32_built=no
 for p in "${presets[@]}"; do
   echo "== $p"
   if [ "$p" = fuzz ]; then
-    # Briefly: 30 s for the package reader, less for the others
+    # Briefly: 20 s for the package reader, less for the others
     # (scripts/fuzz.sh alone runs longer).
     start=$(date +%s)
-    if [ -x scripts/fuzz.sh ]; then ./scripts/fuzz.sh 30 || { status=1; failed+=("fuzz"); }; fi
+    if [ -x scripts/fuzz.sh ]; then ./scripts/fuzz.sh 20 || { status=1; failed+=("fuzz"); }; fi
     echo "fuzz: $(( $(date +%s) - start )) s"
     continue
   fi
